@@ -1,0 +1,31 @@
+# GoogleTest from Debian's source package, built with the same toolchain as the code.
+include_guard(GLOBAL)
+
+set(QB_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+if(QB_TESTS AND NOT TARGET gtest)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QB_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+# qb_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
+# One CTest test per program; on Windows CTest runs it through the Wine emulator.
+function(qb_add_gtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main Threads::Threads)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  if(WIN32)
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QB_SOURCE_DIR=${PROJECT_SOURCE_DIR};QB_TESTDATA=${PROJECT_SOURCE_DIR}/../shared/testdata")
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,131 @@
+#include "tests/common/test_util.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace qb::test {
+namespace {
+
+std::string Native(std::string p) {
+#ifdef _WIN32
+  for (char& c : p)
+    if (c == '/') c = '\\';
+#endif
+  return p;
+}
+
+std::string Getenv(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    std::string name = "qbtest-" + std::to_string(rd()) + "-" + std::to_string(counter++);
+    fs::path p = base / name;
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      break;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files would block the removal on Windows.
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::operator/(const std::string& relative) const {
+  return path_ + kSep + Native(relative);
+}
+
+void MakeDirs(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(path, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  fs::path p(path);
+  if (p.has_parent_path()) MakeDirs(p.parent_path().string());
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+    std::abort();
+  std::fclose(f);
+}
+
+std::string ReadFile(const std::string& path, bool* ok) {
+  std::string out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    if (ok) *ok = false;
+    return out;
+  }
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  if (ok) *ok = true;
+  return out;
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+  DWORD attrs = GetFileAttributesA(path.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES) return;
+  attrs = readOnly ? (attrs | FILE_ATTRIBUTE_READONLY) : (attrs & ~FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA(path.c_str(), attrs);
+#else
+  ::chmod(path.c_str(), readOnly ? 0444 : 0644);
+#endif
+}
+
+std::string HostPath(const std::string& unixPath) {
+#ifdef _WIN32
+  if (unixPath.empty()) return unixPath;
+  return "Z:" + Native(unixPath);
+#else
+  return unixPath;
+#endif
+}
+
+std::string SourceDir() { return HostPath(Getenv("QB_SOURCE_DIR")); }
+
+std::string TestDataDir() {
+  std::string dir = Getenv("QB_TESTDATA");
+  if (dir.empty()) return "";
+  std::error_code ec;
+  if (!fs::is_directory(HostPath(dir), ec)) return "";
+  return HostPath(dir);
+}
+
+}  // namespace qb::test

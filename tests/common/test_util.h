@@ -1,0 +1,50 @@
+// Helpers shared by the test programs: scratch folders, whole-file reads and writes, and
+// the location of the shared test data as the test program sees it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qb::test {
+
+// A fresh, empty folder that is removed (with everything in it) on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder's path with the platform's separator, without a trailing one.
+  const std::string& path() const { return path_; }
+  // path() joined with a relative name (given with "/" separators).
+  std::string operator/(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Writes bytes to a file, creating parent folders. Aborts the test on failure.
+void WriteFile(const std::string& path, const std::string& bytes);
+// The whole file; `ok` (if given) tells whether it could be read.
+std::string ReadFile(const std::string& path, bool* ok = nullptr);
+bool FileExists(const std::string& path);
+void MakeDirs(const std::string& path);
+void SetReadOnly(const std::string& path, bool readOnly);
+
+// A host (Unix) path as the program sees it: unchanged natively, "Z:\..." under Wine.
+std::string HostPath(const std::string& unixPath);
+// The shared test data folder (../shared/testdata beside the sources), or "" when it is
+// absent; tests that need it skip themselves then.
+std::string TestDataDir();
+// The source tree's root, as the program sees it.
+std::string SourceDir();
+
+// Platform separator.
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+}  // namespace qb::test

@@ -1,0 +1,266 @@
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/buffered_file_writer.h"
+#include "support/mapped_file_view.h"
+#include "tests/common/test_util.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace qb {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::string Pattern(size_t n, unsigned seed = 1) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + (i * 7 + seed) % 26);
+  return s;
+}
+
+// Records every system write so that tests can see how the writer split its output.
+struct WriteLog {
+  static std::vector<uint32_t> calls;
+  static int failFromCall;  // -1: never fail
+  static bool shortWrite;
+  static bool Hook(NativeFile, const void*, uint32_t count, uint32_t* written) {
+    int index = static_cast<int>(calls.size());
+    calls.push_back(count);
+    if (failFromCall >= 0 && index >= failFromCall) {
+      *written = shortWrite ? count / 2 : 0;
+      return shortWrite;
+    }
+    *written = count;
+    return true;
+  }
+};
+std::vector<uint32_t> WriteLog::calls;
+int WriteLog::failFromCall = -1;
+bool WriteLog::shortWrite = false;
+
+class WriterSplitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteLog::calls.clear();
+    WriteLog::failFromCall = -1;
+    WriteLog::shortWrite = false;
+    SetNativeWriteHookForTesting(&WriteLog::Hook);
+  }
+  void TearDown() override { SetNativeWriteHookForTesting(nullptr); }
+  TempDir dir;
+};
+
+TEST_F(WriterSplitTest, ExactlyFullBufferStaysBufferedUntilClose) {
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open((dir / "out").c_str()));
+  std::string data = Pattern(65536);
+  EXPECT_TRUE(w.Append(data.data(), 65536));
+  EXPECT_TRUE(WriteLog::calls.empty());
+  EXPECT_EQ(w.used, 65536u);
+  EXPECT_TRUE(w.Close());
+  EXPECT_EQ(WriteLog::calls, std::vector<uint32_t>({65536}));
+}
+
+TEST_F(WriterSplitTest, OversizedAppendFlushesThenWritesDirectly) {
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open((dir / "out").c_str()));
+  EXPECT_TRUE(w.Append("abc", 3));
+  std::string big = Pattern(65537);
+  EXPECT_TRUE(w.Append(big.data(), 65537));
+  EXPECT_EQ(WriteLog::calls, std::vector<uint32_t>({3, 65537}));
+  EXPECT_EQ(w.used, 0u);
+  EXPECT_TRUE(w.Close());
+  EXPECT_EQ(WriteLog::calls.size(), 2u);
+}
+
+TEST_F(WriterSplitTest, AppendThatOverflowsFlushesTheBufferedBytesFirst) {
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open((dir / "out").c_str()));
+  std::string a = Pattern(65530);
+  EXPECT_TRUE(w.Append(a.data(), 65530));
+  EXPECT_TRUE(w.Append("0123456789", 10));
+  EXPECT_EQ(WriteLog::calls, std::vector<uint32_t>({65530}));
+  EXPECT_EQ(w.used, 10u);
+  // A full buffer flushes only on the next non-empty append.
+  BufferedFileWriter x;
+  ASSERT_TRUE(x.Open((dir / "out2").c_str()));
+  std::string full = Pattern(65536);
+  x.Append(full.data(), 65536);
+  x.Append("", 0);
+  EXPECT_EQ(WriteLog::calls.size(), 1u);
+  x.Append("z", 1);
+  EXPECT_EQ(WriteLog::calls.size(), 2u);
+  EXPECT_TRUE(w.Close());
+  EXPECT_TRUE(x.Close());
+}
+
+TEST_F(WriterSplitTest, FailedFlushInsideAppendMakesCloseFail) {
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open((dir / "out").c_str()));
+  WriteLog::failFromCall = 0;
+  std::string a = Pattern(65530);
+  w.Append(a.data(), 65530);
+  w.Append(a.data(), 100);  // triggers the failing flush; its result is not returned
+  WriteLog::failFromCall = -1;
+  EXPECT_FALSE(w.Close());
+}
+
+TEST_F(WriterSplitTest, ShortWriteCountsAsFailure) {
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open((dir / "out").c_str()));
+  WriteLog::failFromCall = 0;
+  WriteLog::shortWrite = true;
+  w.Append("hello", 5);
+  EXPECT_FALSE(w.Close());
+  // The failure does not stick to the next file.
+  WriteLog::failFromCall = -1;
+  ASSERT_TRUE(w.Open((dir / "out").c_str()));
+  w.Append("hello", 5);
+  EXPECT_TRUE(w.Close());
+}
+
+TEST(BufferedFileWriter, WritesBytesInOrderAndTruncatesAnExistingFile) {
+  TempDir dir;
+  std::string path = dir / "out.txt";
+  WriteFile(path, std::string(200000, 'x'));
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open(path.c_str()));
+  std::string expected;
+  for (int i = 0; i < 50; ++i) {
+    std::string chunk = Pattern(1000 + i * 997, i);
+    ASSERT_TRUE(w.Append(chunk.data(), static_cast<uint32_t>(chunk.size())));
+    expected += chunk;
+  }
+  EXPECT_TRUE(w.Append(nullptr, 0));
+  EXPECT_TRUE(w.Close());
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(BufferedFileWriter, CloseIsSafeTwiceAndAfterFailedOpen) {
+  TempDir dir;
+  BufferedFileWriter w;
+  EXPECT_TRUE(w.Close());  // nothing open
+  EXPECT_FALSE(w.Open((dir / "missing-folder/x.txt").c_str()));
+  EXPECT_TRUE(w.Close());
+  EXPECT_EQ(w.buffer, nullptr);
+  ASSERT_TRUE(w.Open((dir / "a.txt").c_str()));
+  w.Append("abc", 3);
+  EXPECT_TRUE(w.Close());
+  EXPECT_TRUE(w.Close());
+  EXPECT_EQ(ReadFile(dir / "a.txt"), "abc");
+}
+
+TEST(BufferedFileWriter, DiskThatRefusesWritesIsReported) {
+#ifdef _WIN32
+  GTEST_SKIP() << "covered through the write seam on Windows";
+#else
+  BufferedFileWriter w;
+  ASSERT_TRUE(w.Open("/dev/full"));
+  std::string a = Pattern(70000);
+  w.Append(a.data(), 10);
+  w.Append(a.data(), 70000);  // direct write, fails
+  EXPECT_FALSE(w.Close());
+#endif
+}
+
+class MappedFileViewTest : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(MappedFileViewTest, ImageHoldsTheFileAndEndsWithZero) {
+  TempDir dir;
+  std::string path = dir / "page.html";
+  std::string bytes = Pattern(GetParam());
+  WriteFile(path, bytes);
+  MappedFileView v;
+  ASSERT_TRUE(v.Open(path.c_str()));
+  ASSERT_EQ(v.size, bytes.size());
+  EXPECT_EQ(std::memcmp(v.view, bytes.data(), bytes.size()), 0);
+  EXPECT_EQ(v.view[v.size], 0);
+  EXPECT_EQ(std::strlen(v.view), bytes.size());
+  // Writes into the image stay private.
+  v.view[0] = '#';
+  v.view[v.size - 1] = '#';
+  EXPECT_EQ(ReadFile(path), bytes) << "the file changed while open";
+  v.Close();
+  v.Close();
+  EXPECT_EQ(v.view, nullptr);
+  EXPECT_EQ(ReadFile(path), bytes) << "the file changed after Close";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, MappedFileViewTest,
+                         ::testing::Values(1, 4095, 4096, 4097, 8192, 102400, 65537));
+
+TEST(MappedFileView, ReadOnlyPageMultipleFileOpens) {
+  TempDir dir;
+  std::string path = dir / "index-all.html";
+  std::string bytes = Pattern(8192);
+  WriteFile(path, bytes);
+  test::SetReadOnly(path, true);
+  MappedFileView v;
+  ASSERT_TRUE(v.Open(path.c_str()));
+  EXPECT_EQ(v.size, 8192u);
+  EXPECT_EQ(v.view[8192], 0);
+  v.Close();
+  EXPECT_EQ(ReadFile(path), bytes);
+  test::SetReadOnly(path, false);
+}
+
+#ifdef _WIN32
+TEST(MappedFileView, PageMultipleFileStaysShareableWhileOpen) {
+  TempDir dir;
+  std::string path = dir / "p.html";
+  WriteFile(path, Pattern(4096));
+  MappedFileView v;
+  ASSERT_TRUE(v.Open(path.c_str()));
+  HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(other, INVALID_HANDLE_VALUE) << "the view must not hold the file exclusively";
+  if (other != INVALID_HANDLE_VALUE) {
+    EXPECT_EQ(GetFileSize(other, nullptr), 4096u) << "the file must never grow";
+    CloseHandle(other);
+  }
+  v.Close();
+}
+#endif
+
+TEST(MappedFileView, EmptyMissingAndFolderFail) {
+  TempDir dir;
+  std::string empty = dir / "empty.html";
+  WriteFile(empty, "");
+  MappedFileView v;
+  EXPECT_FALSE(v.Open(empty.c_str()));
+#ifdef _WIN32
+  EXPECT_EQ(GetLastError(), 24u);
+#else
+  EXPECT_EQ(errno, EINVAL);
+#endif
+  EXPECT_EQ(v.view, nullptr);
+  v.Close();
+  EXPECT_FALSE(v.Open((dir / "missing.html").c_str()));
+  v.Close();
+  EXPECT_FALSE(v.Open(dir.path().c_str()));
+  v.Close();
+  EXPECT_FALSE(v.Open(""));
+  v.Close();
+}
+
+TEST(MappedFileView, EmbeddedNulEndsTheText) {
+  TempDir dir;
+  std::string path = dir / "zero-byte.html";
+  WriteFile(path, std::string("ab\0cd", 5));
+  MappedFileView v;
+  ASSERT_TRUE(v.Open(path.c_str()));
+  EXPECT_EQ(v.size, 5u);
+  EXPECT_EQ(std::string(v.view), "ab");
+  v.Close();
+}
+
+}  // namespace
+}  // namespace qb
