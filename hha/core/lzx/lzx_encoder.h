@@ -1,0 +1,26 @@
+// LZX compression of CHM section 1, as the CHM readers decode it: 64 KiB window, 32 KiB
+// frames, a full reset every two frames, no E8 translation.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace hha::lzx {
+
+constexpr uint32_t kFrameSize = 0x8000;       // readers re-align the bit stream here
+constexpr uint32_t kResetInterval = 0x10000;  // two frames; coder state restarts here
+constexpr uint32_t kWindowSize = 0x10000;
+
+// Compresses one reset interval, independently of every other one.
+//   data, length: the interval's bytes; length is kFrameSize or kResetInterval (the
+//                 caller pads the last frame of section 1 with zero bytes).
+//   out:          the compressed bits are appended, starting and ending on a 16-bit
+//                 boundary; the stream starts with the E8 header bit (0).
+//   frameStarts:  frameStarts[0] = 0 and, for a two-frame interval, frameStarts[1] =
+//                 the offset within this interval's output where the second frame's
+//                 bits begin (both relative to the first byte appended to out).
+// Never fails: input that does not compress is stored.
+void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
+                           uint32_t frameStarts[2]);
+
+}  // namespace hha::lzx
