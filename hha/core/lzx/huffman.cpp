@@ -1,0 +1,102 @@
+// Huffman code builder. Optimal lengths come from the classic two-queue merge over the
+// symbols sorted by frequency; lengths beyond the limit are then folded back by moving
+// codes between length classes (the adjustment zlib-style encoders use) and handed out
+// again by frequency rank, which keeps the tree complete and close to optimal.
+#include "hha/core/lzx/huffman.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace hha::lzx {
+
+void BuildCodeLengths(const uint32_t* freqs, unsigned n, unsigned maxLen, uint8_t* lengths) {
+  std::vector<uint32_t> used;  // symbols with non-zero frequency
+  used.reserve(n);
+  for (unsigned i = 0; i < n; ++i) {
+    lengths[i] = 0;
+    if (freqs[i] != 0) used.push_back(i);
+  }
+  if (used.empty()) return;
+  if (used.size() == 1) {
+    const unsigned other = used[0] == 0 ? 1 : 0;
+    lengths[used[0]] = 1;
+    lengths[other] = 1;
+    return;
+  }
+  // Ascending frequency, ties by symbol, so the result does not depend on the sort.
+  std::sort(used.begin(), used.end(), [&](uint32_t a, uint32_t b) {
+    return freqs[a] != freqs[b] ? freqs[a] < freqs[b] : a < b;
+  });
+  const size_t m = used.size();
+  // Two-queue merge: leaves in order, internal nodes appended in creation order (their
+  // weights never decrease), parent links give every leaf its depth.
+  std::vector<uint64_t> weight(2 * m);
+  std::vector<uint32_t> parent(2 * m, 0);
+  for (size_t i = 0; i < m; ++i) weight[i] = freqs[used[i]];
+  size_t leaf = 0, inner = m, next = m;
+  auto take = [&]() -> size_t {
+    if (leaf < m && (inner >= next || weight[leaf] <= weight[inner])) return leaf++;
+    return inner++;
+  };
+  for (size_t k = 0; k + 1 < m; ++k) {
+    const size_t a = take();
+    const size_t b = take();
+    weight[next] = weight[a] + weight[b];
+    parent[a] = parent[b] = static_cast<uint32_t>(next);
+    ++next;
+  }
+  const size_t root = next - 1;
+  std::vector<unsigned> depth(2 * m, 0);
+  for (size_t i = root; i-- > 0;) depth[i] = depth[parent[i]] + 1;
+
+  // Count codes per length, folding everything deeper than maxLen into maxLen.
+  std::vector<unsigned> count(maxLen + 1, 0);
+  bool overflow = false;
+  for (size_t i = 0; i < m; ++i) {
+    unsigned d = depth[i];
+    if (d > maxLen) {
+      d = maxLen;
+      overflow = true;
+    }
+    ++count[d];
+  }
+  if (overflow) {
+    uint64_t kraft = 0;  // in units of 2^-maxLen
+    for (unsigned l = 1; l <= maxLen; ++l) kraft += static_cast<uint64_t>(count[l]) << (maxLen - l);
+    const uint64_t full = uint64_t{1} << maxLen;
+    while (kraft > full) {
+      // Take a code from the deepest class and lengthen a shorter one to pair with it.
+      --count[maxLen];
+      for (unsigned l = maxLen - 1; l > 0; --l) {
+        if (count[l] != 0) {
+          --count[l];
+          count[l + 1] += 2;
+          break;
+        }
+      }
+      --kraft;
+    }
+  }
+  // Hand out the lengths: the most frequent symbols get the shortest codes.
+  size_t rank = m;
+  for (unsigned l = 1; l <= maxLen; ++l) {
+    for (unsigned c = 0; c < count[l]; ++c) lengths[used[--rank]] = static_cast<uint8_t>(l);
+  }
+}
+
+void BuildCanonicalCodes(const uint8_t* lengths, unsigned n, uint16_t* codes) {
+  unsigned count[17] = {0};
+  for (unsigned i = 0; i < n; ++i) ++count[lengths[i]];
+  count[0] = 0;
+  unsigned next[18] = {0};
+  unsigned code = 0;
+  for (unsigned l = 1; l <= 16; ++l) {
+    code = (code + count[l - 1]) << 1;
+    next[l] = code;
+  }
+  for (unsigned i = 0; i < n; ++i) {
+    codes[i] = lengths[i] ? static_cast<uint16_t>(next[lengths[i]]++) : 0;
+  }
+}
+
+}  // namespace hha::lzx

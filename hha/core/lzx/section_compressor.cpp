@@ -1,0 +1,139 @@
+// Section 1 streaming and parallelism. Reset intervals share no state, so each one is
+// an independent job; jobs finish in any order but are written strictly in stream order,
+// which makes the output independent of the thread count and of the scheduling.
+#include "hha/core/lzx/section_compressor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "hha/core/lzx/lzx_encoder.h"
+
+namespace hha::lzx {
+
+namespace {
+// Intervals in flight per worker: two keep a worker busy while the writer waits for the
+// oldest one, and bound memory to a few hundred KiB per thread whatever the input size.
+constexpr size_t kInFlightPerThread = 3;
+}  // namespace
+
+SectionCompressor::SectionCompressor(std::function<bool(const uint8_t*, size_t)> sink,
+                                     unsigned threads)
+    : sink_(std::move(sink)) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads_ = threads;
+  maxInFlight_ = threads_ == 1 ? 1 : threads_ * kInFlightPerThread;
+  pending_.reserve(kResetInterval);
+  if (threads_ > 1) {
+    for (unsigned i = 0; i < threads_; ++i) workers_.emplace_back([this] { WorkerLoop(); });
+  }
+}
+
+SectionCompressor::~SectionCompressor() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+  }
+  workAvailable_.notify_all();
+  for (auto& t : workers_) t.join();
+}
+
+void SectionCompressor::WorkerLoop() {
+  for (;;) {
+    std::shared_ptr<Job> job;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      workAvailable_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      job = queue_.front();
+      queue_.pop_front();
+    }
+    CompressResetInterval(job->input.data(), static_cast<uint32_t>(job->input.size()),
+                          job->output, job->frameStarts);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job->done = true;
+    }
+    jobDone_.notify_all();
+  }
+}
+
+void SectionCompressor::Submit(std::vector<uint8_t> interval) {
+  auto job = std::make_shared<Job>();
+  job->input = std::move(interval);
+  if (threads_ == 1) {
+    CompressResetInterval(job->input.data(), static_cast<uint32_t>(job->input.size()),
+                          job->output, job->frameStarts);
+    job->done = true;
+    inFlight_.push_back(job);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    inFlight_.push_back(job);
+    queue_.push_back(job);
+  }
+  workAvailable_.notify_one();
+}
+
+bool SectionCompressor::WriteOldest() {
+  std::shared_ptr<Job> job;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    jobDone_.wait(lock, [&] { return inFlight_.front()->done; });
+    job = inFlight_.front();
+    inFlight_.pop_front();
+  }
+  return Emit(*job);
+}
+
+bool SectionCompressor::Emit(Job& job) {
+  const size_t frames = job.input.size() / kFrameSize;
+  for (size_t f = 0; f < frames; ++f) frameStarts_.push_back(compressed_ + job.frameStarts[f]);
+  if (!job.output.empty() && !sink_(job.output.data(), job.output.size())) {
+    failed_ = true;
+    return false;
+  }
+  compressed_ += job.output.size();
+  return true;
+}
+
+bool SectionCompressor::Write(const uint8_t* data, size_t n) {
+  if (failed_) return false;
+  uncompressed_ += n;
+  while (n > 0) {
+    const size_t take = std::min(n, static_cast<size_t>(kResetInterval) - pending_.size());
+    pending_.insert(pending_.end(), data, data + take);
+    data += take;
+    n -= take;
+    if (pending_.size() == kResetInterval) {
+      while (inFlight_.size() >= maxInFlight_) {
+        if (!WriteOldest()) return false;
+      }
+      std::vector<uint8_t> next;
+      next.reserve(kResetInterval);
+      pending_.swap(next);
+      Submit(std::move(next));
+    }
+  }
+  return true;
+}
+
+bool SectionCompressor::Finish() {
+  if (failed_) return false;
+  if (!pending_.empty()) {
+    const size_t padded = (pending_.size() + kFrameSize - 1) / kFrameSize * kFrameSize;
+    pending_.resize(padded, 0);
+    while (inFlight_.size() >= maxInFlight_) {
+      if (!WriteOldest()) return false;
+    }
+    Submit(std::move(pending_));
+    pending_.clear();
+  }
+  while (!inFlight_.empty()) {
+    if (!WriteOldest()) return false;
+  }
+  return true;
+}
+
+}  // namespace hha::lzx

@@ -1,0 +1,75 @@
+// Streaming compressor of CHM section 1: cuts the byte stream into 64 KiB reset
+// intervals, compresses them on worker threads and hands the compressed bytes to a sink
+// in order, with the compressed offset of every 32 KiB frame for the reset table.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace hha::lzx {
+
+class SectionCompressor {
+ public:
+  // sink: receives the compressed stream in order, in pieces of any size; returning
+  //       false stops the compressor (sticky: every later call returns false).
+  //       Called only from the threads that call Write and Finish.
+  // threads: worker threads; 0 = one per core, 1 = compress on the calling thread.
+  //       The output bytes do not depend on it.
+  SectionCompressor(std::function<bool(const uint8_t*, size_t)> sink, unsigned threads);
+  ~SectionCompressor();
+  SectionCompressor(const SectionCompressor&) = delete;
+  SectionCompressor& operator=(const SectionCompressor&) = delete;
+
+  // Appends n bytes of section 1, cut at any point. Memory stays bounded: when too many
+  // intervals are in flight, the call waits for the oldest one and writes it.
+  bool Write(const uint8_t* data, size_t n);
+  // Pads the last frame with zero bytes, compresses the rest and writes everything.
+  // Call once; Write must not be called after it.
+  bool Finish();
+
+  // Bytes given to Write (without the padding of the last frame).
+  uint64_t UncompressedLength() const { return uncompressed_; }
+  // Bytes handed to the sink so far (all of them once Finish returned true).
+  uint64_t CompressedLength() const { return compressed_; }
+  // Compressed offset of each 32 KiB frame, in order; complete after Finish. The reset
+  // table adds the compressed length itself as its final entry.
+  const std::vector<uint64_t>& FrameStarts() const { return frameStarts_; }
+
+ private:
+  struct Job {
+    std::vector<uint8_t> input;
+    std::vector<uint8_t> output;
+    uint32_t frameStarts[2] = {0, 0};
+    bool done = false;
+  };
+
+  void Submit(std::vector<uint8_t> interval);
+  bool WriteOldest();
+  bool Emit(Job& job);
+  void WorkerLoop();
+
+  std::function<bool(const uint8_t*, size_t)> sink_;
+  unsigned threads_;
+  size_t maxInFlight_;
+  bool failed_ = false;
+  uint64_t uncompressed_ = 0;
+  uint64_t compressed_ = 0;
+  std::vector<uint64_t> frameStarts_;
+  std::vector<uint8_t> pending_;  // bytes of the interval being filled
+
+  std::mutex mutex_;
+  std::condition_variable workAvailable_;
+  std::condition_variable jobDone_;
+  std::deque<std::shared_ptr<Job>> inFlight_;  // in stream order, guarded by mutex_
+  std::deque<std::shared_ptr<Job>> queue_;     // not yet started, guarded by mutex_
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace hha::lzx

@@ -1,0 +1,78 @@
+// Code lengths must form complete, length-limited prefix codes whatever the statistics;
+// the decoders reject anything else.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "hha/core/lzx/huffman.h"
+#include "tests/hha/lzx/lzx_test_data.h"
+#include "tests/hha/lzx/lzx_test_data.h"
+
+namespace qb::test {
+namespace {
+
+void ExpectCompleteAndLimited(const std::vector<uint32_t>& freqs, unsigned maxLen) {
+  std::vector<uint8_t> lengths(freqs.size());
+  hha::lzx::BuildCodeLengths(freqs.data(), static_cast<unsigned>(freqs.size()), maxLen,
+                             lengths.data());
+  double kraft = 0;
+  for (size_t i = 0; i < freqs.size(); ++i) {
+    EXPECT_LE(lengths[i], maxLen);
+    if (freqs[i] != 0) EXPECT_NE(lengths[i], 0) << "used symbol " << i << " has no code";
+    if (lengths[i]) kraft += 1.0 / (1u << lengths[i]);
+    for (size_t j = 0; j < freqs.size(); ++j) {
+      if (freqs[i] > freqs[j] && freqs[j] != 0) EXPECT_LE(lengths[i], lengths[j]);
+    }
+  }
+  EXPECT_DOUBLE_EQ(kraft, 1.0);
+  // Canonical codes of a complete code are prefix-free: check every pair.
+  std::vector<uint16_t> codes(freqs.size());
+  hha::lzx::BuildCanonicalCodes(lengths.data(), static_cast<unsigned>(freqs.size()),
+                                codes.data());
+  for (size_t i = 0; i < freqs.size(); ++i) {
+    for (size_t j = 0; j < freqs.size(); ++j) {
+      if (i == j || !lengths[i] || !lengths[j] || lengths[i] > lengths[j]) continue;
+      EXPECT_NE(codes[j] >> (lengths[j] - lengths[i]), codes[i]) << i << " prefixes " << j;
+    }
+  }
+}
+
+TEST(HuffmanCode, RandomStatisticsGiveCompleteLimitedCodes) {
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937_64 rng(seed);
+  for (int round = 0; round < 30; ++round) {
+    std::vector<uint32_t> freqs(round % 2 ? 249 : 20);
+    for (auto& f : freqs) f = rng() % 3 == 0 ? 0 : static_cast<uint32_t>(rng() % 100000);
+    freqs[rng() % freqs.size()] = 1;
+    ExpectCompleteAndLimited(freqs, round % 2 ? 16 : 15);
+  }
+}
+
+TEST(HuffmanCode, SkewedStatisticsAreFoldedIntoTheLimit) {
+  // Fibonacci frequencies give the deepest possible tree: 30 symbols want 29 levels.
+  std::vector<uint32_t> fib(30);
+  fib[0] = fib[1] = 1;
+  for (size_t i = 2; i < fib.size(); ++i) fib[i] = fib[i - 1] + fib[i - 2];
+  ExpectCompleteAndLimited(fib, 7);
+  ExpectCompleteAndLimited(fib, 16);
+  std::vector<uint32_t> wide(512, 1);
+  wide[3] = 1u << 30;
+  ExpectCompleteAndLimited(wide, 16);
+}
+
+TEST(HuffmanCode, OneUsedSymbolGetsADummyPartner) {
+  for (unsigned used : {0u, 5u, 7u}) {
+    std::vector<uint32_t> freqs(8, 0);
+    freqs[used] = 42;
+    ExpectCompleteAndLimited(freqs, 7);
+  }
+  std::vector<uint32_t> none(249, 0);
+  std::vector<uint8_t> lengths(249, 9);
+  hha::lzx::BuildCodeLengths(none.data(), 249, 16, lengths.data());
+  for (uint8_t l : lengths) EXPECT_EQ(l, 0);
+}
+
+}  // namespace
+}  // namespace qb::test

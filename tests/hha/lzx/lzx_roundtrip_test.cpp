@@ -1,0 +1,115 @@
+// Raw LZX streams from our encoder, decoded by chmlib and libmspack.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "hha/core/lzx/lzx_encoder.h"
+#include "tests/hha/lzx/lzx_test_data.h"
+
+namespace qb::test {
+namespace {
+
+using Generator = std::function<std::vector<uint8_t>(uint64_t, size_t)>;
+
+struct Kind {
+  const char* name;
+  Generator make;
+};
+
+const Kind kKinds[] = {
+    {"random", RandomBytes},
+    {"runs", Runs},
+    {"records", RepeatingRecords},
+    {"html", HtmlLike},
+    {"zeros", [](uint64_t, size_t n) { return std::vector<uint8_t>(n, 0); }},
+};
+
+const size_t kBoundarySizes[] = {0,       1,       2,       0x7FFF,  0x8000, 0x8001,
+                                 0xFFFF,  0x10000, 0x10001, 0x18000, 0x30000 + 7};
+
+TEST(LzxRoundTrip, EveryKindAtFrameAndResetBoundaries) {
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  for (const Kind& kind : kKinds) {
+    for (size_t size : kBoundarySizes) {
+      SCOPED_TRACE(std::string(kind.name) + ", " + std::to_string(size) + " bytes");
+      const std::vector<uint8_t> data = kind.make(seed, size);
+      const LzxStream stream = CompressSection(data, 1);
+      EXPECT_EQ(RoundTrip(data, stream), "");
+    }
+  }
+}
+
+TEST(LzxRoundTrip, ManyResetIntervalsOnSeveralThreads) {
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::vector<uint8_t> data = HtmlLike(seed, 5 * 0x10000 + 1234);
+  const std::vector<uint8_t> noise = RandomBytes(seed + 1, 0x10000);
+  data.insert(data.begin() + 0x20000, noise.begin(), noise.end());  // one stored interval
+  const LzxStream stream = CompressSection(data, 3, 10007);
+  EXPECT_EQ(RoundTrip(data, stream), "");
+}
+
+TEST(LzxRoundTrip, MixedContentInsideOneInterval) {
+  // Text, then noise, then runs, then text again: the parser and block splitter see
+  // statistics change within one reset interval.
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::vector<uint8_t> data;
+  for (const Kind& kind : kKinds) {
+    const auto part = kind.make(seed, 9000 + seed % 5000);
+    data.insert(data.end(), part.begin(), part.end());
+  }
+  const auto text = HtmlLike(seed + 7, 30000);
+  data.insert(data.end(), text.begin(), text.end());
+  EXPECT_EQ(RoundTrip(data, CompressSection(data, 1)), "");
+}
+
+TEST(LzxEncoder, IntervalOutputIsWordAlignedAndFramesAreOrdered) {
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  for (uint32_t length : {hha::lzx::kFrameSize, hha::lzx::kResetInterval}) {
+    const std::vector<uint8_t> data = HtmlLike(seed, length);
+    std::vector<uint8_t> out = {0xAA, 0xBB};  // existing bytes must stay untouched
+    uint32_t starts[2] = {99, 99};
+    hha::lzx::CompressResetInterval(data.data(), length, out, starts);
+    EXPECT_EQ(out[0], 0xAA);
+    EXPECT_EQ(out[1], 0xBB);
+    EXPECT_EQ(out.size() % 2, 0u);
+    EXPECT_EQ(starts[0], 0u);
+    if (length == hha::lzx::kResetInterval) {
+      EXPECT_GT(starts[1], 0u);
+      EXPECT_LT(starts[1], out.size() - 2);
+      EXPECT_EQ(starts[1] % 2, 0u);
+    }
+  }
+}
+
+TEST(LzxEncoder, IncompressibleDataCostsAtMostTheStoredOverhead) {
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  const std::vector<uint8_t> data = RandomBytes(seed, 4 * 0x10000);
+  const LzxStream stream = CompressSection(data, 2);
+  // a stored frame costs 4 header bytes and 12 bytes of repeat offsets
+  EXPECT_LE(stream.bytes.size(), data.size() + 8 * 16);
+  EXPECT_EQ(RoundTrip(data, stream), "");
+}
+
+TEST(LzxEncoder, SameInputGivesSameBytesWhateverThreadsAndChunks) {
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::vector<uint8_t> data = HtmlLike(seed, 7 * 0x10000 + 999);
+  const auto records = RepeatingRecords(seed, 100000);
+  data.insert(data.end(), records.begin(), records.end());
+  const LzxStream one = CompressSection(data, 1);
+  for (unsigned threads : {2u, 4u, 0u}) {
+    for (size_t chunk : {size_t{1} << 20, size_t{4093}}) {
+      const LzxStream other = CompressSection(data, threads, chunk);
+      EXPECT_EQ(other.bytes, one.bytes) << threads << " threads, chunks of " << chunk;
+      EXPECT_EQ(other.frameStarts, one.frameStarts);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qb::test

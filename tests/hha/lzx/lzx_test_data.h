@@ -1,0 +1,33 @@
+// Inputs and round-trip helpers shared by the LZX tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/hha/lzx/lzx_decoders.h"
+
+namespace qb::test {
+
+// A seed for the randomised cases: QB_SEED from the environment, else a fresh one. Tests
+// put it in a SCOPED_TRACE so every failure shows it.
+uint64_t TestSeed();
+
+std::vector<uint8_t> RandomBytes(uint64_t seed, size_t n);
+// Long runs of a few byte values, of random lengths.
+std::vector<uint8_t> Runs(uint64_t seed, size_t n);
+// Records built from a few templates at changing distances, so the same three offsets
+// recur in rotating order (repeat offsets R0-R2).
+std::vector<uint8_t> RepeatingRecords(uint64_t seed, size_t n);
+// HTML-like text: tags, identifiers and words drawn from a small vocabulary.
+std::vector<uint8_t> HtmlLike(uint64_t seed, size_t n);
+
+// Compresses through hha::lzx::SectionCompressor in chunks of chunkSize.
+LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
+                          size_t chunkSize = 1 << 20);
+
+// Decodes with chmlib and libmspack and compares with data padded to whole frames;
+// returns "" when both give the data back.
+std::string RoundTrip(const std::vector<uint8_t>& data, const LzxStream& stream);
+
+}  // namespace qb::test
