@@ -1,0 +1,15 @@
+// The about page that every compiled help file carries: resource 105, written byte for
+// byte beside the output file and removed again at the end of the job.
+#pragma once
+
+namespace qb {
+
+constexpr const char kAboutPageName[] = "about_quillbinder.html";
+
+// False (after reporting "Cannot create '%s'." or "Cannot write '%s'.") when the page
+// could not be written completely.
+bool WriteAboutPage(const char* outputPath);
+// Deletes the page; failures are ignored. Returns true.
+bool DeleteAboutPage(const char* outputPath);
+
+}  // namespace qb

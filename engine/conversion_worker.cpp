@@ -1,0 +1,79 @@
+#include <windows.h>
+
+#include <mutex>
+
+#include "engine/about_page.h"
+#include "engine/conversion_job.h"
+#include "engine/help_compiler.h"
+#include "helpproject/contents_file_writer.h"
+#include "helpproject/index_file_writer.h"
+#include "helpproject/project_file_writer.h"
+
+namespace qb {
+namespace {
+
+// Held for a worker's whole run, clean-up included. A worker whose join timed out may
+// still be deleting its temporary files; the next worker waits here before it takes
+// over RunningJob, so neither the record nor same-named fresh files change under it.
+std::mutex g_workerSlot;
+
+void DeleteTemporaryFiles(const char* outputPath) {
+  char name[kPathCapacity];
+  if (DeriveTempName(outputPath, ".hhp", name)) DeleteFileA(name);
+  if (DeriveTempName(outputPath, ".hhk", name)) DeleteFileA(name);
+  if (DeriveTempName(outputPath, ".hhc", name)) DeleteFileA(name);
+  DeleteAboutPage(outputPath);
+}
+
+}  // namespace
+
+int RunStages() {
+  ConversionJob& job = RunningJob;
+
+  ReportProgress(ProgressStatus, "Creating temporary files");
+  if (!WriteAboutPage(job.OutputPath)) return 0;
+
+  ReportProgress(ProgressStatus, "Creating project file");
+  if (!WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage)) return 0;
+  if (TestJobCancel()) return 0;
+
+  ReportProgress(ProgressStatus, "Creating contents file");
+  if (!WriteContentsFile(job.StartPage, job.SourceIndexPath, job.OutputPath)) return 0;
+  if (TestJobCancel()) return 0;
+
+  ReportProgress(ProgressStatus, "Creating index file");
+  if (!WriteIndexFile(job.OutputPath)) return 0;
+  if (TestJobCancel()) return 0;
+
+  ReportProgress(ProgressStatus, "Compiling with help compiler");
+  char project[kPathCapacity];
+  DeriveTempName(job.OutputPath, ".hhp", project);
+  if (CompileProject(project) != 0) ReportProgress(ProgressOutput, "Internal error calling HHA.DLL");
+  return 0;
+}
+
+unsigned __stdcall ConversionWorker(void* param) {
+  std::lock_guard<std::mutex> slot(g_workerSlot);
+  RunningJob = *static_cast<const ConversionJob*>(param);
+
+  RunStages();
+  if (TestJobCancel()) ReportProgress(ProgressOutput, "Cancelled by user");
+
+  // Past the post the dialog may start the next job; the clean-up works on its own copy.
+  char outputPath[kPathCapacity];
+  lstrcpynA(outputPath, RunningJob.OutputPath, kPathCapacity);
+  ReportProgress(ProgressFinished);
+  DeleteTemporaryFiles(outputPath);
+  return 0;
+}
+
+int __stdcall OnCompilerMessage(const char* text) {
+  return static_cast<int>(ReportProgress(ProgressOutput, "%s", text));
+}
+
+int __stdcall OnCompilerProgress(const char* text) {
+  if (TestJobCancel()) return 0;
+  return static_cast<int>(ReportProgress(ProgressStatus, text));
+}
+
+}  // namespace qb

@@ -1,0 +1,70 @@
+#include "engine/help_compiler.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "engine/conversion_job.h"
+
+namespace qb {
+namespace {
+
+HMODULE g_library = nullptr;
+CompileEntry g_entry = nullptr;
+const char* g_libraryName = "hha.dll";
+
+}  // namespace
+
+void SetHelpCompilerLibraryNameForTesting(const char* bareName) { g_libraryName = bareName; }
+
+int LoadHelpCompiler() {
+  // With the bare name the usual search order applies, so the copy beside the program
+  // wins; only the current directory goes, or a planted hha.dll in a downloaded
+  // documentation folder would be loaded into the program. SetDllDirectoryA("") is the
+  // documented way; some Windows-compatible loaders ignore an empty string, so for the
+  // load itself the current directory is also the program's own folder.
+  SetDllDirectoryA("");
+  char previous[MAX_PATH];
+  DWORD kept = GetCurrentDirectoryA(MAX_PATH, previous);
+  char program[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  bool moved = false;
+  if (kept > 0 && kept < MAX_PATH && length > 0 && length < MAX_PATH) {
+    *PathFindFileNameA(program) = 0;
+    moved = SetCurrentDirectoryA(program) != FALSE;
+  }
+  g_library = LoadLibraryA(g_libraryName);
+  if (moved) SetCurrentDirectoryA(previous);
+  if (!g_library) return -2;
+  g_entry = reinterpret_cast<CompileEntry>(
+      reinterpret_cast<void*>(GetProcAddress(g_library, "HHA_CompileHHP")));
+  if (!g_entry) {
+    FreeLibrary(g_library);
+    g_library = nullptr;
+    return -3;
+  }
+  return 0;
+}
+
+void UnloadHelpCompiler() {
+  if (!g_library) return;
+  FreeLibrary(g_library);
+  g_library = nullptr;
+  g_entry = nullptr;
+}
+
+int CompileProject(const char* projectPath) {
+  if (!g_library || !g_entry) return -1;
+  CompileOptions options;
+  std::memset(&options, 0, sizeof options);
+  options.size = sizeof options;
+  // Balanced only when it took: a failed initialisation must not be undone.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  g_entry(projectPath, &OnCompilerMessage, &OnCompilerProgress, &options);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+}  // namespace qb

@@ -1,0 +1,29 @@
+// Binding to the help compiler library hha.dll and its entry HHA_CompileHHP.
+#pragma once
+
+#include <cstdint>
+
+namespace qb {
+
+// The fourth argument of HHA_CompileHHP; only the size member is set.
+struct CompileOptions {
+  uint32_t size;
+  uint8_t reserved[304];
+};
+static_assert(sizeof(CompileOptions) == 308, "the compiler checks the block's size");
+
+using CompilerCallback = int(__stdcall*)(const char* text);
+using CompileEntry = int(__stdcall*)(const char* projectPath, CompilerCallback onMessage,
+                                     CompilerCallback onProgress, CompileOptions* options);
+
+// 0: loaded and resolved; -2: the library could not be loaded; -3: it has no entry
+// HHA_CompileHHP (it is freed again). The current directory is not searched.
+int LoadHelpCompiler();
+void UnloadHelpCompiler();
+// -1 when no library is loaded; otherwise 0 once the compiler has returned.
+int CompileProject(const char* projectPath);
+
+// Test seam: the bare library name that LoadHelpCompiler loads ("hha.dll").
+void SetHelpCompilerLibraryNameForTesting(const char* bareName);
+
+}  // namespace qb

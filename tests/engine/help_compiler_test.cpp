@@ -1,0 +1,65 @@
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/help_compiler.h"
+#include "tests/common/test_util.h"
+
+namespace qb {
+namespace {
+
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string p = path;
+  return p.substr(0, p.find_last_of('\\'));
+}
+
+class HelpCompilerLoad : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    UnloadHelpCompiler();
+    SetHelpCompilerLibraryNameForTesting("hha.dll");
+  }
+};
+
+TEST_F(HelpCompilerLoad, LibraryBesideTheProgramLoads) {
+  EXPECT_EQ(LoadHelpCompiler(), 0);
+  UnloadHelpCompiler();
+  UnloadHelpCompiler();  // a second unload does nothing
+  EXPECT_EQ(CompileProject("C:\\nothing.hhp"), -1);
+}
+
+TEST_F(HelpCompilerLoad, MissingLibraryAndMissingEntryAreTold) {
+  SetHelpCompilerLibraryNameForTesting("qb-no-such-library.dll");
+  EXPECT_EQ(LoadHelpCompiler(), -2);
+  SetHelpCompilerLibraryNameForTesting("qb-noentry.dll");
+  EXPECT_EQ(LoadHelpCompiler(), -3);
+  EXPECT_EQ(GetModuleHandleA("qb-noentry.dll"), nullptr) << "freed again";
+  EXPECT_EQ(CompileProject("C:\\nothing.hhp"), -1);
+}
+
+TEST_F(HelpCompilerLoad, LibraryPlantedInTheCurrentFolderIsNotLoaded) {
+  test::TempDir planted;
+  std::string copy = planted.path() + "\\qb-planted.dll";
+  ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hha.dll").c_str(), copy.c_str(), FALSE));
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(planted.path().c_str()));
+
+  // With the default search order the plant would be found...
+  SetDllDirectoryA(nullptr);
+  HMODULE found = LoadLibraryA("qb-planted.dll");
+  EXPECT_NE(found, nullptr) << "control: the default order searches the current folder";
+  if (found) FreeLibrary(found);
+
+  // ...but the loader takes the current folder out first.
+  SetHelpCompilerLibraryNameForTesting("qb-planted.dll");
+  EXPECT_EQ(LoadHelpCompiler(), -2);
+  SetCurrentDirectoryA(previous);
+}
+
+}  // namespace
+}  // namespace qb

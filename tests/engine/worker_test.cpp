@@ -1,0 +1,299 @@
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/about_page.h"
+#include "engine/conversion_job.h"
+#include "engine/help_compiler.h"
+#include "resources/product.h"
+#include "tests/common/test_util.h"
+#include "tests/engine/progress_recorder.h"
+
+namespace qb {
+namespace {
+
+using test::FileExists;
+using test::ProgressEvent;
+using test::ProgressRecorder;
+using test::TempDir;
+using Strings = std::vector<std::string>;
+
+const Strings kStageStatuses = {"Creating temporary files", "Creating project file",
+                                "Creating contents file", "Creating index file",
+                                "Compiling with help compiler"};
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(LoadHelpCompiler(), 0) << "stand-in hha.dll"; }
+  static void TearDownTestSuite() { UnloadHelpCompiler(); }
+
+  void SetUp() override {
+    SetEnvironmentVariableA("QB_STANDIN_SLOW", nullptr);
+    folder = dir.path();
+    compiled = folder + "\\guide.chm";
+    project = folder + "\\guide.hhp";
+    test::MakeMinimalJavadoc(folder, compiled, project);
+    job = test::MakeJob(folder, "guide.chm");
+  }
+
+  void ExpectTemporaryFilesGone() {
+    EXPECT_FALSE(FileExists(folder + "\\guide.hhp"));
+    EXPECT_FALSE(FileExists(folder + "\\guide.hhc"));
+    EXPECT_FALSE(FileExists(folder + "\\guide.hhk"));
+    EXPECT_FALSE(FileExists(folder + "\\about_quillbinder.html"));
+  }
+
+  // The reports after the last stage status, in order, as "kind:text".
+  void ExpectEndsWith(const Strings& tail) {
+    Strings all;
+    for (const auto& e : recorder.events())
+      all.push_back(std::to_string(e.kind) + ":" + e.text);
+    ASSERT_GE(all.size(), tail.size());
+    EXPECT_EQ(Strings(all.end() - tail.size(), all.end()), tail);
+  }
+
+  void ExpectFinishedLastAndOnce() {
+    ASSERT_FALSE(recorder.events().empty());
+    EXPECT_EQ(recorder.events().back().kind, ProgressFinished);
+    EXPECT_EQ(recorder.finishedCount(), 1);
+    for (const auto& e : recorder.events()) EXPECT_FALSE(e.afterFinished) << e.text;
+  }
+
+  bool HasOutput(const std::string& text) const {
+    for (const auto& t : recorder.Texts(ProgressOutput))
+      if (t == text) return true;
+    return false;
+  }
+
+  TempDir dir;
+  std::string folder, compiled, project;
+  ConversionJob job;
+  ProgressRecorder recorder;
+};
+
+TEST_F(WorkerTest, SuccessfulRunReportsEveryStageAndCleansUp) {
+  ASSERT_TRUE(recorder.Run(job));
+  Strings statuses = recorder.Texts(ProgressStatus);
+  Strings expected = kStageStatuses;
+  expected.insert(expected.end(), {"step 1", "step 2", "step 3"});
+  EXPECT_EQ(statuses, expected);
+
+  Strings outputs = recorder.Texts(ProgressOutput);
+  ASSERT_EQ(outputs.size(), 4u);
+  EXPECT_EQ(outputs[0], "stand-in: compiling " + project + "\r\n");
+  // The compiler runs on the worker thread and sees the block's size.
+  EXPECT_EQ(outputs[1], "stand-in: options 308, thread " +
+                            std::to_string(recorder.workerThreadId()) + "\r\n");
+  // A message full of conversion characters is shown as it came.
+  EXPECT_EQ(outputs[2], "stand-in: 100% done, %s %d %n\r\n");
+  EXPECT_EQ(outputs[3], "stand-in: wrote " + compiled + "\r\n");
+  ExpectFinishedLastAndOnce();
+  EXPECT_TRUE(FileExists(compiled));
+  ExpectTemporaryFilesGone();
+}
+
+TEST_F(WorkerTest, FailingFirstStageStopsButStillDeletesEveryTemporaryFile) {
+  // A folder where the about page should go makes its creation fail.
+  test::MakeDirs(folder + "\\about_quillbinder.html");
+  test::WriteFile(folder + "\\guide.hhc", "old");
+  test::WriteFile(folder + "\\guide.hhk", "old");
+  ASSERT_TRUE(recorder.Run(job));
+  EXPECT_EQ(recorder.Texts(ProgressStatus), Strings({"Creating temporary files"}));
+  EXPECT_EQ(recorder.Texts(ProgressOutput),
+            Strings({"Cannot create '" + folder + "\\about_quillbinder.html'."}));
+  ExpectFinishedLastAndOnce();
+  EXPECT_FALSE(FileExists(compiled));
+  EXPECT_FALSE(FileExists(project)) << "a pre-existing project file is removed";
+  EXPECT_FALSE(FileExists(folder + "\\guide.hhc"));
+  EXPECT_FALSE(FileExists(folder + "\\guide.hhk"));
+  RemoveDirectoryA((folder + "\\about_quillbinder.html").c_str());
+}
+
+TEST_F(WorkerTest, AboutPageIsWrittenByteForByteAndRemovedAfterwards) {
+  test::WriteFile(folder + "\\about_quillbinder.html", "an older page");
+  std::string seen;
+  recorder.onEvent = [&](const ProgressEvent& e) {
+    if (e.text == "Creating project file") seen = test::ReadFile(folder + "\\about_quillbinder.html");
+  };
+  ASSERT_TRUE(recorder.Run(job));
+  const std::string lines[] = {
+      "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"",
+      "\t\t\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">",
+      "<html>",
+      "\t<head>",
+      "\t\t<meta http-equiv=\"Content-Language\" content=\"en\" />",
+      "\t\t<meta http-equiv=\"Content-type\" content=\"text/html; charset=utf-8\" />",
+      "\t\t<title>quillbinder</title>",
+      "\t</head>",
+      "\t<body>",
+      "\t\t<p>",
+      std::string("\t\t\tThis file was created by <a href=\"") + kProductHomepageEnglish +
+          "\" target=\"_blank\">quillbinder</a>.",
+      "\t\t</p>",
+      "\t\t<p>",
+      std::string("\t\t\tTento soubor byl vytvo\xC5\x99" "en pomoc\xC3\xAD <a href=\"") +
+          kProductHomepage + "\" target=\"_blank\">quillbinder</a>.",
+      "\t\t</p>",
+      "\t</body>",
+      "</html>",
+  };
+  std::string expected;
+  for (const auto& line : lines) expected += line + "\r\n";
+  EXPECT_EQ(seen, expected);
+  ExpectTemporaryFilesGone();
+}
+
+struct CancelPoint {
+  const char* at;       // the report during which the user confirms the cancel
+  Strings lastStatuses;  // statuses that still come after it
+};
+
+class CancelTest : public WorkerTest, public ::testing::WithParamInterface<CancelPoint> {};
+
+TEST_P(CancelTest, CancelTakesEffectAtTheNextTestPoint) {
+  const CancelPoint& p = GetParam();
+  std::string at = p.at;
+  recorder.onEvent = [&](const ProgressEvent& e) {
+    if (e.text == at) SetJobControl(JobCancel);
+  };
+  ASSERT_TRUE(recorder.Run(job));
+  Strings statuses = recorder.Texts(ProgressStatus);
+  auto it = std::find(statuses.begin(), statuses.end(), at);
+  ASSERT_NE(it, statuses.end());
+  EXPECT_EQ(Strings(it + 1, statuses.end()), p.lastStatuses);
+  ExpectEndsWith({"1:Cancelled by user", "2:"});
+  ExpectFinishedLastAndOnce();
+  ExpectTemporaryFilesGone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, CancelTest,
+    ::testing::Values(
+        // No test point between the about page and the project file.
+        CancelPoint{"Creating temporary files", {"Creating project file"}},
+        CancelPoint{"Creating project file", {}},
+        CancelPoint{"Creating contents file", {}},
+        CancelPoint{"Creating index file", {}},
+        CancelPoint{"Compiling with help compiler", {}},
+        CancelPoint{"step 2", {}}));
+
+TEST_F(WorkerTest, CancelDuringCompilationStopsTheCompilerWithoutItsNextText) {
+  recorder.onEvent = [&](const ProgressEvent& e) {
+    if (e.text == "step 1") SetJobControl(JobCancel);
+  };
+  ASSERT_TRUE(recorder.Run(job));
+  EXPECT_EQ(recorder.Texts(ProgressStatus).back(), "step 1");
+  EXPECT_TRUE(HasOutput("stand-in: stopped at step 2\r\n"));
+  ExpectEndsWith({"1:stand-in: stopped at step 2\r\n", "1:Cancelled by user", "2:"});
+  EXPECT_FALSE(FileExists(compiled));
+}
+
+TEST_F(WorkerTest, CancelAfterTheCompilerReturnedIsStillReported) {
+  recorder.onEvent = [&](const ProgressEvent& e) {
+    if (e.text.rfind("stand-in: wrote", 0) == 0) SetJobControl(JobCancel);
+  };
+  ASSERT_TRUE(recorder.Run(job));
+  ExpectEndsWith({"1:stand-in: wrote " + compiled + "\r\n", "1:Cancelled by user", "2:"});
+}
+
+// The dialog's side of a pause: set the word to 2, ask, then store the answer and resume.
+class PauseTest : public WorkerTest,
+                  public ::testing::WithParamInterface<std::tuple<const char*, LONG>> {};
+
+TEST_P(PauseTest, PausedWorkerWaitsForTheAnswerAndActsOnIt) {
+  std::string at = std::get<0>(GetParam());
+  LONG answer = std::get<1>(GetParam());
+  std::chrono::steady_clock::time_point released;
+  std::thread releaser;
+  recorder.onEvent = [&](const ProgressEvent& e) {
+    if (e.text != at) return;
+    SetJobControl(JobPause);
+    HANDLE worker = recorder.workerThread();
+    releaser = std::thread([&released, worker, answer] {
+      Sleep(150);
+      released = std::chrono::steady_clock::now();
+      SetJobControl(answer);
+      ResumeThread(worker);  // harmless: the worker does not suspend itself
+    });
+  };
+  ASSERT_TRUE(recorder.Run(job));
+  releaser.join();
+  // Nothing is reported between the pause and the release.
+  const auto& ev = recorder.events();
+  size_t i = 0;
+  while (i < ev.size() && ev[i].text != at) ++i;
+  ASSERT_LT(i + 1, ev.size());
+  EXPECT_GE(ev[i + 1].at, released) << "the worker went on while paused";
+  if (answer == JobCancel) {
+    ExpectEndsWith({"1:Cancelled by user", "2:"});
+    EXPECT_FALSE(HasOutput("stand-in: wrote " + compiled + "\r\n"));
+  } else {
+    EXPECT_FALSE(HasOutput("Cancelled by user"));
+    EXPECT_TRUE(FileExists(compiled));
+  }
+  ExpectFinishedLastAndOnce();
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, PauseTest,
+                         ::testing::Combine(::testing::Values("Creating contents file",
+                                                              "Creating index file", "step 2"),
+                                            ::testing::Values(LONG{JobRun}, LONG{JobCancel})));
+
+TEST_F(WorkerTest, MissingCompilerLibraryIsAnInternalError) {
+  UnloadHelpCompiler();
+  EXPECT_EQ(CompileProject(project.c_str()), -1);
+  ASSERT_TRUE(recorder.Run(job));
+  ExpectEndsWith({"1:Internal error calling HHA.DLL", "2:"});
+  ExpectTemporaryFilesGone();
+  ASSERT_EQ(LoadHelpCompiler(), 0);
+}
+
+TEST_F(WorkerTest, LongOutputLinesArriveWhole) {
+  // The output path fits; the about page's name beside it does not.
+  size_t stem = 255 - folder.size() - 1 - 6;
+  std::string sub = folder + "\\" + std::string(stem, 'n');
+  ConversionJob deep = test::MakeJob(sub, "x.chm");
+  ASSERT_EQ(std::string(deep.OutputPath), sub + "\\x.chm");
+  ASSERT_TRUE(recorder.Run(deep));
+  std::string expected = "Cannot create '" + sub + "\\about_quillbinder.html'.";
+  ASSERT_GT(expected.size(), 259u);
+  EXPECT_EQ(recorder.Texts(ProgressOutput), Strings({expected}));
+}
+
+TEST_F(WorkerTest, NextJobWaitsForTheEarlierWorkerToFinishItsCleanUp) {
+  // Two workers on the same record, started back to back: each sees its own job whole.
+  ConversionJob second = test::MakeJob(folder, "other.chm");
+  test::WriteFile(folder + "\\other.hhp", "[OPTIONS]\r\nCompiled file=" + folder + "\\other.chm\r\n");
+  ProgressRecorder secondRecorder;
+  second.NotifyWindow = secondRecorder.window();
+  job.NotifyWindow = recorder.window();
+  unsigned id;
+  HANDLE a = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConversionWorker, &job, 0, &id));
+  HANDLE b = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConversionWorker, &second, 0, &id));
+  HANDLE both[2] = {a, b};
+  DWORD start = GetTickCount();
+  while (WaitForMultipleObjects(2, both, TRUE, 0) != WAIT_OBJECT_0 && GetTickCount() - start < 20000) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  CloseHandle(a);
+  CloseHandle(b);
+  EXPECT_EQ(recorder.finishedCount(), 1);
+  EXPECT_EQ(secondRecorder.finishedCount(), 1);
+  EXPECT_TRUE(FileExists(compiled));
+  EXPECT_TRUE(FileExists(folder + "\\other.chm"));
+  EXPECT_FALSE(FileExists(folder + "\\other.hhp"));
+  ExpectTemporaryFilesGone();
+}
+
+}  // namespace
+}  // namespace qb
