@@ -14,7 +14,7 @@ bool WriteAboutPage(const char* outputPath) {
   char path[kPathCapacity];
   if (!DeriveSiblingName(outputPath, kAboutPageName, path)) {
     // Never cut into another name: report the whole path that does not fit.
-    std::string whole(outputPath, PathFindFileNameA(outputPath));
+    std::string whole(outputPath, static_cast<const char*>(PathFindFileNameA(outputPath)));
     ReportProgress(ProgressOutput, "Cannot create '%s'.", (whole + kAboutPageName).c_str());
     return false;
   }
