@@ -1,0 +1,61 @@
+#include "hha/core/file_resolver.h"
+
+#include "hha/core/platform_fs.h"
+
+namespace hha {
+namespace {
+
+std::string Fold(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+std::string FileResolver::NativePath(const std::string& relative) const {
+  std::string p = root_ + relative;
+  for (size_t i = root_.size(); i < p.size(); ++i)
+    if (p[i] == '/') p[i] = platform::kSeparator;
+  return p;
+}
+
+const std::multimap<std::string, FileResolver::Item>& FileResolver::Listing(
+    const std::string& actualFolder) {
+  auto it = listings_.find(actualFolder);
+  if (it != listings_.end()) return it->second;
+  std::multimap<std::string, Item>& items = listings_[actualFolder];
+  std::vector<platform::DirEntry> entries;
+  std::string path = actualFolder.empty() ? root_ : NativePath(actualFolder);
+  if (path.empty()) path = ".";
+  if (platform::ListDir(path, entries))
+    for (auto& e : entries) items.emplace(Fold(e.name), Item{e.name, e.isDir});
+  return items;
+}
+
+bool FileResolver::Find(const std::string& relative, std::string* actual) {
+  std::string folder;  // actual case, "" or ending in '/'
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative.find('/', start);
+    const bool last = slash == std::string::npos;
+    std::string part = relative.substr(start, last ? std::string::npos : slash - start);
+    if (part.empty()) return false;
+    const auto& items = Listing(folder);
+    auto range = items.equal_range(Fold(part));
+    const Item* found = nullptr;
+    for (auto i = range.first; i != range.second; ++i) {
+      if (i->second.isDir != !last) continue;
+      if (!found || i->second.name == part) found = &i->second;
+    }
+    if (!found) return false;
+    if (last) {
+      *actual = folder + found->name;
+      return true;
+    }
+    folder += found->name + "/";
+    start = slash + 1;
+  }
+}
+
+}  // namespace hha

@@ -1,0 +1,37 @@
+// Finds the local links of a page so that the compiler can pull in every file a compiled
+// page needs: href/src attributes of HTML tags, CSS url(...) and @import, and the Local
+// values of sitemaps (.hhc/.hhk).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace hha {
+
+struct Link {
+  std::string target;  // the attribute value as written (only &amp; decoded)
+  size_t offset = 0;   // byte offset in the text, for line numbers in warnings
+};
+
+enum class LinkSource { kHtml, kCss, kSitemap };
+
+// Every link candidate of the text, in text order. Script bodies are skipped (their
+// strings are not links); <style> bodies and style="" attributes are read as CSS.
+std::vector<Link> CollectLinks(const std::string& text, LinkSource source);
+
+// Turns a link into a path relative to the linking file's folder: drops "#..." and
+// "?...", decodes %XX. False for links that leave the help file (a scheme such as
+// http:, mailto:, javascript:, ms-its:, or "//host"), for bare fragments and for empty
+// links. A result starting with "/" is relative to the help file's root.
+bool LocalLinkPath(const std::string& link, std::string* path);
+
+// Joins `base` (a folder relative to the root, "" or ending in "/") and a link path
+// with "/" separators, folding "." and "..". False when the result leaves the root.
+bool ResolveRelative(const std::string& baseFolder, const std::string& path,
+                     std::string* resolved);
+
+// 1-based line number of a byte offset.
+int LineOf(const std::string& text, size_t offset);
+
+}  // namespace hha

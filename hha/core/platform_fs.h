@@ -1,0 +1,75 @@
+// The only operating-system calls of the help compiler's core: whole-file reads, folder
+// listings, the output file and its final move, a clock and the ANSI code page. Paths are
+// byte strings as the platform takes them (ANSI on Windows).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hha::platform {
+
+constexpr char kSeparator =
+#ifdef _WIN32
+    '\\';
+#else
+    '/';
+#endif
+
+struct DirEntry {
+  std::string name;
+  bool isDir = false;
+};
+
+// Reads a whole regular file. False (and `out` cleared) when it cannot be opened or read.
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
+
+// Lists one folder without "." and "..". False when the folder cannot be listed.
+bool ListDir(const std::string& path, std::vector<DirEntry>& out);
+
+bool IsFile(const std::string& path);
+
+// True for "/x" (POSIX) or "C:\x", "\\server\x", "\x" (Windows).
+bool IsAbsolute(const std::string& path);
+
+// The folder part of a path including its last separator ("" when there is none).
+// Both '/' and '\' count as separators on Windows; on POSIX only '/'.
+std::string DirName(const std::string& path);
+std::string BaseName(const std::string& path);
+
+// A file opened for writing, closed by the destructor. Errors are sticky: once a write
+// fails, later writes do nothing and ok() stays false.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Create(const std::string& path);  // creates or truncates
+  void Write(const void* data, size_t n);
+  bool Close();  // flushes; false if anything failed since Create
+  bool ok() const { return ok_; }
+
+ private:
+  void* file_ = nullptr;  // FILE*
+  bool ok_ = false;
+};
+
+// Moves `from` over `to`, replacing an existing `to` in one step where the system can.
+bool MoveIntoPlace(const std::string& from, const std::string& to);
+bool RemoveFile(const std::string& path);
+
+// A name for a scratch file beside `target` that does not exist yet.
+std::string TempNameBeside(const std::string& target);
+
+// Converts project text in the given ANSI code page to UTF-8. Text that already is valid
+// UTF-8 with non-ASCII characters is taken as UTF-8 (the projects of POSIX users are).
+std::string AnsiToUtf8(const std::string& text, uint32_t codePage);
+
+// Seconds since 1601-01-01 in 100 ns units, as Windows' FILETIME.
+uint64_t FileTimeNow();
+// Milliseconds of a monotonic clock.
+uint64_t MonotonicMs();
+
+}  // namespace hha::platform
