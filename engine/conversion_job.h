@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-namespace qb {
+#include "support/path_join.h"
 
-constexpr int kPathCapacity = 260;  // 259 characters and a terminator
+namespace qb {
 
 // Copied whole, by value: the dialog fills one and the worker copies it at once.
 struct ConversionJob {

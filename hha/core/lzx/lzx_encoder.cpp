@@ -1,13 +1,22 @@
-// LZX encoder for one CHM reset interval. Stored (uncompressed) blocks, one per frame,
-// are the fallback for data that does not compress.
+// LZX encoder for one CHM reset interval: parse (two passes, the second with costs from
+// the first one's statistics), split into blocks where separate trees pay for their
+// headers, write verbatim or aligned blocks. Unlike general LZX encoders it never emits
+// E8 translation and never mixes stored blocks into compressed ones: an interval that
+// does not compress is stored whole, one uncompressed block per frame.
 #include "hha/core/lzx/lzx_encoder.h"
 
 #include "hha/core/lzx/bit_writer.h"
+#include "hha/core/lzx/block_writer.h"
 #include "hha/core/lzx/lzx_constants.h"
+#include "hha/core/lzx/parser.h"
 
 namespace hha::lzx {
 
 namespace {
+
+// Smallest block the splitter considers: below 4 KiB the ~50-100 bytes of trees rarely
+// pay for themselves on text.
+constexpr uint32_t kMinSplitBytes = 0x1000;
 
 // One uncompressed block per frame: after the 27 header bits (28 with the E8 bit) the
 // stream needs 1-16 padding bits, then R0-R2 (all 1 right after a reset) and the bytes.
@@ -35,13 +44,73 @@ void WriteStoredInterval(const uint8_t* data, uint32_t length, std::vector<uint8
   }
 }
 
+// Splits items[first, last) in halves by uncompressed size while the halves, each with
+// its own trees, come out smaller than the whole; appends the chosen block ends.
+uint64_t Split(const std::vector<Item>& items, const std::vector<uint32_t>& positions,
+               size_t first, size_t last, std::vector<size_t>& ends) {
+  const uint64_t whole = BlockWriter::EstimateBits(items.data() + first, last - first);
+  const uint32_t from = positions[first], to = positions[last];
+  if (to - from >= 2 * kMinSplitBytes) {
+    const uint32_t middle = from + (to - from) / 2;
+    size_t mid = first;
+    while (mid < last && positions[mid] < middle) ++mid;
+    if (mid > first && mid < last) {
+      std::vector<size_t> parts;
+      const uint64_t halves = Split(items, positions, first, mid, parts) +
+                              Split(items, positions, mid, last, parts);
+      if (halves < whole) {
+        ends.insert(ends.end(), parts.begin(), parts.end());
+        return halves;
+      }
+    }
+  }
+  ends.push_back(last);
+  return whole;
+}
+
 }  // namespace
 
 void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
                            uint32_t frameStarts[2]) {
   frameStarts[0] = 0;
   frameStarts[1] = 0;
-  WriteStoredInterval(data, length, out, frameStarts);
+  // Each thread keeps its parser (hash tables, node arrays) across intervals.
+  thread_local Parser parser;
+  thread_local std::vector<Item> items;
+  thread_local std::vector<uint32_t> positions;
+
+  CostModel costs;
+  costs.SetDefaults();
+  parser.Parse(data, length, costs, false, items);
+  costs.FromItems(items);
+  parser.Parse(data, length, costs, true, items);
+
+  positions.resize(items.size() + 1);
+  uint32_t pos = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    positions[i] = pos;
+    pos += items[i].length;
+  }
+  positions[items.size()] = pos;
+
+  std::vector<size_t> ends;
+  Split(items, positions, 0, items.size(), ends);
+
+  const size_t base = out.size();
+  BlockWriter writer(out);
+  size_t first = 0;
+  for (size_t end : ends) {
+    writer.WriteBlock(items.data() + first, end - first);
+    first = end;
+  }
+  writer.Finish();
+  frameStarts[1] = length > kFrameSize ? writer.SecondFrameStart() : 0;
+
+  const size_t storedSize = 2 + (length / kFrameSize) * (4 + 12 + kFrameSize);
+  if (out.size() - base > storedSize) {
+    out.resize(base);
+    WriteStoredInterval(data, length, out, frameStarts);
+  }
 }
 
 }  // namespace hha::lzx

@@ -62,7 +62,7 @@ TEST(SectionCompressor, ByteByByteWritesGiveTheSameStream) {
 
 TEST(SectionCompressor, OutputStreamsBeforeFinish) {
   // Large input must reach the sink while it is still being written, not at the end.
-  const std::vector<uint8_t> data = HtmlLike(1, 64 * 0x10000);
+  const std::vector<uint8_t> data = HtmlLike(1, 24 * 0x10000);
   for (unsigned threads : {1u, 2u}) {
     size_t sunkBeforeFinish = 0;
     bool finishing = false;
@@ -82,7 +82,7 @@ TEST(SectionCompressor, OutputStreamsBeforeFinish) {
 }
 
 TEST(SectionCompressor, SinkFailureIsSticky) {
-  const std::vector<uint8_t> data = HtmlLike(2, 40 * 0x10000);
+  const std::vector<uint8_t> data = HtmlLike(2, 16 * 0x10000);
   for (unsigned threads : {1u, 2u}) {
     size_t calls = 0;
     SectionCompressor c([&](const uint8_t*, size_t) { return ++calls, false; }, threads);

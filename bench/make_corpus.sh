@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds a benchmark corpus: the Javadoc of the installed JDK's java.base module (large,
+# about 1,450 pages) or of one package of it (small, for a quick run), cached under
+# build/bench/ so reruns skip javadoc.
+# Usage: bash bench/make_corpus.sh large|small   -> prints the corpus folder
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+kind="${1:-large}"
+out="$root/build/bench/corpus-$kind"
+if [[ -f "$out/.done" ]]; then echo "$out"; exit 0; fi
+
+javadoc_bin="$(command -v javadoc || true)"
+if [[ -z "$javadoc_bin" ]]; then echo "javadoc not found (install a JDK 17)" >&2; exit 1; fi
+jdk="$(dirname "$(dirname "$(readlink -f "$javadoc_bin")")")"
+src_zip="$jdk/lib/src.zip"
+if [[ ! -f "$src_zip" ]]; then
+  echo "installing the JDK sources (openjdk-17-source)" >&2
+  sudo_cmd=""; [[ $(id -u) -ne 0 ]] && sudo_cmd=sudo
+  $sudo_cmd apt-get install -y openjdk-17-source >&2
+fi
+
+src="$root/build/bench/src"
+if [[ ! -f "$src/java.base/module-info.java" ]]; then
+  mkdir -p "$src"
+  (cd "$src" && unzip -q -o "$src_zip" 'java.base/*')
+fi
+rm -rf "$out"
+mkdir -p "$out/html"
+if [[ "$kind" == small ]]; then
+  "$javadoc_bin" -quiet -Xdoclint:none -d "$out/html" -sourcepath "$src/java.base" \
+    java.util.function >&2
+else
+  "$javadoc_bin" -quiet -Xdoclint:none -J-Xmx2g -d "$out/html" \
+    --module-source-path "$src" --module java.base >&2
+fi
+touch "$out/.done"
+echo "$out"

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Side-by-side benchmark of quillbinder-hhc and Free Pascal's chmcmd on a real Javadoc
+# corpus: wall time, peak memory (max RSS) and .chm size of each, and their ratios.
+# Figures are printed, never judged: this is not a test. Both outputs are then read back
+# with chmlib (every page byte-identical) and 7-Zip to show the result is usable.
+# Usage: bash bench/run_bench.sh [large|small] [--no-fts]
+#   large: the java.base module's Javadoc (~1,450 pages); small: one package (quick run).
+#   --no-fts: compile without the full-text index, so mostly the compressor is timed.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+kind=large
+fts=Yes
+for arg in "$@"; do
+  case "$arg" in
+    large|small) kind="$arg" ;;
+    --no-fts) fts=No ;;
+    *) echo "usage: $0 [large|small] [--no-fts]" >&2; exit 2 ;;
+  esac
+done
+
+sudo_cmd=""; [[ $(id -u) -ne 0 ]] && sudo_cmd=sudo
+need=()
+command -v chmcmd >/dev/null || need+=(fp-utils)
+[[ -x /usr/bin/time ]] || need+=(time)
+command -v extract_chmLib >/dev/null || need+=(libchm-bin)
+command -v 7z >/dev/null || need+=(p7zip-full)
+if ((${#need[@]})); then $sudo_cmd apt-get install -y "${need[@]}"; fi
+
+echo "== building quillbinder-hhc (release)"
+build="$root/build/release-bench"
+cmake -S "$root" -B "$build" -G Ninja -DQB_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release \
+  -DQB_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target quillbinder-hhc >/dev/null
+hhc="$build/hha/quillbinder-hhc"
+
+echo "== corpus ($kind)"
+corpus="$(bash "$root/bench/make_corpus.sh" "$kind")"
+pages=$(cd "$corpus/html" && find . -type f -name '*.html' | wc -l)
+bytes=$(cd "$corpus/html" && find . -type f -print0 | du -cb --files0-from=- | tail -1 | cut -f1)
+echo "$pages pages, $bytes bytes of input in $corpus/html"
+
+# One project per compiler, identical apart from the output name.
+write_project() {  # name
+  {
+    printf '[OPTIONS]\r\nCompatibility=1.1 or later\r\nCompiled file=%s.chm\r\n' "$1"
+    printf 'Default topic=html\\index.html\r\nDisplay compile progress=No\r\n'
+    printf 'Full-text search=%s\r\nLanguage=0x409 English (United States)\r\n' "$fts"
+    printf 'Title=java.base benchmark\r\n\r\n[FILES]\r\n'
+    (cd "$corpus" && find html -type f | LC_ALL=C sort | sed 's|/|\\|g; s|$|\r|')
+  } >"$corpus/$1.hhp"
+}
+write_project quillbinder
+write_project chmcmd
+rm -f "$corpus/quillbinder.chm" "$corpus/chmcmd.chm"
+
+measure() {  # label command...
+  local label="$1"; shift
+  local log="$corpus/$label.time"
+  (cd "$corpus" && /usr/bin/time -v "$@" >"$corpus/$label.log" 2>"$log") || {
+    echo "$label failed; see $corpus/$label.log and $log" >&2; tail -5 "$corpus/$label.log" >&2; }
+  local wall rss
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$log")
+  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
+  # h:mm:ss or m:ss.ss -> seconds
+  wall=$(echo "$wall" | awk -F: '{s=0; for (i=1;i<=NF;i++) s=s*60+$i; print s}')
+  echo "$label $wall $rss"
+}
+
+echo "== compiling (same machine, same run)"
+q=$(measure quillbinder "$hhc" quillbinder.hhp)
+c=$(measure chmcmd chmcmd --no-html-scan chmcmd.hhp)
+read -r _ qwall qrss <<<"$q"
+read -r _ cwall crss <<<"$c"
+qsize=$(stat -c %s "$corpus/quillbinder.chm" 2>/dev/null || echo 0)
+csize=$(stat -c %s "$corpus/chmcmd.chm" 2>/dev/null || echo 0)
+
+printf '\n%-14s %10s %14s %14s\n' compiler "wall s" "peak RSS KiB" "size bytes"
+printf '%-14s %10s %14s %14s\n' quillbinder "$qwall" "$qrss" "$qsize"
+printf '%-14s %10s %14s %14s\n' chmcmd "$cwall" "$crss" "$csize"
+awk -v qw="$qwall" -v cw="$cwall" -v qr="$qrss" -v cr="$crss" -v qs="$qsize" -v cs="$csize" \
+  -v in_bytes="$bytes" 'BEGIN {
+    printf "\nquillbinder / chmcmd: time %.3f (chmcmd %.1fx slower), memory %.3f, size %.3f\n",
+      qw / cw, cw / qw, qr / cr, qs / cs
+    printf "compression of the input: quillbinder %.2f:1, chmcmd %.2f:1\n",
+      in_bytes / qs, in_bytes / cs }'
+
+echo "== reading quillbinder.chm back"
+out="$corpus/extracted"
+rm -rf "$out"
+extract_chmLib "$corpus/quillbinder.chm" "$out" >/dev/null
+bad=0
+while IFS= read -r f; do
+  cmp -s "$corpus/$f" "$out/$f" || { bad=$((bad + 1)); ((bad <= 5)) && echo "differs: $f"; }
+done < <(cd "$corpus" && find html -type f)
+echo "chmlib: $((pages)) pages checked, $bad files differ"
+7z t "$corpus/quillbinder.chm" | grep -E '^(Everything is Ok|ERROR|Files:)' || true

@@ -1,0 +1,206 @@
+// Block writer. A block may run across the frame boundary inside a reset interval
+// (readers just re-align there), but every match ends by it, which the parser ensures.
+#include "hha/core/lzx/block_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "hha/core/lzx/huffman.h"
+
+namespace hha::lzx {
+
+namespace {
+
+struct BlockStats {
+  uint32_t main[kMainSymbols] = {0};
+  uint32_t length[kLengthSymbols] = {0};
+  uint32_t aligned[kAlignedSymbols] = {0};
+  uint64_t verbatimExtraBits = 0;  // all footer bits raw
+  uint64_t alignedRawBits = 0;     // footer bits that stay raw in an aligned block
+  uint32_t size = 0;
+};
+
+inline unsigned MainSymbolOf(const Item& it) {
+  if (it.length == 1) return it.value;
+  return kNumChars + PositionSlot(it.value) * 8 + std::min(it.length - kMinMatch, 7u);
+}
+
+void Collect(const Item* items, size_t count, BlockStats& s) {
+  for (size_t i = 0; i < count; ++i) {
+    const Item& it = items[i];
+    s.size += it.length;
+    ++s.main[MainSymbolOf(it)];
+    if (it.length == 1) continue;
+    if (it.length - kMinMatch >= 7) ++s.length[it.length - kMinMatch - 7];
+    const unsigned extra = ExtraBits(PositionSlot(it.value));
+    s.verbatimExtraBits += extra;
+    if (extra >= 3) {
+      s.alignedRawBits += extra - 3;
+      ++s.aligned[it.value & 7];
+    } else {
+      s.alignedRawBits += extra;
+    }
+  }
+}
+
+// Pretree coding of one run of code lengths.
+struct PretreeCode {
+  uint8_t symbol;
+  uint8_t extraBits;
+  uint8_t extra;
+  uint8_t runDelta;  // for symbol 19: the delta symbol that follows
+};
+
+void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n,
+                     std::vector<PretreeCode>& codes) {
+  unsigned i = 0;
+  while (i < n) {
+    unsigned run = 1;
+    while (i + run < n && cur[i + run] == cur[i]) ++run;
+    if (cur[i] == 0 && run >= 4) {
+      if (run >= 20) {
+        run = std::min(run, 51u);
+        codes.push_back({18, 5, static_cast<uint8_t>(run - 20), 0});
+      } else {
+        codes.push_back({17, 4, static_cast<uint8_t>(run - 4), 0});
+      }
+      i += run;
+    } else if (run >= 4) {
+      run = std::min(run, 5u);
+      const uint8_t delta = static_cast<uint8_t>((prev[i] + 17 - cur[i]) % 17);
+      codes.push_back({19, 1, static_cast<uint8_t>(run - 4), delta});
+      i += run;
+    } else {
+      codes.push_back({static_cast<uint8_t>((prev[i] + 17 - cur[i]) % 17), 0, 0, 0});
+      ++i;
+    }
+  }
+}
+
+// Bits of a pretree-coded run (writing it when bits != nullptr).
+uint64_t PretreeRun(const uint8_t* prev, const uint8_t* cur, unsigned n, BitWriter* bits) {
+  std::vector<PretreeCode> codes;
+  codes.reserve(n);
+  EncodeLengthRun(prev, cur, n, codes);
+  uint32_t freq[kPretreeSymbols] = {0};
+  for (const auto& c : codes) {
+    ++freq[c.symbol];
+    if (c.symbol == 19) ++freq[c.runDelta];
+  }
+  uint8_t len[kPretreeSymbols];
+  BuildCodeLengths(freq, kPretreeSymbols, kMaxPretreeCodeLen, len);
+  uint64_t total = kPretreeSymbols * 4;
+  for (const auto& c : codes) {
+    total += len[c.symbol] + c.extraBits;
+    if (c.symbol == 19) total += len[c.runDelta];
+  }
+  if (bits) {
+    uint16_t code[kPretreeSymbols];
+    BuildCanonicalCodes(len, kPretreeSymbols, code);
+    for (unsigned s = 0; s < kPretreeSymbols; ++s) bits->Put(len[s], 4);
+    for (const auto& c : codes) {
+      bits->Put(code[c.symbol], len[c.symbol]);
+      bits->Put(c.extra, c.extraBits);
+      if (c.symbol == 19) bits->Put(code[c.runDelta], len[c.runDelta]);
+    }
+  }
+  return total;
+}
+
+struct Trees {
+  uint8_t mainLen[kMainSymbols];
+  uint8_t lengthLen[kLengthSymbols];
+  uint8_t alignedLen[kAlignedSymbols];
+  bool useAligned = false;
+};
+
+// Builds the trees and returns the block's size in bits, header included.
+uint64_t Plan(const BlockStats& s, const uint8_t* prevMain, const uint8_t* prevLength,
+              Trees& t) {
+  BuildCodeLengths(s.main, kMainSymbols, kMaxMainCodeLen, t.mainLen);
+  BuildCodeLengths(s.length, kLengthSymbols, kMaxLengthCodeLen, t.lengthLen);
+  BuildCodeLengths(s.aligned, kAlignedSymbols, kMaxAlignedCodeLen, t.alignedLen);
+  uint64_t symbols = 0;
+  for (unsigned i = 0; i < kMainSymbols; ++i) symbols += uint64_t{s.main[i]} * t.mainLen[i];
+  for (unsigned i = 0; i < kLengthSymbols; ++i) symbols += uint64_t{s.length[i]} * t.lengthLen[i];
+  uint64_t alignedBits = kAlignedSymbols * 3 + s.alignedRawBits;
+  uint64_t alignedUsed = 0;
+  for (unsigned i = 0; i < kAlignedSymbols; ++i) {
+    alignedBits += uint64_t{s.aligned[i]} * t.alignedLen[i];
+    alignedUsed += s.aligned[i];
+  }
+  t.useAligned = alignedUsed != 0 && alignedBits < s.verbatimExtraBits;
+  const uint64_t header = 3 + 24 + PretreeRun(prevMain, t.mainLen, kNumChars, nullptr) +
+                          PretreeRun(prevMain + kNumChars, t.mainLen + kNumChars,
+                                     kMainSymbols - kNumChars, nullptr) +
+                          PretreeRun(prevLength, t.lengthLen, kLengthSymbols, nullptr);
+  return header + symbols + (t.useAligned ? alignedBits : s.verbatimExtraBits);
+}
+
+}  // namespace
+
+BlockWriter::BlockWriter(std::vector<uint8_t>& out) : bits_(out), base_(out.size()) {
+  bits_.Put(0, 1);  // no E8 translation
+}
+
+uint64_t BlockWriter::EstimateBits(const Item* items, size_t count) {
+  BlockStats s;
+  Collect(items, count, s);
+  static const uint8_t zeros[kMainSymbols] = {0};
+  Trees t;
+  return Plan(s, zeros, zeros, t);
+}
+
+void BlockWriter::WriteBlock(const Item* items, size_t count) {
+  BlockStats s;
+  Collect(items, count, s);
+  Trees t;
+  Plan(s, prevMain_, prevLength_, t);
+
+  bits_.Put(t.useAligned ? kBlockAligned : kBlockVerbatim, 3);
+  bits_.Put(s.size >> 16, 8);
+  bits_.Put(s.size & 0xFFFF, 16);
+  if (t.useAligned) {
+    for (unsigned i = 0; i < kAlignedSymbols; ++i) bits_.Put(t.alignedLen[i], 3);
+  }
+  PretreeRun(prevMain_, t.mainLen, kNumChars, &bits_);
+  PretreeRun(prevMain_ + kNumChars, t.mainLen + kNumChars, kMainSymbols - kNumChars, &bits_);
+  PretreeRun(prevLength_, t.lengthLen, kLengthSymbols, &bits_);
+  std::memcpy(prevMain_, t.mainLen, sizeof(prevMain_));
+  std::memcpy(prevLength_, t.lengthLen, sizeof(prevLength_));
+
+  uint16_t mainCode[kMainSymbols], lengthCode[kLengthSymbols], alignedCode[kAlignedSymbols];
+  BuildCanonicalCodes(t.mainLen, kMainSymbols, mainCode);
+  BuildCanonicalCodes(t.lengthLen, kLengthSymbols, lengthCode);
+  BuildCanonicalCodes(t.alignedLen, kAlignedSymbols, alignedCode);
+
+  for (size_t i = 0; i < count; ++i) {
+    const Item& it = items[i];
+    const unsigned sym = MainSymbolOf(it);
+    bits_.Put(mainCode[sym], t.mainLen[sym]);
+    if (it.length > 1) {
+      if (it.length - kMinMatch >= 7) {
+        const unsigned ls = it.length - kMinMatch - 7;
+        bits_.Put(lengthCode[ls], t.lengthLen[ls]);
+      }
+      const unsigned slot = PositionSlot(it.value);
+      const unsigned extra = ExtraBits(slot);
+      const uint32_t footer = it.value - PositionBase(slot);
+      if (t.useAligned && extra >= 3) {
+        bits_.Put(footer >> 3, extra - 3);
+        bits_.Put(alignedCode[footer & 7], t.alignedLen[footer & 7]);
+      } else {
+        bits_.Put(footer, extra);
+      }
+    }
+    position_ += it.length;
+    if (position_ == kFrameSize) {
+      bits_.AlignTo16();
+      secondFrame_ = static_cast<uint32_t>(bits_.bytes().size() - base_);
+    }
+  }
+}
+
+void BlockWriter::Finish() { bits_.AlignTo16(); }
+
+}  // namespace hha::lzx

@@ -1,0 +1,44 @@
+// Block writer: codes a run of items as one verbatim or aligned-offset block (whichever
+// is smaller), with per-block Huffman trees sent as pretree-coded deltas against the
+// previous block's code lengths, and re-aligns the stream at every frame end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "hha/core/lzx/bit_writer.h"
+#include "hha/core/lzx/lzx_encoder.h"
+#include "hha/core/lzx/lzx_constants.h"
+#include "hha/core/lzx/parser.h"
+
+namespace hha::lzx {
+
+class BlockWriter {
+ public:
+  // Appends to out; frame offsets are relative to out.size() at construction. Writes
+  // the E8 header bit (0) and starts from all-zero previous code lengths, as a reset
+  // requires.
+  explicit BlockWriter(std::vector<uint8_t>& out);
+
+  // Writes items[0, count) as one block. Blocks must follow each other in stream order.
+  void WriteBlock(const Item* items, size_t count);
+  // Pads the last word. The output then ends on a 16-bit boundary.
+  void Finish();
+  // Offset of the second frame's bits (0 while the stream has not reached it).
+  uint32_t SecondFrameStart() const { return secondFrame_; }
+
+  // Size in bits of items[0, count) as one block, header included (estimated against
+  // all-zero previous lengths, which slightly overstates the header).
+  static uint64_t EstimateBits(const Item* items, size_t count);
+
+ private:
+  BitWriter bits_;
+  size_t base_;
+  uint32_t position_ = 0;  // uncompressed bytes written so far
+  uint32_t secondFrame_ = 0;
+  uint8_t prevMain_[kMainSymbols] = {0};
+  uint8_t prevLength_[kLengthSymbols] = {0};
+};
+
+}  // namespace hha::lzx

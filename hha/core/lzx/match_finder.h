@@ -1,0 +1,38 @@
+// Match finder over one reset interval: hash chains of 3-byte prefixes. The chains only
+// ever hold positions of the current interval, so no match reaches before the last reset.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace hha::lzx {
+
+struct Match {
+  uint16_t length;
+  uint16_t distance;
+};
+
+class MatchFinder {
+ public:
+  MatchFinder();
+  // Starts a new interval (forgets every earlier position).
+  void Reset(const uint8_t* data, uint32_t length);
+  // Writes matches at pos into out, each longer than the one before (at most
+  // kMaxMatchesPerPosition), with lengths capped at maxLen; inserts pos into the chains.
+  // Positions must be visited in increasing order, each once (Find or Skip).
+  unsigned Find(uint32_t pos, unsigned maxLen, Match* out);
+  // Inserts pos without searching (inside a match that was taken).
+  void Skip(uint32_t pos);
+
+  static constexpr unsigned kMaxMatchesPerPosition = 16;
+
+ private:
+  uint32_t Hash(uint32_t pos) const;
+
+  const uint8_t* data_ = nullptr;
+  uint32_t length_ = 0;
+  std::vector<int32_t> head_;
+  std::vector<int32_t> prev_;
+};
+
+}  // namespace hha::lzx

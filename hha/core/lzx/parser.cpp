@@ -1,0 +1,246 @@
+// Parser. Within a stretch of input, every position is a node and every literal or match
+// an edge weighted by its bit cost; a forward pass finds the cheapest path, carrying the
+// repeat offsets R0-R2 of the best arrival at each node (a path-dependent state, so the
+// result is near-optimal rather than optimal). A match at least kNiceLength long ends
+// the stretch and is taken as is: with long matches there is little left to choose.
+#include "hha/core/lzx/parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace hha::lzx {
+
+namespace {
+// Matches this long are taken without a search: HTML has many long repeats, and weighing
+// alternatives around them costs time for a fraction of a bit.
+constexpr unsigned kNiceLength = 32;
+// Longest stretch searched at once; bounds the node array and ends searches that would
+// otherwise run over a whole frame of short matches.
+constexpr unsigned kMaxStretch = 2048;
+// Of a long match, every length up to this one is tried as an edge, beyond it only the
+// full length: shorter cuts of a long match rarely pay.
+constexpr unsigned kAllLengthsUpTo = 16;
+constexpr uint32_t kUnreached = 0xFFFFFFFFu;
+
+inline unsigned MainSymbol(unsigned slot, unsigned length) {
+  return kNumChars + slot * 8 + std::min(length - kMinMatch, 7u);
+}
+
+inline uint32_t MatchCost(const CostModel& c, unsigned slot, unsigned length) {
+  uint32_t bits = c.main[MainSymbol(slot, length)] + ExtraBits(slot);
+  if (length - kMinMatch >= 7) bits += c.length[length - kMinMatch - 7];
+  return bits;
+}
+
+inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned maxLen) {
+  unsigned len = 0;
+  while (len + 8 <= maxLen) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    if (x != y) return len + static_cast<unsigned>(__builtin_ctzll(x ^ y)) / 8;
+    len += 8;
+  }
+  while (len < maxLen && a[len] == b[len]) ++len;
+  return len;
+}
+}  // namespace
+
+void CostModel::SetDefaults() {
+  // Roughly what HTML gives: literals about 6 bits, match symbols 7-9, lengths 5.
+  for (unsigned i = 0; i < kNumChars; ++i) main[i] = 6;
+  for (unsigned i = kNumChars; i < kMainSymbols; ++i) main[i] = 9;
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = 6;
+}
+
+void CostModel::FromItems(const std::vector<Item>& items) {
+  uint32_t mainFreq[kMainSymbols] = {0};
+  uint32_t lenFreq[kLengthSymbols] = {0};
+  for (const Item& it : items) {
+    if (it.length == 1) {
+      ++mainFreq[it.value];
+    } else {
+      ++mainFreq[MainSymbol(PositionSlot(it.value), it.length)];
+      if (it.length - kMinMatch >= 7) ++lenFreq[it.length - kMinMatch - 7];
+    }
+  }
+  // Code lengths without a limit would do, but the limited ones are what gets written.
+  uint32_t total = 0;
+  for (uint32_t f : mainFreq) total += f;
+  auto cost = [](uint32_t freq, uint32_t sum) -> uint8_t {
+    // -log2(freq / sum), rounded; unseen symbols cost as if seen once.
+    const double p = static_cast<double>(std::max(freq, 1u)) / std::max(sum, 1u);
+    int bits = 0;
+    for (double q = p; q < 0.7071 && bits < 20; q *= 2) ++bits;
+    return static_cast<uint8_t>(std::max(bits, 1));
+  };
+  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = cost(mainFreq[i], total + 1);
+  uint32_t lenTotal = 0;
+  for (uint32_t f : lenFreq) lenTotal += f;
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = cost(lenFreq[i], lenTotal + 1);
+}
+
+unsigned Parser::MatchesAt(uint32_t pos, uint32_t end, bool reparse, const Match*& out) {
+  if (!reparse) {
+    foundStart_[pos] = static_cast<uint32_t>(found_.size());
+    Match tmp[MatchFinder::kMaxMatchesPerPosition];
+    const unsigned n = finder_.Find(pos, std::min(end - pos, kMaxMatch), tmp);
+    found_.insert(found_.end(), tmp, tmp + n);
+    foundStart_[pos + 1] = static_cast<uint32_t>(found_.size());
+    visited_[pos] = 1;
+  }
+  if (!visited_[pos]) return 0;  // skipped in the first pass: repeats and literals only
+  out = found_.data() + foundStart_[pos];
+  return foundStart_[pos + 1] - foundStart_[pos];
+}
+
+void Parser::Parse(const uint8_t* data, uint32_t length, const CostModel& costs, bool reparse,
+                   std::vector<Item>& items) {
+  items.clear();
+  if (!reparse) {
+    data_ = data;
+    length_ = length;
+    finder_.Reset(data, length);
+    found_.clear();
+    foundStart_.assign(length + 1, 0);
+    visited_.assign(length, 0);
+  }
+  nodes_.resize(kMaxStretch + kMaxMatch + 1);
+  uint32_t reps[kNumRepeats] = {1, 1, 1};
+  for (uint32_t begin = 0; begin < length; begin += 0x8000) {
+    ParseFrame(begin, std::min(length, begin + 0x8000u), costs, reparse, reps, items);
+  }
+}
+
+void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool reparse,
+                        uint32_t reps[kNumRepeats], std::vector<Item>& items) {
+  const uint8_t* data = data_;
+  uint32_t base = begin;
+  std::vector<Item> path;
+  while (base < end) {
+    // One stretch: nodes_[j] describes position base + j.
+    const uint32_t limit = std::min(end - base, kMaxStretch);
+    for (uint32_t j = 0; j <= limit + kMaxMatch && base + j <= end; ++j) {
+      nodes_[j].cost = kUnreached;
+    }
+    nodes_[0].cost = 0;
+    nodes_[0].length = 0;
+    std::memcpy(nodes_[0].reps, reps, sizeof(nodes_[0].reps));
+
+    uint32_t stop = 0;        // node where the stretch ends
+    Item longMatch{0, 0};     // taken after the stretch, if one ended it
+    uint32_t j = 0;
+    for (;; ++j) {
+      const uint32_t pos = base + j;
+      if (pos == end || j == limit) {
+        stop = j;
+        break;
+      }
+      const Node& here = nodes_[j];
+      const uint32_t maxLen = std::min(end - pos, kMaxMatch);
+      const Match* matches = nullptr;
+      const unsigned count = MatchesAt(pos, end, reparse, matches);
+
+      // Repeat offsets first: they cost no extra bits.
+      unsigned longestRep = 0, longestRepSlot = 0;
+      unsigned repLen[kNumRepeats] = {0, 0, 0};
+      for (unsigned k = 0; k < kNumRepeats; ++k) {
+        const uint32_t r = here.reps[k];
+        if (r > pos || maxLen < kMinMatch) continue;
+        bool seen = false;
+        for (unsigned q = 0; q < k; ++q) seen |= here.reps[q] == r;
+        if (seen) continue;
+        repLen[k] = CommonLength(data + pos, data + pos - r, maxLen);
+        if (repLen[k] > longestRep) {
+          longestRep = repLen[k];
+          longestRepSlot = k;
+        }
+      }
+      const unsigned longest = count ? matches[count - 1].length : 0;
+      if (longestRep >= kNiceLength || longest >= kNiceLength) {
+        stop = j;
+        if (longestRep + 1 >= longest) {  // a repeat offset costs fewer bits
+          longMatch = {static_cast<uint16_t>(longestRep), static_cast<uint16_t>(longestRepSlot)};
+        } else {
+          const uint32_t d = matches[count - 1].distance;
+          uint16_t value = static_cast<uint16_t>(d + 2);
+          for (unsigned k = 0; k < kNumRepeats; ++k) {
+            if (here.reps[k] == d) {
+              value = static_cast<uint16_t>(k);
+              break;
+            }
+          }
+          longMatch = {static_cast<uint16_t>(longest), value};
+        }
+        break;
+      }
+
+      auto relax = [&](uint32_t target, uint32_t cost, unsigned len, unsigned value,
+                       const uint32_t* newReps) {
+        Node& n = nodes_[target];
+        if (cost < n.cost) {
+          n.cost = cost;
+          n.length = static_cast<uint16_t>(len);
+          n.value = static_cast<uint16_t>(value);
+          std::memcpy(n.reps, newReps, sizeof(n.reps));
+        }
+      };
+      const uint32_t c0 = here.cost;
+      relax(j + 1, c0 + costs.main[data[pos]], 1, data[pos], here.reps);
+      for (unsigned k = 0; k < kNumRepeats; ++k) {
+        if (repLen[k] < kMinMatch) continue;
+        uint32_t newReps[kNumRepeats] = {here.reps[0], here.reps[1], here.reps[2]};
+        std::swap(newReps[0], newReps[k]);
+        for (unsigned len = kMinMatch; len <= repLen[k]; ++len) {
+          if (len > kAllLengthsUpTo && len != repLen[k]) len = repLen[k];
+          relax(j + len, c0 + MatchCost(costs, k, len), len, k, newReps);
+        }
+      }
+      unsigned prevLen = kMinMatch;
+      for (unsigned m = 0; m < count; ++m) {
+        const uint32_t d = matches[m].distance;
+        if (d == here.reps[0] || d == here.reps[1] || d == here.reps[2]) {
+          prevLen = matches[m].length;
+          continue;
+        }
+        const uint32_t newReps[kNumRepeats] = {d, here.reps[0], here.reps[1]};
+        const unsigned slot = PositionSlot(d + 2);
+        const unsigned full = matches[m].length;
+        for (unsigned len = prevLen + 1; len <= full; ++len) {
+          if (len > kAllLengthsUpTo && len != full) len = full;
+          relax(j + len, c0 + MatchCost(costs, slot, len), len, d + 2, newReps);
+        }
+        prevLen = full;
+      }
+    }
+
+    // Walk back from the end of the stretch and emit the path in order.
+    path.clear();
+    for (uint32_t at = stop; at > 0;) {
+      const Node& n = nodes_[at];
+      path.push_back({n.length, n.value});
+      at -= n.length;
+    }
+    items.insert(items.end(), path.rbegin(), path.rend());
+    std::memcpy(reps, nodes_[stop].reps, sizeof(nodes_[stop].reps));
+    base += stop;
+    if (longMatch.length) {
+      items.push_back(longMatch);
+      const uint32_t d = longMatch.value < kNumRepeats ? reps[longMatch.value] : longMatch.value - 2u;
+      if (longMatch.value < kNumRepeats) {
+        std::swap(reps[0], reps[longMatch.value]);
+      } else {
+        reps[2] = reps[1];
+        reps[1] = reps[0];
+        reps[0] = d;
+      }
+      // The positions inside the match still go into the chains.
+      for (uint32_t p = base + 1; p < base + longMatch.length; ++p) {
+        if (!reparse) finder_.Skip(p);
+      }
+      base += longMatch.length;
+    }
+  }
+}
+
+}  // namespace hha::lzx

@@ -1,0 +1,249 @@
+// Whole jobs on Javadoc output of real JDKs (../shared/testdata, copied by a fixture),
+// checked for what must hold on real data rather than byte for byte.
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/conversion_job.h"
+#include "engine/help_compiler.h"
+#include "tests/common/test_util.h"
+#include "tests/engine/progress_recorder.h"
+
+namespace qb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileExists;
+using test::ReadFile;
+using Strings = std::vector<std::string>;
+
+struct Link {
+  std::string href, text;
+};
+
+// The upper-case links of a page, by a plain search of their start and end tags.
+std::vector<Link> Links(const std::string& page) {
+  std::vector<Link> links;
+  for (size_t at = page.find("<A "); at != std::string::npos; at = page.find("<A ", at + 1)) {
+    size_t tagEnd = page.find('>', at);
+    size_t end = page.find("</A>", at);
+    if (tagEnd == std::string::npos || end == std::string::npos || tagEnd > end) break;
+    Link link;
+    size_t href = page.find("HREF=\"", at);
+    if (href != std::string::npos && href < tagEnd) {
+      size_t quote = page.find('"', href + 6);
+      link.href = page.substr(href + 6, quote - href - 6);
+    }
+    link.text = page.substr(tagEnd + 1, end - tagEnd - 1);
+    links.push_back(link);
+    at = end;
+  }
+  return links;
+}
+
+// The targets of the keyword links of an index page, one per "<DT>".
+Strings TermTargets(const std::string& page, bool inSubfolder) {
+  Strings targets;
+  for (size_t at = page.find("<DT>"); at != std::string::npos; at = page.find("<DT>", at + 1)) {
+    size_t next = page.find("<DT>", at + 1);
+    auto links = Links(page.substr(at, next == std::string::npos ? next : next - at));
+    if (links.empty()) continue;
+    std::string target = links[0].href;
+    if (inSubfolder && target.compare(0, 3, "../") == 0) target.erase(0, 3);
+    targets.push_back(target);
+  }
+  return targets;
+}
+
+struct ContentsEntry {
+  int depth;
+  std::string name, local;
+};
+
+std::vector<ContentsEntry> ParseContents(const std::string& text) {
+  std::vector<ContentsEntry> entries;
+  int depth = 0;
+  const std::string name = "\t<param name=\"Name\" value=\"";
+  const std::string local = "\t<param name=\"Local\" value=\"";
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 2;
+    if (line == "<P><UL>" || line == "\t<UL>") ++depth;
+    if (line == "</UL>") --depth;
+    if (line.rfind(name, 0) == 0)
+      entries.push_back({depth, line.substr(name.size(), line.size() - name.size() - 2), ""});
+    if (line.rfind(local, 0) == 0 && !entries.empty())
+      entries.back().local = line.substr(local.size(), line.size() - local.size() - 2);
+  }
+  return entries;
+}
+
+Strings IndexLocals(const std::string& text) {
+  Strings locals;
+  const std::string key = "\t<param name=\"Local\" value=\"";
+  for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+    size_t end = text.find("\">\r\n", at);
+    locals.push_back(text.substr(at + key.size(), end - at - key.size()));
+  }
+  return locals;
+}
+
+std::string StartPageOf(const std::string& indexHtml) {
+  std::string page = ReadFile(indexHtml);
+  for (size_t at = page.find("<FRAME "); at != std::string::npos;
+       at = page.find("<FRAME ", at + 1)) {
+    std::string tag = page.substr(at, page.find('>', at) - at);
+    if (tag.find("name=\"classFrame\"") == std::string::npos) continue;
+    size_t src = tag.find("src=\"");
+    return tag.substr(src + 5, tag.find('"', src + 5) - src - 5);
+  }
+  return "overview-summary.html";
+}
+
+std::string WithoutFragment(const std::string& local) { return local.substr(0, local.find('#')); }
+
+class AcceptanceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(LoadHelpCompiler(), 0) << "stand-in hha.dll"; }
+  static void TearDownTestSuite() { UnloadHelpCompiler(); }
+
+  void SetUp() override {
+    const char* trees = std::getenv("QB_TREES_DIR");
+    if (test::TestDataDir().empty() || !trees) GTEST_SKIP() << "no shared test data";
+    treesDir = test::HostPath(trees);
+  }
+
+  // Runs the job on one tree and keeps the project, contents and index as they were
+  // when the compiler was called.
+  void RunOn(const std::string& tree) {
+    folder = treesDir + "\\" + tree;
+    ASSERT_TRUE(FileExists(folder + "\\index.html")) << folder;
+    startPage = StartPageOf(folder + "\\index.html");
+    ConversionJob job = test::MakeJob(folder, "guide.chm", "Guide", startPage);
+    recorder.reset();
+    recorder = std::make_unique<test::ProgressRecorder>();
+    recorder->onEvent = [this](const test::ProgressEvent& e) {
+      if (e.kind != ProgressStatus || e.text != "Compiling with help compiler") return;
+      project = ReadFile(folder + "\\guide.hhp");
+      contents = ReadFile(folder + "\\guide.hhc");
+      index = ReadFile(folder + "\\guide.hhk");
+      aboutWritten = FileExists(folder + "\\about_quillbinder.html");
+    };
+    ASSERT_TRUE(recorder->Run(job, 600000));
+    for (const auto& line : recorder->Texts(ProgressOutput))
+      EXPECT_EQ(line.rfind("stand-in: ", 0), 0u) << tree << ": " << line;
+    for (const char* name : {"guide.hhp", "guide.hhc", "guide.hhk", "about_quillbinder.html"})
+      EXPECT_FALSE(FileExists(folder + "\\" + name)) << name;
+    EXPECT_TRUE(aboutWritten);
+  }
+
+  // Every package link of the frames is a top-level entry holding every class link of
+  // its list page; every index term is an entry; every listed page exists.
+  void CheckClassicTree() {
+    std::vector<Link> packages;
+    if (startPage == "overview-summary.html") {
+      packages = Links(ReadFile(folder + "\\overview-frame.html"));
+    } else if (startPage.find('/') == std::string::npos) {
+      packages = {{"allclasses-frame.html", "(default package)"}};
+    } else {
+      std::string dir = startPage.substr(0, startPage.rfind('/'));
+      std::string name = dir;
+      for (char& c : name)
+        if (c == '/') c = '.';
+      packages = {{dir + "/package-frame.html", name}};
+    }
+    ASSERT_FALSE(packages.empty());
+
+    auto entries = ParseContents(contents);
+    size_t at = 0;
+    for (const auto& package : packages) {
+      ASSERT_LT(at, entries.size());
+      EXPECT_EQ(entries[at].depth, 1);
+      EXPECT_EQ(entries[at].name, package.text);
+      EXPECT_EQ(entries[at].local, package.href);
+      ++at;
+      std::string prefix = package.href.substr(0, package.href.rfind('/') + 1);
+      for (const auto& cls : Links(ReadFile(folder + "\\" + package.href))) {
+        if (cls.href.find("package-summary.html") != std::string::npos) continue;
+        ASSERT_LT(at, entries.size());
+        EXPECT_EQ(entries[at].depth, 2);
+        EXPECT_EQ(entries[at].local, prefix + cls.href);
+        ++at;
+      }
+    }
+    EXPECT_EQ(at, entries.size());
+    for (const auto& entry : entries)
+      EXPECT_TRUE(FileExists(folder + "\\" + WithoutFragment(entry.local))) << entry.local;
+
+    std::multiset<std::string> terms;
+    if (FileExists(folder + "\\index-all.html")) {
+      for (const auto& t : TermTargets(ReadFile(folder + "\\index-all.html"), false))
+        terms.insert(t);
+    } else {
+      for (const auto& page : fs::directory_iterator(folder + "\\index-files"))
+        for (const auto& t : TermTargets(ReadFile(page.path().string()), true)) terms.insert(t);
+    }
+    EXPECT_FALSE(terms.empty());
+    Strings locals = IndexLocals(index);
+    EXPECT_EQ(std::multiset<std::string>(locals.begin(), locals.end()), terms);
+
+    size_t files = project.find("[FILES]\r\n");
+    ASSERT_NE(files, std::string::npos);
+    size_t listed = 0;
+    for (size_t start = files + 9; start < project.size();) {
+      size_t end = project.find("\r\n", start);
+      std::string name = project.substr(start, end - start);
+      start = end + 2;
+      ++listed;
+      if (name != "about_quillbinder.html") EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
+    }
+    EXPECT_GT(listed, 1u);
+  }
+
+  std::string treesDir, folder, startPage, project, contents, index;
+  bool aboutWritten = false;
+  std::unique_ptr<test::ProgressRecorder> recorder;
+};
+
+TEST_F(AcceptanceTest, ClassicTreesConvertCompletely) {
+  Strings classic;
+  for (const auto& entry : fs::directory_iterator(treesDir)) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_directory() && name[0] != 'E') classic.push_back(name);
+  }
+  EXPECT_GE(classic.size(), 6u);
+  for (const auto& tree : classic) {
+    SCOPED_TRACE(tree);
+    RunOn(tree);
+    CheckClassicTree();
+  }
+}
+
+// Lower-case markup, which the scanner deliberately does not read.
+TEST_F(AcceptanceTest, Jdk8TreeGivesEmptyContentsAndIndex) {
+  for (const auto& entry : fs::directory_iterator(treesDir)) {
+    std::string name = entry.path().filename().string();
+    if (!entry.is_directory() || name[0] != 'E') continue;
+    RunOn(name);
+    EXPECT_EQ(contents.find("<LI>"), std::string::npos);
+    EXPECT_EQ(index.find("<LI>"), std::string::npos);
+    EXPECT_NE(contents.find("<P><UL>\r\n</UL>\r\n</BODY>\r\n</HTML>\r\n"), std::string::npos);
+    EXPECT_NE(index.find("<UL></UL>\r\n</BODY>\r\n</HTML>"), std::string::npos);
+    return;
+  }
+  FAIL() << "no E tree";
+}
+
+}  // namespace
+}  // namespace qb

@@ -1,0 +1,279 @@
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/conversion_job.h"
+#include "helpproject/index_file_writer.h"
+#include "support/buffered_file_writer.h"
+#include "tests/common/test_util.h"
+#include "tests/helpproject/writer_test_support.h"
+
+namespace qb {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+
+constexpr char kFooter[] = "</UL>\r\n</BODY>\r\n</HTML>";
+
+std::string Term(const std::string& keywordLink, const std::string& rest) {
+  return "<DT>" + keywordLink + rest + "\r\n";
+}
+
+class IndexFileTest : public ::testing::Test {
+ protected:
+  bool Write(const std::function<void()>& whilePumping = nullptr) {
+    std::string output = dir / "guide.chm";
+    return test::RunStage(recorder, [&] { return WriteIndexFile(output.c_str()); },
+                          whilePumping);
+  }
+  std::string Index() { return ReadFile(dir / "guide.hhk"); }
+  bool EndsWithFooter(const std::string& text) {
+    return text.size() >= sizeof kFooter - 1 &&
+           text.compare(text.size() - (sizeof kFooter - 1), std::string::npos, kFooter) == 0;
+  }
+
+  // Names in the order the system's search returns them from index-files.
+  Strings SearchOrder() {
+    Strings names;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((dir / "index-files/*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileA(search, &data));
+    FindClose(search);
+    return names;
+  }
+  static int Position(const Strings& names, const std::string& name) {
+    for (size_t i = 0; i < names.size(); ++i)
+      if (names[i] == name) return static_cast<int>(i);
+    return -1;
+  }
+
+  TempDir dir;
+  test::ProgressRecorder recorder;
+};
+
+TEST_F(IndexFileTest, SingleFileIndex) {
+  WriteFile(dir / "index-all.html",
+            "<HTML><BODY>\r\n<A NAME=\"_A_\"><!-- --></A><H2><B>A</B></H2>\r\n<DL>\r\n" +
+            Term("<A HREF=\"org/demo/Alpha.html\"><B>Alpha</B></A>",
+                 " - Class in <A HREF=\"org/demo/package-summary.html\">org.demo</A>\r\n<DD>First.") +
+            Term("<A HREF=\"org/demo/Alpha.html#add(int)\"><B>add(int)</B></A>",
+                 " - Method in class org.demo.<A HREF=\"org/demo/Alpha.html\" "
+                 "title=\"class in org.demo\">Alpha</A>") +
+            Term("<A HREF=\"../outside/Up.html\">Up</A>",
+                 " - Class in <A HREF=\"x.html\"><I>outside</I></A>") +
+            Term("<A HREF=\"org/demo/package-summary.html\"><B>org.demo</B></A>",
+                 " - package org.demo<DD>&nbsp;") +
+            Term("<A HREF=\"org/demo/Alpha.html#_x\"><B>_x</B></A>",
+                 " - Variable in class org.demo.<A HREF=\"org/demo/Alpha.html\">Alpha</A>") +
+            Term("<A HREF=\"org/demo/Caf\xc3\xa9.html\"><B>Caf\xc3\xa9</B></A>",
+                 " - Class in <A HREF=\"org/demo/package-summary.html\">org.\xe9" "demo</A>") +
+            Term("<A HREF=\"org/demo/Beta.html\"><B><I>nested</I></B></A>",
+                 " - Interface in <A HREF=\"org/demo/package-summary.html\">org.demo</A>") +
+            Term("<A HREF=\"org/demo/Raw.html\">x <I>raw</I></A>",
+                 " - Class in <A HREF=\"org/demo/package-summary.html\">org.demo</A>") +
+            "</DL>\r\n</BODY></HTML>\r\n");
+  ASSERT_TRUE(Write());
+  EXPECT_EQ(Index(), test::Expected("index_single.hhk"));
+  const std::string lead = "Creating index file from index-all.html, letter: ";
+  EXPECT_EQ(recorder.Texts(ProgressStatus), (Strings{lead + "A", lead + "U", lead + "O",
+                                                      lead + "_", lead + "C", lead, lead + "X"}));
+  EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
+}
+
+// Also pins the join of search results: ".DS_Store" once became "index-files.DS_Store".
+TEST_F(IndexFileTest, SplitIndexReadsEveryPlainFileOfIndexFiles) {
+  WriteFile(dir / "index-files/index-1.html",
+            Term("<A HREF=\"../org/demo/Alpha.html\"><B>Alpha</B></A>",
+                 " - Class in <A HREF=\"../org/demo/package-summary.html\">org.demo</A>") +
+            Term("<A HREF=\"../../top.html\">top</A>", " - Page in <A HREF=\"../x.html\">X</A>"));
+  WriteFile(dir / "index-files/index-2.html",
+            Term("<A HREF=\"../org/demo/package-summary.html\"><B>org.demo</B></A>",
+                 " - package org.demo") +
+            Term("<A HREF=\"../org/demo/Alpha.html#m()\"><B>m()</B></A>",
+                 " - Method in class org.demo.<A HREF=\"../org/demo/Alpha.html\">Alpha</A>"));
+  WriteFile(dir / "index-files/.DS_Store", std::string("\0\0\0\1Bud1", 8));
+  WriteFile(dir / "index-files/._index-1.html", std::string("\0\5\26\7\0\2", 6));
+  WriteFile(dir / "index-files/sub/index-3.html",
+            Term("<A HREF=\"a.html\">Never</A>", " - <A HREF=\"b.html\">b</A>"));
+  ASSERT_TRUE(Write());
+  EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
+
+  Strings order = SearchOrder();
+  bool oneFirst = Position(order, "index-1.html") < Position(order, "index-2.html");
+  EXPECT_EQ(Index(), test::Expected(oneFirst ? "index_split_1_2.hhk" : "index_split_2_1.hhk"));
+  Strings one = {"Creating index file from index-1.html, letter: A",
+                 "Creating index file from index-1.html, letter: T"};
+  Strings two = {"Creating index file from index-2.html, letter: O",
+                 "Creating index file from index-2.html, letter: M"};
+  Strings expected = oneFirst ? one : two;
+  for (const auto& s : oneFirst ? two : one) expected.push_back(s);
+  EXPECT_EQ(recorder.Texts(ProgressStatus), expected);
+}
+
+TEST_F(IndexFileTest, IndexAllWinsOverIndexFiles) {
+  WriteFile(dir / "index-all.html", Term("<A HREF=\"o.html\">Only</A>", " <A HREF=\"c\">C</A>"));
+  WriteFile(dir / "index-files/index-1.html",
+            Term("<A HREF=\"n.html\">Never</A>", " <A HREF=\"c\">C</A>"));
+  ASSERT_TRUE(Write());
+  std::string index = Index();
+  EXPECT_NE(index.find("value=\"Only   [C]\""), std::string::npos);
+  EXPECT_EQ(index.find("Never"), std::string::npos);
+}
+
+TEST_F(IndexFileTest, NoIndexPagesGiveHeaderAndFooterOnly) {
+  test::MakeDirs(dir / "index-files/empty-sub");
+  ASSERT_TRUE(Write());
+  EXPECT_TRUE(recorder.events().empty());
+  EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
+}
+
+TEST_F(IndexFileTest, TermsWithoutContextLinkKeepTheFollowingKeyword) {
+  WriteFile(dir / "index-all.html",
+            Term("<A HREF=\"p/package-summary.html\"><B>p</B></A>", " - package p") +
+            Term("<A HREF=\"p/A.html#f()\"><B>f()</B></A>",
+                 " - Method in class p.<A HREF=\"p/A.html\">A</A>") +
+            Term("<A HREF=\"p/A.html#g\"><B>g</B></A>", " - last, linking nowhere"));
+  ASSERT_TRUE(Write());
+  EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
+  std::string index = Index();
+  EXPECT_NE(index.find("\t<param name=\"Name\" value=\"p\">\r\n"
+                       "\t<param name=\"Local\" value=\"p/package-summary.html\">\r\n"),
+            std::string::npos);
+  EXPECT_NE(index.find("\t<param name=\"Name\" value=\"f()   [A]\">\r\n"
+                       "\t<param name=\"Local\" value=\"p/A.html#f()\">\r\n"),
+            std::string::npos);
+  EXPECT_NE(index.find("\t<param name=\"Name\" value=\"g\">\r\n"
+                       "\t<param name=\"Local\" value=\"p/A.html#g\">\r\n\t</OBJECT>\r\n</UL>"),
+            std::string::npos);
+}
+
+TEST_F(IndexFileTest, LongTargetIsWrittenWholeAndKeywordCut) {
+  std::string keyword(3000, 'k');
+  std::string target = "p/A.html#" + std::string(4000, 'm');
+  WriteFile(dir / "index-all.html",
+            Term("<A HREF=\"" + target + "\">" + keyword + "</A>",
+                 " - in <A HREF=\"p/A.html\">" + std::string(2000, 'c') + "</A>") +
+            Term("<A HREF=\"n.html\">next</A>", " - in <A HREF=\"c.html\">C</A>"));
+  ASSERT_TRUE(Write());
+  std::string expected = "<UL><LI><OBJECT type=\"text/sitemap\">\r\n"
+                         "\t<param name=\"Name\" value=\"" + keyword.substr(0, 259) + "   [" +
+                         std::string(2000, 'c') + "]\">\r\n"
+                         "\t<param name=\"Local\" value=\"" + target + "\">\r\n"
+                         "\t</OBJECT>\r\n"
+                         "<LI><OBJECT type=\"text/sitemap\">\r\n"
+                         "\t<param name=\"Name\" value=\"next   [C]\">\r\n"
+                         "\t<param name=\"Local\" value=\"n.html\">\r\n"
+                         "\t</OBJECT>\r\n" + kFooter;
+  std::string index = Index();
+  ASSERT_GE(index.size(), expected.size());
+  EXPECT_EQ(index.substr(index.size() - expected.size()), expected);
+}
+
+TEST_F(IndexFileTest, UnreadablePageEndsTheIndex) {
+  WriteFile(dir / "index-files/index-0.html", "");  // an empty page cannot be opened
+  WriteFile(dir / "index-files/index-1.html",
+            Term("<A HREF=\"../a.html\">a</A>", " <A HREF=\"c\">C</A>"));
+  EXPECT_FALSE(Write());
+  EXPECT_EQ(recorder.Texts(ProgressOutput),
+            Strings{"Cannot open '" + (dir / "index-files/index-0.html") + "'."});
+  std::string index = Index();
+  EXPECT_TRUE(EndsWithFooter(index));
+  Strings order = SearchOrder();
+  bool emptyFirst = Position(order, "index-0.html") < Position(order, "index-1.html");
+  EXPECT_EQ(index.find("value=\"a   [C]\"") == std::string::npos, emptyFirst);
+}
+
+TEST_F(IndexFileTest, UnreadableIndexAllIsReportedByItsRelativeName) {
+  WriteFile(dir / "index-all.html", "");
+  EXPECT_FALSE(Write());
+  EXPECT_EQ(recorder.Texts(ProgressOutput), Strings{"Cannot open 'index-all.html'."});
+  EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
+}
+
+TEST_F(IndexFileTest, UncreatableIndexFileIsReported) {
+  std::string output = dir / "none/guide.chm";
+  EXPECT_FALSE(test::RunStage(recorder, [&] { return WriteIndexFile(output.c_str()); }));
+  EXPECT_EQ(recorder.Texts(ProgressOutput),
+            Strings{"Cannot open '" + (dir / "none/guide.hhk") + "'."});
+}
+
+class IndexCancelTest : public IndexFileTest {
+ protected:
+  void SetUp() override {
+    std::string page;
+    for (char c : std::string("ABCD"))
+      page += Term(std::string("<A HREF=\"") + c + ".html\">" + c + "</A>",
+                   " - in <A HREF=\"p.html\">p</A>");
+    WriteFile(dir / "index-all.html", page);
+    // Pause while the letter B is shown: the worker then stops at the next keyword.
+    recorder.onEvent = [this](const test::ProgressEvent& e) {
+      if (e.text == "Creating index file from index-all.html, letter: B") {
+        SetJobControl(JobPause);
+        pausedAt = std::chrono::steady_clock::now();
+        paused = true;
+      }
+    };
+  }
+  std::function<void()> ReleaseWith(LONG value) {
+    return [this, value] {
+      if (paused && std::chrono::steady_clock::now() - pausedAt > std::chrono::milliseconds(200)) {
+        paused = false;
+        SetJobControl(value);
+      }
+    };
+  }
+  bool paused = false;
+  std::chrono::steady_clock::time_point pausedAt;
+};
+
+TEST_F(IndexCancelTest, CancelDropsTheKeywordJustReadAndKeepsTheFooter) {
+  EXPECT_FALSE(Write(ReleaseWith(JobCancel)));
+  EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
+  std::string index = Index();
+  EXPECT_NE(index.find("value=\"B   [p]\""), std::string::npos);
+  EXPECT_EQ(index.find("value=\"C   [p]\""), std::string::npos);
+  EXPECT_EQ(index.find("value=\"D   [p]\""), std::string::npos);
+  EXPECT_TRUE(EndsWithFooter(index));
+}
+
+TEST_F(IndexCancelTest, ResumeAfterPauseWritesEverything) {
+  EXPECT_TRUE(Write(ReleaseWith(JobRun)));
+  std::string index = Index();
+  EXPECT_NE(index.find("value=\"D   [p]\""), std::string::npos);
+  EXPECT_TRUE(EndsWithFooter(index));
+}
+
+// The status line holds at most 259 characters: a long page name gives way.
+TEST(IndexStatusLine, LongPageNameIsCutToFit) {
+  // Only a short folder leaves room for a name longer than the line allows.
+  std::string folder = "Z:\\tmp\\qbhp" + std::to_string(GetCurrentProcessId());
+  if (GetFileAttributesA("Z:\\tmp") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no Z:\\tmp";
+  std::string name = "index-" + std::string(225, 'n') + ".html";
+  std::string page = folder + "\\" + name;
+  ASSERT_LE(page.size(), 259u);
+  WriteFile(page, Term("<A HREF=\"q.html\">q</A>", " <A HREF=\"c\">C</A>"));
+  test::ProgressRecorder recorder;
+  BufferedFileWriter writer;
+  std::string out = folder + "\\out.hhk";
+  ASSERT_TRUE(writer.Open(out.c_str()));
+  EXPECT_TRUE(test::RunStage(recorder, [&] { return ScanIndexPage("", page.c_str(), true, writer); }));
+  writer.Close();
+  std::string expected = "Creating index file from " + name.substr(0, 223) + ", letter: Q";
+  EXPECT_EQ(expected.size(), 259u);
+  EXPECT_EQ(recorder.Texts(ProgressStatus), Strings{expected});
+  DeleteFileA(page.c_str());
+  DeleteFileA(out.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+}  // namespace qb

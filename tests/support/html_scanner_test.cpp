@@ -1,0 +1,227 @@
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/html_scanner.h"
+
+namespace qb {
+namespace {
+
+struct Link {
+  std::string href;
+  std::string text;
+  bool operator==(const Link& o) const { return href == o.href && text == o.text; }
+};
+
+std::vector<Link> AllLinks(const char* page) {
+  HtmlScanner s(page);
+  std::vector<Link> links;
+  while (s.NextLink()) links.push_back({s.href, s.text});
+  return links;
+}
+
+std::ostream& operator<<(std::ostream& os, const Link& l) {
+  return os << "{" << l.href << ", " << l.text << "}";
+}
+
+// --- Which start tags count as a link ---
+
+TEST(ScannerLinkMatching, FindsUpperCaseLinksInDocumentOrder) {
+  const char* page =
+      "<UL><LI><A HREF=\"a.html\" target=\"f\">Alpha</A>\n"
+      "<LI><A HREF=\"b/c.html\">Beta</A></UL>";
+  EXPECT_EQ(AllLinks(page), (std::vector<Link>{{"a.html", "Alpha"}, {"b/c.html", "Beta"}}));
+}
+
+TEST(ScannerLinkMatching, LowerCaseTagOrAttributeIsNotFound) {
+  EXPECT_TRUE(AllLinks("<a href=\"x.html\">x</a>").empty());
+  // The tag matches but its lower-case attribute does not.
+  EXPECT_EQ(AllLinks("<A href=\"x.html\">x</A>"), (std::vector<Link>{{"", "x"}}));
+  // A lower-case closing tag does not close the element.
+  EXPECT_TRUE(AllLinks("<A HREF=\"x.html\">x</a>").empty());
+}
+
+TEST(ScannerLinkMatching, NameMustBeFollowedByABlank) {
+  EXPECT_TRUE(AllLinks("<A>anchor</A>").empty());
+  EXPECT_TRUE(AllLinks("<A\tHREF=\"t.html\">t</A>").empty());
+  EXPECT_TRUE(AllLinks("<A\nHREF=\"n.html\">n</A>").empty());
+  // "<ADDRESS " is not "<A ".
+  EXPECT_TRUE(AllLinks("<ADDRESS HREF=\"d.html\">d</ADDRESS>").empty());
+}
+
+TEST(ScannerLinkMatching, StartTagWithoutClosingTagIsNoLink) {
+  HtmlScanner s("text <A HREF=\"x.html\">never closed");
+  EXPECT_FALSE(s.NextLink());
+  EXPECT_EQ(s.href, "");
+  EXPECT_EQ(s.text, "");
+}
+
+// --- What a link yields ---
+
+TEST(ScannerLinkValues, MarkupInsideTheLinkIsKept) {
+  EXPECT_EQ(AllLinks("<A HREF=\"p/K.html\" title=\"class\"><B>K</B></A>"),
+            (std::vector<Link>{{"p/K.html", "<B>K</B>"}}));
+}
+
+TEST(ScannerLinkValues, AnchorWithoutHrefIsALinkWithEmptyHref) {
+  EXPECT_EQ(AllLinks("<A NAME=\"top\"></A><A HREF=\"z.html\">z</A>"),
+            (std::vector<Link>{{"", ""}, {"z.html", "z"}}));
+}
+
+TEST(ScannerLinkValues, SingleQuotedOrUnquotedHrefIsEmpty) {
+  EXPECT_EQ(AllLinks("<A HREF='q.html'>q</A>"), (std::vector<Link>{{"", "q"}}));
+  EXPECT_EQ(AllLinks("<A HREF=u.html>u</A>"), (std::vector<Link>{{"", "u"}}));
+  EXPECT_EQ(AllLinks("<A HREF = \"s.html\">s</A>"), (std::vector<Link>{{"", "s"}}));
+}
+
+TEST(ScannerLinkValues, EntitiesAndBlanksAreCopiedUnchanged) {
+  EXPECT_EQ(AllLinks("<A HREF=\" a&amp;b \"> x &lt; y </A>"),
+            (std::vector<Link>{{" a&amp;b ", " x &lt; y "}}));
+}
+
+TEST(ScannerLinkValues, UnclosedLinkMergesWithTheNextOne) {
+  const char* page = "<A HREF=\"first.html\">one <A HREF=\"second.html\">two</A> rest";
+  EXPECT_EQ(AllLinks(page),
+            (std::vector<Link>{{"first.html", "one <A HREF=\"second.html\">two"}}));
+}
+
+TEST(ScannerLinkValues, HrefInTheContentIsFoundWhenTheStartTagLacksIt) {
+  EXPECT_EQ(AllLinks("<A NAME=\"n\"><A HREF=\"in.html\">x</A>"),
+            (std::vector<Link>{{"in.html", "<A HREF=\"in.html\">x"}}));
+}
+
+TEST(ScannerLinkValues, HrefAfterTheClosingTagIsNotTaken) {
+  // The element ends at "</A>"; the value of the next tag must not leak in.
+  EXPECT_EQ(AllLinks("<A NAME=\"n\">x</A><B HREF=\"later.html\">"),
+            (std::vector<Link>{{"", "x"}}));
+}
+
+TEST(ScannerLinkValues, QuoteMissingBeforeTheElementEndGivesEmptyValue) {
+  EXPECT_EQ(AllLinks("<A HREF=\"open>x</A> \""), (std::vector<Link>{{"", "x"}}));
+}
+
+TEST(ScannerLinkValues, FailedLinkKeepsThePreviousValues) {
+  HtmlScanner s("<A HREF=\"a.html\">A</A> <A HREF=\"b.html\">unclosed");
+  ASSERT_TRUE(s.NextLink());
+  EXPECT_FALSE(s.NextLink());
+  EXPECT_EQ(s.href, "a.html");
+  EXPECT_EQ(s.text, "A");
+}
+
+// --- Element positions and the cursor ---
+
+TEST(ScannerElements, CursorRestsOnTheEndMarker) {
+  const char* page = "xx<A HREF=\"h\">t</A>yy";
+  HtmlScanner s(page);
+  ASSERT_TRUE(s.FindElement("A", false));
+  EXPECT_EQ(s.elementStart, page + 2);
+  EXPECT_EQ(s.elementEnd, std::strstr(page, "</A>"));
+  EXPECT_EQ(s.cursor, s.elementEnd);
+}
+
+TEST(ScannerElements, MissingStartTagLeavesCursorAndClearsStart) {
+  const char* page = "<A HREF=\"h\">t</A> tail";
+  HtmlScanner s(page);
+  ASSERT_TRUE(s.FindElement("A", false));
+  const char* before = s.cursor;
+  EXPECT_FALSE(s.FindElement("A", false));
+  EXPECT_EQ(s.elementStart, nullptr);
+  EXPECT_EQ(s.cursor, before);
+  EXPECT_EQ(s.AttributeValue("HREF"), "");
+  EXPECT_EQ(s.ElementText(), "");
+}
+
+TEST(ScannerElements, MissingEndMarkerKeepsStartAndCursor) {
+  const char* page = "ab<FRAME src=\"x\"";
+  HtmlScanner s(page);
+  EXPECT_FALSE(s.FindElement("FRAME", true));
+  EXPECT_EQ(s.elementStart, page + 2);
+  EXPECT_EQ(s.elementEnd, nullptr);
+  EXPECT_EQ(s.cursor, page);
+}
+
+TEST(ScannerElements, FrameAttributesInEitherOrder) {
+  const char* page =
+      "<FRAMESET><FRAME src=\"overview-frame.html\" name=\"packageListFrame\">\n"
+      "<FRAME name=\"classFrame\" src=\"overview-summary.html\" scrolling=\"yes\">";
+  HtmlScanner s(page);
+  ASSERT_TRUE(s.FindElement("FRAME", true));
+  EXPECT_EQ(*s.elementEnd, '>');
+  EXPECT_EQ(s.AttributeValue("name"), "packageListFrame");
+  EXPECT_EQ(s.AttributeValue("src"), "overview-frame.html");
+  ASSERT_TRUE(s.FindElement("FRAME", true));
+  EXPECT_EQ(s.AttributeValue("name"), "classFrame");
+  EXPECT_EQ(s.AttributeValue("src"), "overview-summary.html");
+  EXPECT_EQ(s.ElementText(), "");
+  EXPECT_FALSE(s.FindElement("FRAME", true));
+}
+
+TEST(ScannerElements, OpeningTagEndsAtTheFirstGreaterThan) {
+  HtmlScanner s("<FRAME title=\"a>b\" src=\"x.html\">");
+  ASSERT_TRUE(s.FindElement("FRAME", true));
+  EXPECT_EQ(s.AttributeValue("title"), "");
+  EXPECT_EQ(s.AttributeValue("src"), "");
+}
+
+TEST(ScannerElements, AttributeKeyMatchesTheTailOfALongerName) {
+  HtmlScanner s("<FRAME classname=\"wrong\" name=\"right\">");
+  ASSERT_TRUE(s.FindElement("FRAME", true));
+  EXPECT_EQ(s.AttributeValue("name"), "wrong");
+}
+
+TEST(ScannerElements, LongNamesAreCut) {
+  // Tag names beyond 17 characters and attribute names beyond 15 are cut, not overrun.
+  const char* page = "<ABCDEFGHIJKLMNOPQ x=\"1\" ABCDEFGHIJKLMNO=\"v\">c</ABCDEFGHIJKLMNOPQ>";
+  HtmlScanner s(page);
+  ASSERT_TRUE(s.FindElement("ABCDEFGHIJKLMNOPQRSTUVWXYZ", false));
+  EXPECT_EQ(s.AttributeValue("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), "v");
+  EXPECT_EQ(s.ElementText(), "c");
+}
+
+// --- Where the text ends ---
+
+TEST(ScannerTextEnd, NothingAfterTheFirstNulIsSeen) {
+  const char page[] = "<A HREF=\"a.html\">a</A>\0<A HREF=\"b.html\">b</A>";
+  EXPECT_EQ(AllLinks(page), (std::vector<Link>{{"a.html", "a"}}));
+  const char cut[] = "<A HREF=\"a.html\">a\0</A>";
+  EXPECT_TRUE(AllLinks(cut).empty());
+  const char term[] = "x\0<DT>";
+  HtmlScanner s(term);
+  EXPECT_FALSE(s.NextDefinitionTerm());
+}
+
+TEST(ScannerTextEnd, EmptyText) {
+  HtmlScanner s("");
+  EXPECT_FALSE(s.NextLink());
+  EXPECT_FALSE(s.FindElement("FRAME", true));
+  EXPECT_FALSE(s.NextDefinitionTerm());
+}
+
+// --- Definition terms ---
+
+TEST(ScannerTerms, SameTermIsFoundAgainWithoutASearchBetween) {
+  const char* page = "<DL><DT><A HREF=\"a.html\">a</A> - x<DT><A HREF=\"b.html\">b</A></DL>";
+  HtmlScanner s(page);
+  ASSERT_TRUE(s.NextDefinitionTerm());
+  const char* first = s.cursor;
+  EXPECT_EQ(first, std::strstr(page, "<DT>"));
+  ASSERT_TRUE(s.NextDefinitionTerm());
+  EXPECT_EQ(s.cursor, first);
+  ASSERT_TRUE(s.NextLink());
+  EXPECT_EQ(s.href, "a.html");
+  ASSERT_TRUE(s.NextDefinitionTerm());
+  EXPECT_EQ(s.cursor, std::strstr(first + 1, "<DT>"));
+  ASSERT_TRUE(s.NextLink());
+  EXPECT_EQ(s.href, "b.html");
+  EXPECT_FALSE(s.NextDefinitionTerm());
+}
+
+TEST(ScannerTerms, LowerCaseOrAttributedTermsDoNotCount) {
+  HtmlScanner s("<dt>a <DT class=\"x\">b <DD>c");
+  EXPECT_FALSE(s.NextDefinitionTerm());
+}
+
+}  // namespace
+}  // namespace qb

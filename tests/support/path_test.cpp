@@ -1,0 +1,200 @@
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/path_join.h"
+#include "support/path_names.h"
+
+namespace qb {
+namespace {
+
+std::string Join2(const char* a, const char* b, size_t capacity = kPathCapacity,
+                  bool* fitted = nullptr) {
+  char out[kPathCapacity + 8];
+  std::memset(out, 'Z', sizeof out);
+  bool ok = JoinPath(out, capacity, a, b);
+  if (fitted) *fitted = ok;
+  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
+  return out;
+}
+
+std::string Join3(const char* a, const char* b, const char* c) {
+  char out[kPathCapacity];
+  JoinPath(out, sizeof out, a, b, c);
+  return out;
+}
+
+std::string JoinEntry(const char* folder, const char* name) {
+  char out[kPathCapacity];
+  JoinFolderEntry(out, sizeof out, folder, name);
+  return out;
+}
+
+// --- JoinPath ---
+
+TEST(JoinPathSeparators, Table) {
+  EXPECT_EQ(Join2("C:\\docs\\", "a.html"), "C:\\docs\\a.html");
+  EXPECT_EQ(Join2("C:\\docs", "a.html"), "C:\\docs\\a.html");
+  EXPECT_EQ(Join2("", "a.html"), "a.html");
+  EXPECT_EQ(Join2("pkg", ".x.html"), "pkg.x.html");
+  EXPECT_EQ(Join3("C:\\docs\\", "", "*"), "C:\\docs\\*");
+  EXPECT_EQ(Join3("C:\\docs", "pkg", "*"), "C:\\docs\\pkg\\*");
+  EXPECT_EQ(Join2("C:\\docs", ""), "C:\\docs");
+  EXPECT_EQ(Join2("", ""), "");
+  EXPECT_EQ(Join2(nullptr, "a"), "a");
+}
+
+TEST(JoinPathSeparators, SlashIsNotASeparator) {
+  EXPECT_EQ(Join2("docs/", "a.html"), "docs/\\a.html");
+}
+
+TEST(JoinPathSeparators, PartStartingWithBackslashStillGetsOne) {
+  // Only the output's last character decides; the part's first one does not.
+  EXPECT_EQ(Join2("a", "\\b"), "a\\\\b");
+}
+
+TEST(JoinPathLimits, ResultIsCutAt259Characters) {
+  std::string a(200, 'a'), b(100, 'b');
+  bool fitted = true;
+  std::string out = Join2(a.c_str(), b.c_str(), kPathCapacity, &fitted);
+  EXPECT_EQ(out, (a + "\\" + b).substr(0, 259));
+  EXPECT_FALSE(fitted);
+}
+
+TEST(JoinPathLimits, ExactFitIsReportedAsFitting) {
+  std::string a(200, 'a'), b(58, 'b');  // 200 + 1 + 58 = 259
+  bool fitted = false;
+  EXPECT_EQ(Join2(a.c_str(), b.c_str(), kPathCapacity, &fitted), a + "\\" + b);
+  EXPECT_TRUE(fitted);
+  std::string b2(59, 'b');
+  Join2(a.c_str(), b2.c_str(), kPathCapacity, &fitted);
+  EXPECT_FALSE(fitted);
+}
+
+TEST(JoinPathLimits, CutJustBeforeTheSeparator) {
+  std::string a(259, 'a');
+  bool fitted = true;
+  EXPECT_EQ(Join2(a.c_str(), "b", kPathCapacity, &fitted), a);
+  EXPECT_FALSE(fitted);
+}
+
+TEST(JoinPathLimits, SmallCapacities) {
+  EXPECT_EQ(Join2("abc", "d", 1), "");
+  EXPECT_EQ(Join2("abc", "d", 4), "abc");
+  EXPECT_EQ(Join2("abc", "d", 5), "abc\\");
+  char untouched = 'Z';
+  EXPECT_FALSE(JoinPath(&untouched, 0, "a", "b"));
+  EXPECT_EQ(untouched, 'Z');
+}
+
+// --- Joining a folder with a name from a directory search ---
+
+TEST(JoinFolderEntryNames, DotNamesGetASeparator) {
+  EXPECT_EQ(JoinEntry("pkg", "._X.html"), "pkg\\._X.html");
+  EXPECT_EQ(JoinEntry("C:\\docs", ".svn"), "C:\\docs\\.svn");
+  EXPECT_EQ(JoinEntry("C:\\docs\\", ".DS_Store"), "C:\\docs\\.DS_Store");
+  EXPECT_EQ(JoinEntry("", ".svn"), ".svn");
+  EXPECT_EQ(JoinEntry("C:\\docs", ""), "C:\\docs");
+  EXPECT_EQ(JoinEntry("pkg", "a.html"), "pkg\\a.html");
+}
+
+TEST(JoinFolderEntryNames, CutAndReported) {
+  std::string a(258, 'a');
+  char out[kPathCapacity];
+  EXPECT_FALSE(JoinFolderEntry(out, sizeof out, a.c_str(), ".x"));
+  EXPECT_EQ(std::string(out), a + "\\");
+}
+
+// --- File-name part ---
+
+TEST(FindFileNameRules, Table) {
+  struct Case {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"C:\\docs\\a.html", "a.html"}, {"a.html", "a.html"},  {"docs/api/b.html", "b.html"},
+      {"C:a.html", "a.html"},         {"C:", "C:"},          {"a\\b\\", "b\\"},
+      {"a\\\\b", "b"},                {"\\", "\\"},          {"", ""},
+      {"pkg\\.svn", ".svn"},          {"x/y\\z", "z"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_STREQ(FindFileName(c.path), c.name) << c.path;
+  }
+  EXPECT_EQ(FindFileName(static_cast<const char*>(nullptr)), nullptr);
+}
+
+// --- Extension ---
+
+TEST(FindExtensionRules, Table) {
+  struct Case {
+    const char* path;
+    const char* extension;
+  } cases[] = {
+      {"a.html", ".html"},     {"a.b.html", ".html"},       {"C:\\x.d\\name", ""},
+      {"x.d/name", ""},        {"a.b c", ""},               {"a b.c", ".c"},
+      {"name.", "."},          {".hidden", ".hidden"},      {"noext", ""},
+      {"", ""},                {"C:\\docs\\q.chm", ".chm"},
+  };
+  for (const Case& c : cases) {
+    const char* e = FindExtension(c.path);
+    EXPECT_STREQ(e, c.extension) << c.path;
+    EXPECT_GE(e, c.path);
+    EXPECT_LE(e, c.path + std::strlen(c.path));
+  }
+}
+
+TEST(ReplaceExtensionRules, ReplacesOrAppends) {
+  char b[kPathCapacity] = "C:\\docs\\help.chm";
+  EXPECT_TRUE(ReplaceExtension(b, sizeof b, ".hhp"));
+  EXPECT_STREQ(b, "C:\\docs\\help.hhp");
+  char c[kPathCapacity] = "C:\\my.docs\\help";
+  EXPECT_TRUE(ReplaceExtension(c, sizeof c, ".hhc"));
+  EXPECT_STREQ(c, "C:\\my.docs\\help.hhc");
+  char d[kPathCapacity] = "a.b c";
+  EXPECT_TRUE(ReplaceExtension(d, sizeof d, ".hhk"));
+  EXPECT_STREQ(d, "a.b c.hhk");
+}
+
+TEST(ReplaceExtensionRules, CutToTheBuffer) {
+  char b[8] = "abc.chm";
+  EXPECT_FALSE(ReplaceExtension(b, sizeof b, ".html"));
+  EXPECT_STREQ(b, "abc.htm");
+  // An unterminated buffer is treated as cut at its last byte.
+  char u[4] = {'a', 'b', 'c', 'd'};
+  EXPECT_TRUE(ReplaceExtension(u, sizeof u, ""));
+  EXPECT_STREQ(u, "abc");
+}
+
+TEST(ReplaceFileNameRules, ReplacesTheLastComponent) {
+  char b[kPathCapacity] = "C:\\docs\\index.html";
+  EXPECT_TRUE(ReplaceFileName(b, sizeof b, "api.chm"));
+  EXPECT_STREQ(b, "C:\\docs\\api.chm");
+  char n[kPathCapacity] = "index.html";
+  EXPECT_TRUE(ReplaceFileName(n, sizeof n, "x.chm"));
+  EXPECT_STREQ(n, "x.chm");
+  char s[kPathCapacity] = "docs/index.html";
+  EXPECT_TRUE(ReplaceFileName(s, sizeof s, "x.chm"));
+  EXPECT_STREQ(s, "docs/x.chm");
+}
+
+TEST(ReplaceFileNameRules, CutToTheBuffer) {
+  std::string folder = "C:\\" + std::string(240, 'f') + "\\";
+  char b[kPathCapacity];
+  std::strcpy(b, (folder + "index.html").c_str());
+  EXPECT_FALSE(ReplaceFileName(b, sizeof b, "a-rather-long-name.chm"));
+  EXPECT_EQ(std::strlen(b), 259u);
+  EXPECT_EQ(std::string(b), (folder + "a-rather-long-name.chm").substr(0, 259));
+}
+
+TEST(CopyCutRules, CutsAndReports) {
+  char b[4];
+  EXPECT_TRUE(CopyCut(b, sizeof b, "abc"));
+  EXPECT_STREQ(b, "abc");
+  EXPECT_FALSE(CopyCut(b, sizeof b, "abcd"));
+  EXPECT_STREQ(b, "abc");
+  EXPECT_FALSE(CopyCut(b, 0, "a"));
+}
+
+}  // namespace
+}  // namespace qb
