@@ -81,6 +81,14 @@ JobSetup FillConversionJob(const char* indexPath, const char* outputName, const 
   std::memcpy(outputPath, index, folderLength);
   lstrcpynA(outputPath + folderLength, name, kPathCapacity - static_cast<int>(folderLength));
 
+  // The compiled file replaces what it is named after; the page it is made from must
+  // not be that file.
+  if (lstrcmpiA(outputPath, index) == 0)
+    return Refuse(SetupFailure::OutputName,
+                  std::string("Output file name '") + name +
+                      "' is the Javadoc page the help file is made from. Please choose "
+                      "another name.");
+
   char derived[kPathCapacity];
   if (!DeriveTempName(outputPath, ".hhp", derived) ||
       !DeriveTempName(outputPath, ".hhc", derived) ||

@@ -97,6 +97,16 @@ TEST_F(JobSetupTest, TemporaryFileNamesAreRefusedIgnoringCase) {
   }
 }
 
+// The compiled file would replace the index.html it is made from.
+TEST_F(JobSetupTest, NameOfTheIndexPageItselfIsRefused) {
+  WriteFile(index, kFrameset);
+  for (const char* name : {"index.html", "INDEX.HTML"}) {
+    JobSetup setup = Fill(name);
+    EXPECT_EQ(setup.failure, SetupFailure::OutputName) << name;
+  }
+  EXPECT_EQ(Fill("index.chm").failure, SetupFailure::None);
+}
+
 TEST_F(JobSetupTest, NamesMerelyResemblingTemporaryOnesAreAccepted) {
   WriteFile(index, kFrameset);
   for (const char* name : {"api.hhk.chm", "hhp", "api.hhpx", "about_quillbinder.htm",
