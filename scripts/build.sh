@@ -21,3 +21,6 @@ echo
 echo "Built:"
 find build/win build/release -maxdepth 3 \( -name '*.exe' -o -name 'hha.dll' -o -name 'quillbinder-hhc' \) \
   -not -path '*/tests/*' -not -path '*/CMakeFiles/*' | sort | sed 's/^/  /'
+
+echo
+bash scripts/demo.sh
