@@ -15,7 +15,7 @@ bash scripts/wine-prefix.sh
 index="Z:$(echo "$demo/javadoc/index.html" | tr '/' '\\')"
 echo "== quillbinder-cli.exe \"$index\" quill-demo.chm \"Quill Demo API\""
 # Wine needs a display for the worker's message window; a private one if none is there.
-run=(wine build/win/frontend/quillbinder-cli.exe "$index" quill-demo.chm "Quill Demo API")
+run=(wine "${QB_WIN_BUILD:-build/win-release}/frontend/quillbinder-cli.exe" "$index" quill-demo.chm "Quill Demo API")
 if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else xvfb-run -a "${run[@]}"; fi
 wineserver -w
 
