@@ -17,6 +17,7 @@
 #include "hha/core/itsf_writer.h"
 #include "hha/core/link_collector.h"
 #include "hha/core/lzx/section_compressor.h"
+#include "hha/core/lzx/similarity_order.h"
 #include "hha/core/platform_fs.h"
 #include "hha/core/project_reader.h"
 #include "hha/core/system_files.h"
@@ -30,6 +31,12 @@ constexpr const char* kVersion = "quillbinder HHA 1.1";
 constexpr uint64_t kProgressEveryMs = 20;
 // Pieces fed to the compressor, so that a stop is seen inside a large page too.
 constexpr size_t kFeedPiece = 64 * 1024;
+// Files of four reset intervals or more go into section 1 as soon as they are read: most
+// of their intervals hold only themselves, so their place hardly matters, while the
+// ordered pass would read them whole a second time. On Javadoc this limit costs 0.15%
+// of the .chm against ordering every file and saves 5 MB of peak memory; 64 KiB saved
+// no more memory and lost another 0.1%.
+constexpr size_t kOrderedBelow = 256 * 1024;
 
 std::string Fold(std::string s) {
   for (char& c : s)
@@ -105,6 +112,7 @@ class Compilation {
   bool IncludeAll();
   bool Include(const Pending& p);
   bool Feed(const std::vector<uint8_t>& data, const std::string& status);
+  bool CompressIncluded();
   void AddSystemFiles();
   std::string OutputPath() const;
 
@@ -120,8 +128,18 @@ class Compilation {
   uint32_t codePage_ = 1252;
 
   std::deque<Pending> queue_;
+  std::set<std::string> queued_;           // folded relative paths ever queued
   std::set<std::string> reportedMissing_;  // folded relative paths
   std::set<std::string> included_;         // folded actual paths
+  // Smaller files go into section 1 only once all are known, in an order that puts
+  // similar pages into the same reset interval (a 1.8% smaller .chm on Javadoc);
+  // their second read comes from the system's file cache.
+  struct Included {
+    std::string actual;
+    uint64_t size;
+  };
+  std::vector<Included> includedFiles_;  // in the order they were found
+  lzx::SimilarityOrder order_;
   std::vector<uint8_t> content_;           // the compressed section 1
   std::unique_ptr<lzx::SectionCompressor> compressor_;
   std::unique_ptr<ItsfWriter> itsf_;
@@ -155,6 +173,10 @@ void Compilation::Enqueue(const std::string& link, const std::string& baseFolder
     if (ext == ".htm" || ext == ".html" || ext == ".xhtml" || ext == ".shtml") kind = Kind::kHtml;
     else if (ext == ".css") kind = Kind::kCss;
   }
+  // Only the first mention of a file matters (it is included, or reported missing, once),
+  // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
+  // megabytes of pending links on a large tree.
+  if (!queued_.insert(Fold(resolved)).second) return;
   queue_.push_back({resolved, origin, line, kind});
 }
 
@@ -181,14 +203,21 @@ bool Compilation::Include(const Pending& p) {
     return true;
   }
   if (project_.displayProgress) Message("  " + actual);
-  const uint64_t offset = compressor_->UncompressedLength();
-  if (!Feed(data, "Compiling " + actual)) return false;
-  itsf_->AddSection1("/" + platform::AnsiToUtf8(actual, codePage_), offset, data.size());
+  if (data.size() >= kOrderedBelow) {
+    const uint64_t offset = compressor_->UncompressedLength();
+    if (!Feed(data, "Compiling " + actual)) return false;
+    itsf_->AddSection1("/" + platform::AnsiToUtf8(actual, codePage_), offset, data.size());
+  } else {
+    if (!Progress("Compiling " + actual)) return false;
+    order_.Add(data.data(), data.size());
+    includedFiles_.push_back({actual, data.size()});
+  }
   stats_->inputBytes += data.size();
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
 
   if (p.kind == Kind::kPlain) return true;
   const std::string text(data.begin(), data.end());
+  std::vector<uint8_t>().swap(data);  // the text copy is all the link scan needs
   const LinkSource source = p.kind == Kind::kHtml  ? LinkSource::kHtml
                             : p.kind == Kind::kCss ? LinkSource::kCss
                                                    : LinkSource::kSitemap;
@@ -231,6 +260,21 @@ bool Compilation::IncludeAll() {
     Pending p = std::move(queue_.front());
     queue_.pop_front();
     if (!Include(p)) return false;
+  }
+  return true;
+}
+
+bool Compilation::CompressIncluded() {
+  std::vector<uint8_t> data;
+  for (size_t i : order_.Order()) {
+    const Included& f = includedFiles_[i];
+    if (!platform::ReadFile(resolver_.NativePath(f.actual), data) || data.size() != f.size) {
+      Message("Error: \"" + f.actual + "\" changed or vanished during the build.");
+      return false;
+    }
+    const uint64_t offset = compressor_->UncompressedLength();
+    if (!Feed(data, "Compressing " + f.actual)) return false;
+    itsf_->AddSection1("/" + platform::AnsiToUtf8(f.actual, codePage_), offset, data.size());
   }
   return true;
 }
@@ -323,7 +367,7 @@ bool Compilation::Steps(CompileStats& stats) {
         return true;
       },
       threads_);
-  if (!IncludeAll()) return false;
+  if (!IncludeAll() || !CompressIncluded()) return false;
   AddSystemFiles();
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
     if (!stopped_) Message("Error: compression failed.");

@@ -18,9 +18,6 @@ constexpr unsigned kNiceLength = 64;
 // Longest stretch searched at once; bounds the node array and ends searches that would
 // otherwise run over a whole frame of short matches.
 constexpr unsigned kMaxStretch = 2048;
-// Of a long match, every length up to this one is tried as an edge, beyond it only the
-// full length: shorter cuts of a long match rarely pay.
-constexpr unsigned kAllLengthsUpTo = 16;
 constexpr uint32_t kUnreached = 0xFFFFFFFFu;
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
@@ -192,8 +189,9 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         if (repLen[k] < kMinMatch) continue;
         uint32_t newReps[kNumRepeats] = {here.reps[0], here.reps[1], here.reps[2]};
         std::swap(newReps[0], newReps[k]);
+        // Every cut of the match is an edge: on Javadoc, trying only the lengths up to 16
+        // and the full one cost 0.6% more output for no measurable time.
         for (unsigned len = kMinMatch; len <= repLen[k]; ++len) {
-          if (len > kAllLengthsUpTo && len != repLen[k]) len = repLen[k];
           relax(j + len, c0 + MatchCost(costs, k, len), len, k, newReps);
         }
       }
@@ -208,7 +206,6 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         const unsigned slot = PositionSlot(d + 2);
         const unsigned full = matches[m].length;
         for (unsigned len = prevLen + 1; len <= full; ++len) {
-          if (len > kAllLengthsUpTo && len != full) len = full;
           relax(j + len, c0 + MatchCost(costs, slot, len), len, d + 2, newReps);
         }
         prevLen = full;
