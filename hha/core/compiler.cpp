@@ -199,8 +199,13 @@ bool Compilation::Include(const Pending& p) {
                                                    : LinkSource::kSitemap;
   // Sitemap Locals are relative to the help file's root, page links to the page.
   const std::string base = p.kind == Kind::kSitemap ? "" : platform::DirName("/" + actual).substr(1);
-  for (const Link& link : CollectLinks(text, source))
-    Enqueue(link.target, base, actual, LineOf(text, link.offset), Kind::kPlain, true);
+  // Links come in text order, so line numbers are counted once over the text.
+  size_t counted = 0;
+  int line = 1;
+  for (const Link& link : CollectLinks(text, source)) {
+    for (; counted < link.offset && counted < text.size(); ++counted) line += text[counted] == '\n';
+    Enqueue(link.target, base, actual, line, Kind::kPlain, true);
+  }
   return true;
 }
 

@@ -17,7 +17,8 @@ namespace {
 const char* const kTagNames[] = {"A", "FRAME", "DT", "", "B>", "ABCDEFGHIJKLMNOPQ",
                                  "ABCDEFGHIJKLMNOPQRSTUVWXYZ"};
 const char* const kAttributeNames[] = {"HREF", "name", "src", "", "\"",
-                                       "ABCDEFGHIJKLMNO", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"};
+                                       "ABCDEFGHIJKLMNO", "ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+                                       ">", "/A>"};
 constexpr size_t kTags = sizeof kTagNames / sizeof *kTagNames;
 constexpr size_t kAttributes = sizeof kAttributeNames / sizeof *kAttributeNames;
 

@@ -1,0 +1,48 @@
+// quillbinder-hhc as a script calls it: messages on stdout, 0 on success, 1 otherwise.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "tests/hha/chm_test_support.h"
+
+namespace hha::test {
+namespace {
+
+using qb::test::TempDir;
+
+int RunHhc(const std::string& args, std::string* out) {
+  FILE* p = popen((std::string(QB_HHC_PATH) + " " + args + " 2>/dev/null").c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
+  int status = pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CommandLine, SuccessIsExitCodeZeroWithMessagesOnStdout) {
+  TempDir dir;
+  qb::test::WriteFile(dir / "a.html", "<a href=\"missing.html\">");
+  qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nTitle=CLI\r\n[FILES]\r\na.html\r\n");
+  std::string out;
+  EXPECT_EQ(RunHhc("'" + (dir / "p.hhp") + "'", &out), 0);
+  EXPECT_NE(out.find("Warning: a.html, line 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("Created "), std::string::npos) << out;
+  EXPECT_EQ(out.find('\r'), std::string::npos) << "console lines end in a plain newline";
+  bool ok = false;
+  ReadWithChmlib(dir / "p.chm", &ok);
+  EXPECT_TRUE(ok);
+}
+
+TEST(CommandLine, FailureAndUsageAreExitCodeOne) {
+  TempDir dir;
+  std::string out;
+  EXPECT_EQ(RunHhc("'" + (dir / "none.hhp") + "'", &out), 1);
+  EXPECT_NE(out.find("Error: "), std::string::npos);
+  EXPECT_EQ(RunHhc("", &out), 1);
+  EXPECT_EQ(RunHhc("a.hhp b.hhp", &out), 1);
+}
+
+}  // namespace
+}  // namespace hha::test

@@ -1,0 +1,124 @@
+// A compile that stops or fails leaves no file behind and an existing .chm as it was;
+// one that succeeds replaces it. Status texts come often enough for a prompt cancel.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/hha/chm_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace hha::test {
+namespace {
+
+using qb::test::TempDir;
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> n;
+  for (auto& e : fs::directory_iterator(folder)) n.push_back(e.path().filename().string());
+  std::sort(n.begin(), n.end());
+  return n;
+}
+
+void WriteProject(const TempDir& dir, int pages) {
+  std::string files;
+  for (int i = 0; i < pages; ++i) {
+    std::string name = "p" + std::to_string(i) + ".html";
+    qb::test::WriteFile(dir / name, "<html><body>" + std::string(5000 + i, 'a' + i % 26) + "</body></html>");
+    files += name + "\r\n";
+  }
+  qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nCompiled file=out.chm\r\n\r\n[FILES]\r\n" + files);
+}
+
+TEST(OutputSafety, AStopLeavesNoFileBehind) {
+  TempDir dir;
+  WriteProject(dir, 40);
+  const auto before = Names(dir.path());
+  for (int stopAt : {1, 2, 5}) {
+    CompileRun run = Compile(dir / "p.hhp", stopAt);
+    EXPECT_FALSE(run.ok);
+    EXPECT_TRUE(run.stats.stopped);
+    EXPECT_EQ(static_cast<int>(run.statuses.size()), stopAt) << "no status after the stop";
+    EXPECT_EQ(Names(dir.path()), before) << "stopped at status " << stopAt;
+  }
+}
+
+TEST(OutputSafety, AStopAtTheLastMomentKeepsTheExistingFile) {
+  TempDir dir;
+  WriteProject(dir, 10);
+  qb::test::WriteFile(dir / "out.chm", "an older help file");
+  const auto before = Names(dir.path());
+  const int total = static_cast<int>(Compile(dir / "p.hhp").statuses.size());
+  qb::test::WriteFile(dir / "out.chm", "an older help file");
+  for (int stopAt = 1; stopAt <= total; ++stopAt) {
+    CompileRun run = Compile(dir / "p.hhp", stopAt);
+    ASSERT_FALSE(run.ok) << "stop at status " << stopAt << " of " << total;
+    ASSERT_EQ(qb::test::ReadFile(dir / "out.chm"), "an older help file") << stopAt;
+    ASSERT_EQ(Names(dir.path()), before) << stopAt;
+  }
+  EXPECT_NE(Compile(dir / "p.hhp").AllMessages().find("Created"), std::string::npos);
+  EXPECT_NE(qb::test::ReadFile(dir / "out.chm"), "an older help file") << "a good compile replaces it";
+}
+
+TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
+  TempDir dir;
+  qb::test::WriteFile(dir / "page.html", "x");
+  qb::test::MakeDirs(dir / "out.chm");  // a folder where the file should go
+  qb::test::WriteFile(dir / "out.chm" + std::string(1, qb::test::kSep) + "keep.txt", "kept");
+  qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nCompiled file=out.chm\r\n[FILES]\r\npage.html\r\n");
+  const auto before = Names(dir.path());
+  CompileRun run = Compile(dir / "p.hhp");
+  EXPECT_FALSE(run.ok);
+  EXPECT_NE(run.AllMessages().find("Error: "), std::string::npos) << run.AllMessages();
+  EXPECT_EQ(Names(dir.path()), before);
+  EXPECT_EQ(qb::test::ReadFile(dir / "out.chm/keep.txt"), "kept");
+}
+
+TEST(OutputSafety, AMissingProjectIsAnErrorMessage) {
+  TempDir dir;
+  CompileRun run = Compile(dir / "none.hhp");
+  EXPECT_FALSE(run.ok);
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_EQ(run.messages[0].compare(0, 7, "Error: "), 0);
+  EXPECT_EQ(run.messages[0].substr(run.messages[0].size() - 2), "\r\n");
+}
+
+TEST(OutputSafety, StatusTextsAreShortAndFrequent) {
+  TempDir dir;
+  WriteProject(dir, 200);
+  std::vector<uint64_t> times;
+  CompileCallbacks cb;
+  size_t longest = 0;
+  const auto start = std::chrono::steady_clock::now();
+  cb.progress = [&](const std::string& t) {
+    longest = std::max(longest, t.size());
+    times.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start).count());
+    return true;
+  };
+  ASSERT_TRUE(CompileProject(dir / "p.hhp", cb));
+  ASSERT_GE(times.size(), 3u);
+  uint64_t gap = 0;
+  for (size_t i = 1; i < times.size(); ++i) gap = std::max(gap, times[i] - times[i - 1]);
+  EXPECT_LT(gap, 100u) << "a cancel would wait longer than a tenth of a second";
+  EXPECT_LT(longest, 80u);
+}
+
+TEST(OutputSafety, SummaryNamesPagesFilesTimeSizeAndSaving) {
+  TempDir dir;
+  WriteProject(dir, 3);
+  qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nCompiled file=out.chm\r\n[FILES]\r\np0.html\r\np1.html\r\np2.html\r\nlogo.gif\r\n");
+  qb::test::WriteFile(dir / "logo.gif", "GIF89a");
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok);
+  const std::string all = run.AllMessages();
+  EXPECT_NE(all.find("Compiled 3 pages and 1 other file in "), std::string::npos) << all;
+  EXPECT_NE(all.find(" seconds."), std::string::npos) << all;
+  EXPECT_NE(all.find("Created " + (dir / "out.chm") + ", " + WithThousands(run.stats.outputBytes) + " bytes;"),
+            std::string::npos) << all;
+  EXPECT_EQ(WithThousands(1234567), "1,234,567");
+  EXPECT_EQ(WithThousands(999), "999");
+}
+
+}  // namespace
+}  // namespace hha::test

@@ -1,0 +1,212 @@
+// Compiled files read back whole by chmlib, libmspack, 7-Zip and python3-chm.
+#include <gtest/gtest.h>
+
+#include <chm_lib.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "hha/core/itsf_format.h"
+#include "tests/hha/chm_test_support.h"
+
+namespace hha::test {
+namespace {
+
+using qb::test::TempDir;
+
+std::string Page(const std::string& title, const std::string& body = "") {
+  return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>\r\n";
+}
+
+std::string SimpleProject(const std::vector<std::string>& files,
+                          const std::string& extraOptions = "") {
+  std::string s = "[OPTIONS]\r\nCompiled file=out.chm\r\nTitle=Round trip\r\n" + extraOptions +
+                  "\r\n[FILES]\r\n";
+  for (const auto& f : files) s += f + "\r\n";
+  return s;
+}
+
+// Every file of `expected` must come back with the same bytes from every reader.
+void ExpectAllReadersReturn(const std::string& chm, const FileMap& expected) {
+  bool ok = false;
+  FileMap chmlib = ReadWithChmlib(chm, &ok);
+  EXPECT_TRUE(ok) << "chmlib";
+  FileMap mspack = ReadWithMspack(chm, &ok);
+  EXPECT_TRUE(ok) << "libmspack";
+  std::string log;
+  FileMap sevenZip = ReadWith7z(chm, &ok, &log);
+  EXPECT_TRUE(ok) << "7z: " << log;
+  size_t wrong = 0;
+  for (const auto& [name, bytes] : expected) {
+    for (auto* reader : {&chmlib, &mspack, &sevenZip}) {
+      const char* label = reader == &chmlib ? "chmlib" : reader == &mspack ? "libmspack" : "7z";
+      auto it = reader->find(name);
+      if (it == reader->end()) {
+        if (++wrong < 10) ADD_FAILURE() << label << " lacks " << name;
+      } else if (it->second != bytes) {
+        if (++wrong < 10) ADD_FAILURE() << label << " returns other bytes for " << name;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0u);
+}
+
+uint32_t Le32(const std::string& s, size_t at) {
+  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
+         static_cast<uint8_t>(s[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
+}
+
+uint64_t SpanInfo(const std::string& chm) {
+  chmFile* h = chm_open(chm.c_str());
+  if (!h) return UINT64_MAX;
+  chmUnitInfo ui;
+  uint64_t v = UINT64_MAX;
+  unsigned char buf[8];
+  if (chm_resolve_object(h, itsf::kSpanInfo, &ui) == CHM_RESOLVE_SUCCESS &&
+      chm_retrieve_object(h, &ui, buf, 0, 8) == 8) {
+    v = 0;
+    for (int i = 7; i >= 0; --i) v = v << 8 | buf[i];
+  }
+  chm_close(h);
+  return v;
+}
+
+TEST(ReaderRoundTrip, OnePageWithEveryReader) {
+  TempDir dir;
+  FileMap files = {{"index.html", Page("One page", "Hello")}};
+  WriteTree(dir.path(), files);
+  qb::test::WriteFile(dir / "p.hhp", SimpleProject({"index.html"}));
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  ExpectAllReadersReturn(dir / "out.chm", files);
+  PyChmView py = ReadWithPyChm(dir / "out.chm");
+  EXPECT_TRUE(py.ok) << py.log;
+  EXPECT_EQ(py.title, "Round trip");
+  EXPECT_EQ(py.home, "/index.html");  // the first [FILES] entry is the default topic
+}
+
+TEST(ReaderRoundTrip, ThousandsOfPagesNeedIndexChunksInMixedCaseOrder) {
+  TempDir dir;
+  FileMap files;
+  std::vector<std::string> list;
+  const char* prefixes[] = {"Bi", "bin", "BIP", "_x", "Zeta", "alpha", "ab_", "AB-"};
+  for (int i = 0; i < 3000; ++i) {
+    std::string name = std::string(i % 3 ? "pkg" : "Pkg2") + "/" + prefixes[i % 8] +
+                       std::to_string(i) + "Function.html";
+    files[name] = Page(name, std::string(i % 50, 'x'));
+    list.push_back(name);
+  }
+  WriteTree(dir.path(), files);
+  qb::test::WriteFile(dir / "p.hhp", SimpleProject(list));
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  const std::string chm = qb::test::ReadFile(dir / "out.chm");
+  const size_t itsp = itsf::kHeaderSize + itsf::kHs0Size;
+  EXPECT_GE(Le32(chm, itsp + itsf::kOffDepth), 2u) << "a PMGI level was expected";
+  EXPECT_GT(Le32(chm, itsp + itsf::kOffLastPmgl), 1u);
+  ExpectAllReadersReturn(dir / "out.chm", files);
+
+  // chmlib and pychm find names through the PMGI chunks: every name must resolve.
+  chmFile* h = chm_open((dir / "out.chm").c_str());
+  ASSERT_NE(h, nullptr);
+  int unresolved = 0;
+  for (const auto& [name, bytes] : files) {
+    chmUnitInfo ui;
+    if (chm_resolve_object(h, ("/" + name).c_str(), &ui) != CHM_RESOLVE_SUCCESS ||
+        ui.length != bytes.size())
+      ++unresolved;
+  }
+  chm_close(h);
+  EXPECT_EQ(unresolved, 0);
+}
+
+int CollectDirs(chmFile*, chmUnitInfo* ui, void* context) {
+  static_cast<std::vector<std::string>*>(context)->push_back(ui->path);
+  return CHM_ENUMERATOR_CONTINUE;
+}
+
+TEST(ReaderRoundTrip, DeepFoldersGetAnEntryForEveryLevel) {
+  TempDir dir;
+  FileMap files = {{"a/b/c/d/e/f/g/h/Deep.html", Page("deep")}, {"top.html", Page("top")}};
+  WriteTree(dir.path(), files);
+  qb::test::WriteFile(dir / "p.hhp", SimpleProject({"top.html", "a\\b\\c\\d\\e\\f\\g\\h\\Deep.html"}));
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  ExpectAllReadersReturn(dir / "out.chm", files);
+  chmFile* h = chm_open((dir / "out.chm").c_str());
+  ASSERT_NE(h, nullptr);
+  std::vector<std::string> dirs;
+  chm_enumerate(h, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_DIRS, CollectDirs, &dirs);
+  chm_close(h);
+  std::string level = "/";
+  for (const char* part : {"", "a/", "b/", "c/", "d/", "e/", "f/", "g/", "h/"}) {
+    level += part;
+    EXPECT_NE(std::find(dirs.begin(), dirs.end(), level), dirs.end()) << level;
+  }
+}
+
+TEST(ReaderRoundTrip, NonAsciiNamesAreStoredAsUtf8) {
+  TempDir dir;
+  // "Übersicht.html" in Windows-1252, as the project and the disk of a Windows user hold it.
+  const std::string ansi = "\xDC" "bersicht.html";
+  qb::test::WriteFile(dir / ansi, Page("ansi"));
+  qb::test::WriteFile(dir / "caf\xC3\xA9.html", Page("utf8"));  // already UTF-8 on disk
+  qb::test::WriteFile(dir / "p.hhp", SimpleProject({ansi, "caf\xC3\xA9.html"}));
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  ExpectAllReadersReturn(dir / "out.chm", {{"\xC3\x9C" "bersicht.html", Page("ansi")},
+                                          {"caf\xC3\xA9.html", Page("utf8")}});
+}
+
+// Section 1 lengths exactly at, one below and one above the frame (32 KiB) and reset
+// interval (64 KiB) sizes, where the reset table's entry count rules differ per reader.
+TEST(ReaderRoundTrip, SectionLengthsAtFrameAndResetBoundaries) {
+  TempDir probe;
+  qb::test::WriteFile(probe / "page.bin", "x");
+  qb::test::WriteFile(probe / "p.hhp", SimpleProject({"page.bin"}));
+  ASSERT_TRUE(Compile(probe / "p.hhp").ok);
+  const uint64_t overhead = SpanInfo(probe / "out.chm") - 1;
+  ASSERT_LT(overhead, 4096u);
+  for (uint64_t target : {32767u, 32768u, 32769u, 65535u, 65536u, 65537u, 131072u}) {
+    SCOPED_TRACE("section 1 length " + std::to_string(target));
+    TempDir dir;
+    std::string body(target - overhead, '\0');
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>((i * 7919) >> 3);
+    qb::test::WriteFile(dir / "page.bin", body);
+    qb::test::WriteFile(dir / "p.hhp", SimpleProject({"page.bin"}));
+    CompileRun run = Compile(dir / "p.hhp");
+    ASSERT_TRUE(run.ok) << run.AllMessages();
+    EXPECT_EQ(SpanInfo(dir / "out.chm"), target);
+    ExpectAllReadersReturn(dir / "out.chm", {{"page.bin", body}});
+  }
+}
+
+TEST(ReaderRoundTrip, EmptyFilesSectionStillMakesAValidFile) {
+  TempDir dir;
+  qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nTitle=Nothing\r\n\r\n[FILES]\r\n");
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  ASSERT_TRUE(qb::test::FileExists(dir / "p.chm")) << "default name: the project's stem";
+  ExpectAllReadersReturn(dir / "p.chm", {});
+  PyChmView py = ReadWithPyChm(dir / "p.chm");
+  EXPECT_TRUE(py.ok) << py.log;
+  EXPECT_EQ(py.title, "Nothing");
+}
+
+TEST(ReaderRoundTrip, MissingLinkedFileIsAWarningAndTheRestIsThere) {
+  TempDir dir;
+  FileMap files = {{"index.html", "<html>\r\n<body>\r\n<a href=\"gone.html\">x</a>\r\n"
+                                  "<a href=\"here.html\">y</a></body></html>"},
+                   {"here.html", Page("here")}};
+  WriteTree(dir.path(), files);
+  qb::test::WriteFile(dir / "p.hhp", SimpleProject({"index.html"}));
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  EXPECT_NE(run.AllMessages().find("index.html, line 3: \"gone.html\" does not exist"),
+            std::string::npos)
+      << run.AllMessages();
+  ExpectAllReadersReturn(dir / "out.chm", files);
+}
+
+}  // namespace
+}  // namespace hha::test

@@ -1,0 +1,125 @@
+// #SYSTEM, #WINDOWS and #STRINGS as viewers read them: records by code, window members
+// at the HH_WINTYPE offsets, strings that never cross a 4096-byte block.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "hha/core/system_files.h"
+
+namespace hha {
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+std::string StringAt(const std::vector<uint8_t>& pool, uint32_t offset) {
+  return reinterpret_cast<const char*>(pool.data() + offset);
+}
+
+TEST(SystemFile, CarriesTitleHomeSitemapsLanguageWindowAndStem) {
+  SystemInfo info;
+  info.lcid = 0x407;
+  info.contentsFile = "guide.hhc";
+  info.indexFile = "guide.hhk";
+  info.defaultTopic = "overview-summary.html";
+  info.title = "Guide";
+  info.defaultWindow = "main";
+  info.compiledStem = "guide";
+  info.fileTime = 0x01D0000000000000ULL;
+  std::vector<uint8_t> s = BuildSystemFile(info);
+  ASSERT_EQ(Le32(s, 0), 3u);
+  std::map<int, std::vector<uint8_t>> records;
+  size_t at = 4;
+  while (at + 4 <= s.size()) {
+    const int code = s[at] | s[at + 1] << 8;
+    const size_t len = s[at + 2] | s[at + 3] << 8;
+    ASSERT_LE(at + 4 + len, s.size()) << "record " << code << " runs past the end";
+    records[code].assign(s.begin() + at + 4, s.begin() + at + 4 + len);
+    at += 4 + len;
+  }
+  EXPECT_EQ(at, s.size());
+  auto text = [&](int code) { return std::string(records[code].begin(), records[code].end()); };
+  EXPECT_EQ(text(0), std::string("guide.hhc", 10));
+  EXPECT_EQ(text(1), std::string("guide.hhk", 10));
+  EXPECT_EQ(text(2), std::string("overview-summary.html", 22));
+  EXPECT_EQ(text(3), std::string("Guide", 6));
+  EXPECT_EQ(text(5), std::string("main", 5));
+  EXPECT_EQ(text(6), std::string("guide", 6));
+  ASSERT_EQ(records[4].size(), 36u);
+  EXPECT_EQ(Le32(records[4], 0), 0x407u);
+  EXPECT_EQ(Le32(records[4], 8), 0u) << "no full-text index yet";
+}
+
+TEST(WindowsFile, MapsEveryFieldToItsMemberAndMarksGivenOnes) {
+  WindowDef w;
+  w.name = "main";
+  w.fields[kWinCaption] = "Caption";
+  w.fields[kWinToc] = "g.hhc";
+  w.fields[kWinIndex] = "g.hhk";
+  w.fields[kWinDefaultFile] = "o.html";
+  w.fields[kWinHome] = "h.html";
+  w.fields[kWinJump1Url] = "about.html";
+  w.fields[kWinJump1Text] = "About";
+  w.fields[kWinNavStyle] = "0x63520";
+  w.fields[kWinButtons] = "0x4384e";
+  w.fields[kWinRect] = "[1,2,3,4]";
+  w.rect[0] = 1, w.rect[1] = 2, w.rect[2] = 3, w.rect[3] = 4;
+  w.fields[kWinDefaultTab] = "1";
+  w.fields[kWinNotifyId] = "0";
+  StringPool pool;
+  std::vector<uint8_t> f = BuildWindowsFile({w}, false, pool);
+  ASSERT_EQ(f.size(), 8u + 196u);
+  EXPECT_EQ(Le32(f, 0), 1u);
+  EXPECT_EQ(Le32(f, 4), 196u);
+  const size_t e = 8;
+  const auto& strings = pool.bytes();
+  EXPECT_EQ(Le32(f, e + 0x00), 196u);
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x08)), "main");
+  EXPECT_EQ(Le32(f, e + 0x0C), 0x2u | 0x10u | 0x100u | 0x2000u);
+  EXPECT_EQ(Le32(f, e + 0x10), 0x63520u);
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x14)), "Caption");
+  EXPECT_EQ(Le32(f, e + 0x20), 1u);
+  EXPECT_EQ(Le32(f, e + 0x2C), 4u);
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x60)), "g.hhc");
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x64)), "g.hhk");
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x68)), "o.html");
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x6C)), "h.html");
+  EXPECT_EQ(Le32(f, e + 0x70), 0x4384Eu);
+  EXPECT_EQ(Le32(f, e + 0x78), 1u);
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x9C)), "About");
+  EXPECT_EQ(Le32(f, e + 0xA0), 0u) << "no jump 2";
+  EXPECT_EQ(StringAt(strings, Le32(f, e + 0xA4)), "about.html");
+  EXPECT_EQ(BuildWindowsFile({w}, true, pool).size(), 8u + 188u) << "Compatibility=1.0";
+}
+
+TEST(StringPool, NoStringCrossesABlockAndDuplicatesShareOneOffset) {
+  StringPool pool;
+  EXPECT_EQ(pool.Add(""), 0u);
+  uint32_t first = pool.Add("first");
+  EXPECT_EQ(pool.Add("first"), first);
+  std::vector<std::pair<uint32_t, std::string>> added;
+  for (int i = 0; i < 500; ++i) {
+    std::string s(1 + (i * 37) % 90, static_cast<char>('a' + i % 26));
+    s += std::to_string(i);
+    added.push_back({pool.Add(s), s});
+  }
+  const auto& b = pool.bytes();
+  EXPECT_EQ(b[0], 0);
+  for (const auto& [offset, s] : added) {
+    EXPECT_EQ(offset / 4096, (offset + s.size()) / 4096) << s;
+    EXPECT_EQ(StringAt(b, offset), s);
+  }
+}
+
+TEST(SystemFile, CodePagesFollowTheLanguage) {
+  EXPECT_EQ(AnsiCodePageOf(0x409), 1252u);
+  EXPECT_EQ(AnsiCodePageOf(0x407), 1252u);
+  EXPECT_EQ(AnsiCodePageOf(0x419), 1251u);
+  EXPECT_EQ(AnsiCodePageOf(0x411), 932u);
+  EXPECT_EQ(AnsiCodePageOf(0x804), 936u);
+  EXPECT_EQ(AnsiCodePageOf(0x404), 950u);
+}
+
+}  // namespace
+}  // namespace hha

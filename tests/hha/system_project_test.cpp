@@ -1,0 +1,201 @@
+// Projects in the form the system writes them (options, the "main" window, [FILES] with
+// only the about page and the pages of subfolders), with the rest reached through links:
+// the worked example by hand, and real javadoc trees from the shared test data.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/hha/chm_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace hha::test {
+namespace {
+
+using qb::test::TempDir;
+
+struct Generated {
+  std::string hhp;
+  FileMap written;  // about page, project, contents, index
+  std::vector<std::string> listed;  // [FILES] entries, "/" separated
+};
+
+// Writes the four files the system writes beside the javadoc pages of `root`.
+Generated WriteSystemFiles(const std::string& root, const std::string& stem,
+                           const std::string& startPage) {
+  Generated g;
+  std::vector<std::string> pages;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path rel = fs::relative(it->path(), root);
+    if (it->is_directory() && it->path().filename() == "index-files") {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_regular_file() && it->path().extension() == ".html" && rel.has_parent_path() &&
+        !rel.parent_path().empty())
+      pages.push_back(rel.generic_string());
+  }
+  std::sort(pages.begin(), pages.end());
+  std::vector<std::string> backslashed;
+  std::map<std::string, TocEntry> packages;
+  std::vector<std::pair<std::string, std::string>> keywords;
+  for (const auto& p : pages) {
+    std::string b = p;
+    std::replace(b.begin(), b.end(), '/', '\\');
+    backslashed.push_back(b);
+    g.listed.push_back(p);
+    const std::string folder = p.substr(0, p.rfind('/'));
+    const std::string file = p.substr(p.rfind('/') + 1);
+    if (folder.find("class-use") != std::string::npos || file.compare(0, 8, "package-") == 0 ||
+        file.find("doc-files") != std::string::npos)
+      continue;
+    std::string package = folder;
+    std::replace(package.begin(), package.end(), '/', '.');
+    TocEntry& e = packages[package];
+    e.name = package;
+    const bool hasFrame = fs::exists(root + "/" + folder + "/package-frame.html");
+    e.local = hasFrame ? folder + "/package-frame.html" : p;
+    const std::string cls = file.substr(0, file.size() - 5);
+    e.children.push_back({cls, p, {}});
+    keywords.push_back({cls + "   [" + package + "]", p});
+  }
+  std::vector<TocEntry> toc;
+  for (auto& [name, e] : packages) toc.push_back(e);
+  g.written[stem + ".hhc"] = ContentsFile(toc);
+  g.written[stem + ".hhk"] = IndexFile(keywords);
+  g.written["about_quillbinder.html"] =
+      "<html><head><title>About quillbinder</title></head><body>Made with quillbinder."
+      "</body></html>\r\n";
+  const std::string chm = root + qb::test::kSep + stem + ".chm";
+  g.written[stem + ".hhp"] = SystemProject(chm, stem, "Guide", startPage, backslashed);
+  g.hhp = root + qb::test::kSep + stem + ".hhp";
+  WriteTree(root, g.written);
+  return g;
+}
+
+// Reads the compiled file back with all four readers and checks that every file the
+// project names and every file given in `alsoExpected` is there, byte for byte.
+void CheckCompiled(const std::string& root, const std::string& stem, const Generated& g,
+                   const std::vector<std::string>& alsoExpected, const std::string& startPage) {
+  const std::string chm = root + qb::test::kSep + stem + ".chm";
+  std::vector<std::string> expected = g.listed;
+  expected.insert(expected.end(), alsoExpected.begin(), alsoExpected.end());
+  for (const char* f : {".hhc", ".hhk"}) expected.push_back(stem + f);
+  expected.push_back("about_quillbinder.html");
+
+  bool ok = false;
+  std::string log;
+  FileMap readers[3] = {ReadWithChmlib(chm, &ok), {}, {}};
+  EXPECT_TRUE(ok) << "chmlib";
+  readers[1] = ReadWithMspack(chm, &ok);
+  EXPECT_TRUE(ok) << "libmspack";
+  readers[2] = ReadWith7z(chm, &ok, &log);
+  EXPECT_TRUE(ok) << log;
+  const char* names[] = {"chmlib", "libmspack", "7z"};
+  for (int r = 0; r < 3; ++r) {
+    int bad = 0;
+    for (const auto& name : expected) {
+      auto it = readers[r].find(name);
+      if (it == readers[r].end() ||
+          it->second != qb::test::ReadFile(root + qb::test::kSep + name))
+        if (++bad < 5) ADD_FAILURE() << names[r] << ": " << name << " missing or different";
+    }
+    // Whatever else went in must be a real file of the tree, unchanged.
+    for (const auto& [name, bytes] : readers[r]) {
+      if (name[0] == '#') continue;
+      bool readable = false;
+      std::string disk = qb::test::ReadFile(root + qb::test::kSep + name, &readable);
+      if (!readable || disk != bytes)
+        if (++bad < 5) ADD_FAILURE() << names[r] << ": unexpected " << name;
+    }
+    EXPECT_EQ(bad, 0) << names[r];
+  }
+  PyChmView py = ReadWithPyChm(chm);
+  ASSERT_TRUE(py.ok) << py.log;
+  EXPECT_EQ(py.title, "Guide  - Generated by quillbinder");
+  EXPECT_EQ(py.home, "/" + startPage);
+  EXPECT_EQ(py.topics, g.written.at(stem + ".hhc"));
+  EXPECT_EQ(py.index, g.written.at(stem + ".hhk"));
+}
+
+TEST(SystemProject, WorkedExampleWithTopLevelPagesReachedThroughLinks) {
+  TempDir dir;
+  const std::string nav =
+      "<a href=\"../overview-summary.html\">Overview</a> <a href=\"../index-all.html\">Index</a>"
+      " <a href=\"../index.html?pkg/a.html\" target=\"_top\">FRAMES</a>"
+      " <a href=\"http://java.sun.com/\">Java</a> <a href=\"mailto:x@example.invalid\">mail</a>";
+  FileMap tree = {
+      {"index.html", "<frameset><frame src=\"overview-frame.html\"><frame src=\"allclasses-frame.html\">"
+                     "<frame src=\"overview-summary.html\" name=\"classFrame\"></frameset>"},
+      {"overview-frame.html", "<a href=\"pkg/package-frame.html\" target=\"packageFrame\">pkg</a>"},
+      {"allclasses-frame.html", "<link rel=\"stylesheet\" href=\"stylesheet.css\"><a href=\"pkg/a.html\">A</a>"},
+      {"overview-summary.html", "<link rel=\"stylesheet\" type=\"text/css\" href=\"stylesheet.css\">"
+                                "<a href=\"pkg/package-summary.html\">pkg</a><a href=\"package-list\">list</a>"},
+      {"index-all.html", "<a href=\"pkg/a.html#m()\">m()</a><a href=\"#_A_\">A</a>"},
+      {"stylesheet.css", "body { background-image: url('resources/bg.png') }\r\n"},
+      {"resources/bg.png", std::string("\x89PNG\r\n\x1A\n", 8)},
+      {"package-list", "pkg\npkg.sub\n"},
+      {"pkg/a.html", "<link href=\"../stylesheet.css\" rel=\"stylesheet\">" + nav + "<img src=\"../resources/inherit.gif\">"},
+      {"pkg/package-frame.html", "<a href=\"a.html\" target=\"classFrame\">a</a>"},
+      {"pkg/package-summary.html", nav},
+      {"pkg/sub/c.html", "<a href=\"../a.html\">a</a>"},
+      {"resources/inherit.gif", "GIF89a"},
+      {"index-files/index-1.html", "not linked from anywhere"},
+  };
+  WriteTree(dir.path(), tree);
+  Generated g = WriteSystemFiles(dir.path(), "guide", "overview-summary.html");
+  ASSERT_EQ(g.listed, (std::vector<std::string>{"pkg/a.html", "pkg/package-frame.html",
+                                                 "pkg/package-summary.html", "pkg/sub/c.html"}));
+  CompileRun run = Compile(g.hhp);
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  EXPECT_EQ(run.stats.warnings, 0) << run.AllMessages();
+  CheckCompiled(dir.path(), "guide", g,
+                {"index.html", "overview-frame.html", "allclasses-frame.html",
+                 "overview-summary.html", "index-all.html", "stylesheet.css", "resources/bg.png",
+                 "package-list", "resources/inherit.gif"},
+                "overview-summary.html");
+  bool ok = false;
+  FileMap chm = ReadWithChmlib(dir / "guide.chm", &ok);
+  EXPECT_EQ(chm.count("index-files/index-1.html"), 0u) << "nothing links to it";
+}
+
+// A javadoc tree from the shared test data, copied or unpacked to a scratch folder.
+class RealJavadoc : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(RealJavadoc, CompilesAndReadsBackWhole) {
+  const std::string data = qb::test::TestDataDir();
+  if (data.empty()) GTEST_SKIP() << "no shared test data";
+  const std::string name = GetParam();
+  TempDir dir;
+  std::string root = dir / name;
+  if (fs::is_directory(data + "/" + name)) {
+    fs::copy(data + "/" + name, root, fs::copy_options::recursive);
+  } else if (fs::exists(data + "/" + name + ".tar.xz")) {
+    const std::string cmd = "tar -xJf '" + data + "/" + name + ".tar.xz' -C '" + dir.path() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  } else {
+    GTEST_SKIP() << name << " is not in the test data";
+  }
+  for (auto& e : fs::recursive_directory_iterator(root))
+    fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+  Generated g = WriteSystemFiles(root, "guide", "overview-summary.html");
+  CompileRun run = Compile(g.hhp);
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  std::printf("%s: %s", name.c_str(), run.messages.back().c_str());
+  std::printf("%s: %s", name.c_str(), run.messages[run.messages.size() - 2].c_str());
+  CheckCompiled(root, "guide", g, {"overview-summary.html", "stylesheet.css", "allclasses-frame.html"},
+                "overview-summary.html");
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedTestData, RealJavadoc,
+                         ::testing::Values("A-jdom-1.1.3", "D-spring-1.1.1"),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           std::replace_if(n.begin(), n.end(), [](char c) { return !isalnum(c); }, '_');
+                           return n;
+                         });
+
+}  // namespace
+}  // namespace hha::test
