@@ -13,7 +13,8 @@ constexpr uint32_t kUtf8 = 65001;
 
 // The Windows code page of a charset label as pages write it ("gb2312", "Shift_JIS",
 // "iso-8859-1", "utf-8", "windows-1250", ...); 0 when the label is unknown. Labels are
-// mapped the way browsers do: iso-8859-1 and us-ascii mean 1252, gb2312 means 936.
+// mapped the way browsers do: iso-8859-1 and us-ascii mean 1252, gb2312 means 936; the
+// other ISO 8859 parts keep their own code pages (28592 ...), which differ from 125x.
 uint32_t CodePageOfCharset(const std::string& label);
 
 // True for the code pages whose text is double-byte (932, 936, 949, 950).

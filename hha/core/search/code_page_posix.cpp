@@ -9,7 +9,10 @@ namespace hha::search {
 namespace {
 
 std::string IconvName(uint32_t codePage) {
-  return codePage == kUtf8 ? "UTF-8" : "CP" + std::to_string(codePage);
+  if (codePage == kUtf8) return "UTF-8";
+  if (codePage == 20866) return "KOI8-R";
+  if (codePage > 28590 && codePage < 28610) return "ISO-8859-" + std::to_string(codePage - 28590);
+  return "CP" + std::to_string(codePage);
 }
 
 iconv_t Open(const std::string& to, const std::string& from) {
