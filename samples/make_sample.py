@@ -17,7 +17,7 @@ PACKAGES = {
             "Pen": "A writing instrument with a nib and a reservoir.",
             "Inkwell": "A small pot that holds ink for dipping pens.",
         },
-        "methods": {"Pen": ["write", "refill"], "Inkwell": ["pour"], "Stroke": ["length"]},
+        "methods": {"Pen": ["write", "refill"], "Inkwell": ["pour"], "Stroke": ["length", "outline"]},
     },
     "org.quill.paper": {
         "doc": "Sheets, pages and the books bound from them.",
@@ -96,7 +96,7 @@ def main():
     write(root, "overview-summary.html", summary)
 
     allclasses = head("All Classes", 0) + "<BODY BGCOLOR=\"white\">\n<FONT size=\"+1\" CLASS=\"FrameHeadingFont\"><B>All Classes</B></FONT>\n<BR>\n"
-    entries = []  # (keyword, href from index-files, description, package link)
+    entries = []  # (keyword, href from index-files, description, (context href, text))
     for p, info in PACKAGES.items():
         depth = p.count(".") + 1
         names = sorted(list(info["interfaces"]) + list(info["classes"]))
@@ -134,13 +134,13 @@ def main():
                 page += "<A NAME=\"%s()\"><!-- --></A><H3>%s</H3>\n<PRE>public void <B>%s</B>()</PRE>\n<DL><DD>%s the %s.</DD></DL>\n<HR>\n" % (m, m, m, m.capitalize(), n.lower())
                 entries.append((m + "()", "../%s/%s.html#%s()" % (folder(p), n, m),
                                 "Method in %s %s" % ("interface" if is_interface else "class", p + "." + n),
-                                "../%s/%s.html" % (folder(p), n)))
+                                ("../%s/%s.html" % (folder(p), n), n)))
             page += "<A HREF=\"package-summary.html\">%s</A>\n</BODY>\n</HTML>\n" % p
             write(root, "%s/%s.html" % (folder(p), n), page)
             link = "<I>%s</I>" % n if is_interface else n
             allclasses += "<FONT CLASS=\"FrameItemFont\"><A HREF=\"%s/%s.html\" target=\"classFrame\">%s</A>\n<BR>\n" % (folder(p), n, link)
             entries.append((n, "../%s/%s.html" % (folder(p), n),
-                            "%s in package" % kind, "../%s/package-summary.html" % folder(p)))
+                            "%s in" % kind, ("../%s/package-summary.html" % folder(p), p)))
     allclasses += "</FONT>\n</BODY>\n</HTML>\n"
     write(root, "allclasses-frame.html", allclasses)
 
@@ -157,7 +157,7 @@ def main():
                 page += "<DT><A HREF=\"%s\"><B>%s</B></A> - %s\n<DD>&nbsp;\n" % (href, kw, desc)
             else:
                 page += "<DT><A HREF=\"%s\"><B>%s</B></A> - %s <A HREF=\"%s\">%s</A>\n<DD>&nbsp;\n" % (
-                    href, kw, desc, ctx, ctx.rsplit("/", 1)[-1].replace(".html", ""))
+                    href, kw, desc, ctx[0], ctx[1])
         page += "</DL>\n<HR>\n%s\n</BODY>\n</HTML>\n" % nav
         write(root, "index-files/index-%d.html" % (i + 1), page)
 

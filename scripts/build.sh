@@ -10,14 +10,17 @@ jobs="$(nproc)"
 bash scripts/install-deps.sh
 bash scripts/enable-i386.sh
 
-cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+cmake -S . -B build/win-release -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DQB_TESTS=OFF >/dev/null
-cmake --build build/win -j "$jobs"
+cmake --build build/win-release -j "$jobs"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQB_SANITIZE=OFF \
   -DQB_TESTS=OFF >/dev/null
 cmake --build build/release -j "$jobs"
 
 echo
 echo "Built:"
-find build/win build/release -maxdepth 3 \( -name '*.exe' -o -name 'hha.dll' -o -name 'quillbinder-hhc' \) \
+find build/win-release build/release -maxdepth 3 \( -name '*.exe' -o -name 'hha.dll' -o -name 'quillbinder-hhc' \) \
   -not -path '*/tests/*' -not -path '*/CMakeFiles/*' | sort | sed 's/^/  /'
+
+echo
+bash scripts/demo.sh

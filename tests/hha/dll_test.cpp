@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "engine/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "tests/hha/chm_test_support.h"
@@ -85,8 +87,6 @@ TEST_F(HhaDll, MessagesAndStatusTextsArriveInOrder) {
   EXPECT_EQ(outputs.back().compare(0, 8, "Created "), 0);
   for (const auto& o : outputs) EXPECT_EQ(o.substr(o.size() - 2), "\r\n") << o;
   EXPECT_EQ(g_reports.front().kind, 0) << "a status comes before any work";
-  bool ok = false;
-  std::vector<uint8_t> chm;
   EXPECT_TRUE(qb::test::FileExists(dir / "guide.chm"));
 }
 
@@ -101,7 +101,7 @@ TEST_F(HhaDll, ACancelStopsTheCompileAndLeavesTheOldFile) {
   EXPECT_EQ(statuses, 3) << "no status after the cancel";
   EXPECT_EQ(qb::test::ReadFile(dir / "guide.chm"), "older");
   WIN32_FIND_DATAA data;
-  HANDLE h = FindFirstFileA((dir / "guide.chm.*").c_str(), &data);
+  HANDLE h = FindFirstFileA((dir / "guide.chm.~*").c_str(), &data);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "a temporary file was left: " << data.cFileName;
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
 }

@@ -118,6 +118,8 @@ TEST(ReaderRoundTrip, ThousandsOfPagesNeedIndexChunksInMixedCaseOrder) {
   }
   chm_close(h);
   EXPECT_EQ(unresolved, 0);
+  EXPECT_EQ(MspackFastFindMisses(dir / "out.chm", list), 0) << "quickref or PMGI order wrong";
+  EXPECT_EQ(MspackFastFindMisses(dir / "out.chm", {"pkg/none.html"}), 1);
 }
 
 int CollectDirs(chmFile*, chmUnitInfo* ui, void* context) {

@@ -187,6 +187,10 @@ TEST_P(RealJavadoc, CompilesAndReadsBackWhole) {
   std::printf("%s: %s", name.c_str(), run.messages[run.messages.size() - 2].c_str());
   CheckCompiled(root, "guide", g, {"overview-summary.html", "stylesheet.css", "allclasses-frame.html"},
                 "overview-summary.html");
+  // For looking at the result in a viewer (tests/hha/reader_check.sh).
+  if (const char* keep = std::getenv("QB_HHA_KEEP_CHM"))
+    fs::copy_file(root + "/guide.chm", std::string(keep) + "/" + name + ".chm",
+                  fs::copy_options::overwrite_existing);
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedTestData, RealJavadoc,

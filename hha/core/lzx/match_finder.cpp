@@ -13,12 +13,12 @@ namespace {
 // 2^15 buckets for at most 2^16 positions: chains stay about two entries long per
 // distinct prefix, and the table (128 KiB) is cleared cheaply at every reset.
 constexpr unsigned kHashBits = 15;
-// Chain steps per position. HTML repeats the same tags at many distances; beyond this
-// depth longer matches are rare and the time grows linearly.
-constexpr unsigned kMaxChainDepth = 24;
-// A match this long ends the search: longer ones gain little, and the parser takes
-// matches of this length without weighing alternatives anyway.
-constexpr unsigned kGoodEnough = 128;
+// Chain steps per position. HTML repeats the same tags at many distances; on Javadoc,
+// 32 steps give 3.5% smaller output than 24, 64 only 1% more at twice the time.
+constexpr unsigned kMaxChainDepth = 32;
+// A match this long ends the search. Only the longest possible one: cutting the search
+// short at 128 cost ratio on Javadoc's long repeated navigation blocks.
+constexpr unsigned kGoodEnough = kMaxMatch;
 }  // namespace
 
 MatchFinder::MatchFinder() : head_(size_t{1} << kHashBits, -1), prev_(0x10000, -1) {}

@@ -12,8 +12,9 @@ namespace hha::lzx {
 
 namespace {
 // Matches this long are taken without a search: HTML has many long repeats, and weighing
-// alternatives around them costs time for a fraction of a bit.
-constexpr unsigned kNiceLength = 32;
+// alternatives around them costs time. 32 was 1.5x faster but 4% larger on Javadoc,
+// 128 1% smaller at twice the time.
+constexpr unsigned kNiceLength = 64;
 // Longest stretch searched at once; bounds the node array and ends searches that would
 // otherwise run over a whole frame of short matches.
 constexpr unsigned kMaxStretch = 2048;

@@ -19,10 +19,14 @@ void ExpectCompleteAndLimited(const std::vector<uint32_t>& freqs, unsigned maxLe
   double kraft = 0;
   for (size_t i = 0; i < freqs.size(); ++i) {
     EXPECT_LE(lengths[i], maxLen);
-    if (freqs[i] != 0) EXPECT_NE(lengths[i], 0) << "used symbol " << i << " has no code";
+    if (freqs[i] != 0) {
+      EXPECT_NE(lengths[i], 0) << "used symbol " << i << " has no code";
+    }
     if (lengths[i]) kraft += 1.0 / (1u << lengths[i]);
     for (size_t j = 0; j < freqs.size(); ++j) {
-      if (freqs[i] > freqs[j] && freqs[j] != 0) EXPECT_LE(lengths[i], lengths[j]);
+      if (freqs[i] > freqs[j] && freqs[j] != 0) {
+        EXPECT_LE(lengths[i], lengths[j]);
+      }
     }
   }
   EXPECT_DOUBLE_EQ(kraft, 1.0);

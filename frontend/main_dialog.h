@@ -1,0 +1,53 @@
+// The program's one modeless dialog: the inputs, "Go", live progress, cancel and exit.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include "engine/conversion_job.h"
+#include "frontend/hyperlink_control.h"
+
+namespace qb {
+
+class MainDialog {
+ public:
+  MainDialog() = default;
+  ~MainDialog();
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  // Creates the dialog, hidden, from resource 101 of `instance`; null on failure.
+  HWND Create(HINSTANCE instance);
+  HWND window() const { return window_; }
+  HANDLE workerThread() const { return WorkerThread; }
+  bool cancelInProgress() const { return CancelInProgress; }
+  HyperLinkControl& link() { return link_; }
+
+  using OpenFileFunction = BOOL(WINAPI*)(OPENFILENAMEA*);
+  // Test seam: what "Browse..." calls instead of GetOpenFileNameA (null restores it).
+  static void SetOpenFileDialogForTesting(OpenFileFunction function);
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handled(LRESULT result);
+
+  BOOL OnInitDialog();
+  void OnBrowse();
+  void OnGo();
+  void OnExitOrCancel();
+  bool OnSysCommand(WPARAM command);
+  LRESULT OnJobProgress(WPARAM kind, LPARAM arguments);
+  void JoinWorker();
+  void EnableInputs(bool enable);
+  void AppendOutput(const char* text);
+  void StartWorker();
+
+  HWND window_ = nullptr;
+  HANDLE WorkerThread = INVALID_HANDLE_VALUE;
+  bool CancelInProgress = false;
+  ConversionJob job_ = {};
+  HyperLinkControl link_;
+};
+
+}  // namespace qb

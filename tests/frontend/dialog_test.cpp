@@ -1,0 +1,388 @@
+// The real main dialog, created from the program's resources on the test's thread and
+// driven through its controls while the worker runs beside the stand-in hha.dll.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/help_compiler.h"
+#include "frontend/main_dialog.h"
+#include "resources/product.h"
+#include "resources/resource_ids.h"
+#include "tests/common/test_util.h"
+#include "tests/engine/progress_recorder.h"
+#include "tests/frontend/box_answerer.h"
+#include "tests/frontend/gui_test_support.h"
+
+namespace qb {
+namespace {
+
+using test::BoxAnswerer;
+using test::FileExists;
+using test::TempDir;
+
+const char kCancelQuestion[] = "Do you really want to cancel?";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class DialogTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    test::InitCommonControlsOnce();
+    ASSERT_EQ(LoadHelpCompiler(), 0) << "the stand-in hha.dll beside the test";
+  }
+  static void TearDownTestSuite() { UnloadHelpCompiler(); }
+
+  void SetUp() override {
+    SetEnvironmentVariableA("QB_STANDIN_SLOW", nullptr);
+    folder = dir.path();
+    compiled = folder + "\\guide.chm";
+    test::MakeMinimalJavadoc(folder, compiled, folder + "\\guide.hhp");
+    window = dialog.Create(GetModuleHandleA(nullptr));
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOW);
+  }
+
+  void TearDown() override {
+    // Never leave a worker behind for the next test.
+    if (dialog.workerThread() != INVALID_HANDLE_VALUE) {
+      answerer.Queue(IDYES);
+      if (IsWindow(window)) SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
+      PumpUntil([&] { return dialog.workerThread() == INVALID_HANDLE_VALUE; });
+    }
+    SetEnvironmentVariableA("QB_STANDIN_SLOW", nullptr);
+  }
+
+  std::string Text(int id) const { return test::WindowText(GetDlgItem(window, id)); }
+  bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
+  void Fill(const std::string& index, const std::string& name, const std::string& title = "T") {
+    SetDlgItemTextA(window, IDC_INDEX_PATH, index.c_str());
+    SetDlgItemTextA(window, IDC_OUTPUT_NAME, name.c_str());
+    SetDlgItemTextA(window, IDC_TITLE, title.c_str());
+  }
+  void Click(int id) { SendDlgItemMessageA(window, id, BM_CLICK, 0, 0); }
+
+  // Pumps as the program's loop does, the dialog's keyboard handling first.
+  bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 60000) {
+    return test::PumpUntil(window, done, timeoutMs, &quitCode);
+  }
+  bool WaitFinished() {
+    return PumpUntil([&] {
+      return Text(IDC_STATUS) == "Finished" && dialog.workerThread() == INVALID_HANDLE_VALUE;
+    });
+  }
+  void ExpectIdle() {
+    for (int id : {IDC_INDEX_PATH, IDC_BROWSE, IDC_OUTPUT_NAME, IDC_TITLE, IDOK})
+      EXPECT_TRUE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDCANCEL));
+    EXPECT_EQ(Text(IDCANCEL), "Exit");
+    EXPECT_EQ(dialog.workerThread(), INVALID_HANDLE_VALUE);
+  }
+  void ExpectRunning() {
+    for (int id : {IDC_INDEX_PATH, IDC_BROWSE, IDC_OUTPUT_NAME, IDC_TITLE, IDOK})
+      EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDCANCEL));
+    EXPECT_EQ(Text(IDCANCEL), "Cancel");
+    EXPECT_NE(dialog.workerThread(), INVALID_HANDLE_VALUE);
+  }
+  // Starts a slow job and pumps until the compiler is under way.
+  void StartSlowJob() {
+    SetEnvironmentVariableA("QB_STANDIN_SLOW", "1");
+    Fill(folder + "\\index.html", "guide.chm");
+    Click(IDOK);
+    ExpectRunning();
+    ASSERT_TRUE(PumpUntil([&] { return Text(IDC_STATUS).rfind("step ", 0) == 0; }));
+  }
+
+  TempDir dir;
+  std::string folder;
+  std::string compiled;
+  BoxAnswerer answerer;
+  MainDialog dialog;
+  HWND window = nullptr;
+  int quitCode = -1;
+};
+
+// ---- A whole job -----------------------------------------------------------------------
+
+TEST_F(DialogTest, GoRunsTheJobWithLiveProgressAndReturnsToIdle) {
+  ExpectIdle();
+  SetDlgItemTextA(window, IDC_OUTPUT, "left from before");
+  Fill(folder + "\\index.html", "guide.chm");
+  Click(IDOK);
+  ExpectRunning();
+  ASSERT_TRUE(WaitFinished());
+  ExpectIdle();
+  const std::string output = Text(IDC_OUTPUT);
+  EXPECT_FALSE(Contains(output, "left from before"));
+  EXPECT_TRUE(Contains(output, "stand-in: compiling " + folder + "\\guide.hhp\r\n")) << output;
+  // The compiler went through all its progress steps: each status report returned 1.
+  EXPECT_TRUE(Contains(output, "stand-in: wrote " + compiled)) << output;
+  // The compiler's text travels as an argument, never as a format.
+  EXPECT_TRUE(Contains(output, "stand-in: 100% done, %s %d %n\r\n")) << output;
+  EXPECT_FALSE(Contains(output, "Cancelled by user"));
+  EXPECT_TRUE(FileExists(compiled));
+  EXPECT_FALSE(FileExists(folder + "\\guide.hhp"));
+  EXPECT_TRUE(answerer.boxes().empty());
+}
+
+TEST_F(DialogTest, EnterInAFieldStartsTheJob) {
+  Fill(folder + "\\index.html", "guide.chm");
+  SetFocus(GetDlgItem(window, IDC_TITLE));
+  PostMessageA(GetDlgItem(window, IDC_TITLE), WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_TRUE(PumpUntil([&] { return Text(IDC_STATUS) == "Finished"; }));
+  EXPECT_TRUE(WaitFinished());
+  EXPECT_TRUE(FileExists(compiled));
+}
+
+TEST_F(DialogTest, CompilerLinesLongerThan259CharactersAreShownWhole) {
+  // A folder deep enough that the compiler's "compiling <project>" line is ~280 characters.
+  std::string deep = folder;
+  while (deep.size() < 235) deep += "\\" + std::string(40, 'p');
+  deep = deep.substr(0, 235);
+  if (deep.back() == '\\') deep.back() = 'q';
+  test::MakeMinimalJavadoc(deep, deep + "\\g.chm", deep + "\\g.hhp");
+  Fill(deep + "\\index.html", "g.chm");
+  Click(IDOK);
+  ASSERT_TRUE(WaitFinished());
+  const std::string line = "stand-in: compiling " + deep + "\\g.hhp\r\n";
+  ASSERT_GT(line.size(), 259u);
+  EXPECT_TRUE(Contains(Text(IDC_OUTPUT), line)) << Text(IDC_OUTPUT);
+  EXPECT_TRUE(FileExists(deep + "\\g.chm"));
+}
+
+TEST_F(DialogTest, ASecondJobRunsAfterTheFirst) {
+  Fill(folder + "\\index.html", "guide.chm");
+  Click(IDOK);
+  ASSERT_TRUE(WaitFinished());
+  DeleteFileA(compiled.c_str());
+  test::MakeMinimalJavadoc(folder, compiled, folder + "\\guide.hhp");
+  SetDlgItemTextA(window, IDC_STATUS, "");
+  Click(IDOK);
+  ASSERT_TRUE(WaitFinished());
+  EXPECT_TRUE(FileExists(compiled));
+}
+
+// ---- Refusals before a job starts ------------------------------------------------------
+
+TEST_F(DialogTest, OutputNameWithAPathIsRefusedAndNothingChanges) {
+  SetDlgItemTextA(window, IDC_OUTPUT, "kept");
+  Fill(folder + "\\index.html", "sub\\guide.chm");
+  Click(IDOK);
+  ASSERT_EQ(answerer.Texts(), std::vector<std::string>{"Output file name cannot contain path"});
+  EXPECT_EQ(Text(IDC_OUTPUT), "kept");
+  ExpectIdle();
+}
+
+// Pins the fault where "api.hhk" was compiled onto the index file's path and the
+// worker's clean-up deleted the result while the status read "Finished".
+TEST_F(DialogTest, TemporaryFileNamesAreRefusedBeforeAnyJob) {
+  for (const char* name : {"api.hhk", "API.HHP", "api.hhc", "about_quillbinder.html", ""}) {
+    answerer.Clear();
+    Fill(folder + "\\index.html", name);
+    Click(IDOK);
+    ASSERT_EQ(answerer.boxes().size(), 1u) << name;
+    EXPECT_NE(answerer.boxes()[0].text, "") << name;
+    ExpectIdle();
+    EXPECT_EQ(Text(IDC_STATUS), "<file name>") << name;
+  }
+  EXPECT_TRUE(FileExists(folder + "\\guide.hhp"));  // no worker ran its clean-up
+}
+
+TEST_F(DialogTest, EmptyOrMissingIndexPathCannotBeOpened) {
+  SetDlgItemTextA(window, IDC_OUTPUT, "old output");
+  Fill("", "guide.chm");
+  Click(IDOK);
+  Fill(folder + "\\absent\\index.html", "guide.chm");
+  Click(IDOK);
+  EXPECT_EQ(answerer.Texts(),
+            (std::vector<std::string>{"Cannot open ''.",
+                                      "Cannot open '" + folder + "\\absent\\index.html'."}));
+  EXPECT_EQ(Text(IDC_OUTPUT), "");
+  ExpectIdle();
+}
+
+TEST_F(DialogTest, BoxesCarryTheProgramNameAndAreOwnedByTheDialog) {
+  Fill("", "guide.chm");
+  SetForegroundWindow(window);
+  SetActiveWindow(window);
+  Click(IDOK);
+  ASSERT_EQ(answerer.boxes().size(), 1u);
+  EXPECT_EQ(answerer.boxes()[0].caption, test::ProgramName());
+}
+
+// ---- Browse ----------------------------------------------------------------------------
+
+OPENFILENAMEA g_seenOpen;
+std::string g_seenFilter;
+const char* g_chosen = nullptr;
+
+BOOL WINAPI FakeOpen(OPENFILENAMEA* open) {
+  g_seenOpen = *open;
+  g_seenFilter.assign(open->lpstrFilter, 0, 0);
+  for (const char* p = open->lpstrFilter; *p; p += lstrlenA(p) + 1) g_seenFilter += p + std::string("|");
+  if (!g_chosen) return FALSE;
+  lstrcpynA(open->lpstrFile, g_chosen, static_cast<int>(open->nMaxFile));
+  return TRUE;
+}
+
+struct OpenSeam {
+  OpenSeam() { MainDialog::SetOpenFileDialogForTesting(&FakeOpen); }
+  ~OpenSeam() { MainDialog::SetOpenFileDialogForTesting(nullptr); }
+};
+
+TEST_F(DialogTest, BrowseSuggestsTheChmNameAndLeavesTheTitle) {
+  OpenSeam seam;
+  Fill("", "", "My title");
+  g_chosen = "C:\\docs\\api\\index.html";
+  Click(IDC_BROWSE);
+  EXPECT_EQ(Text(IDC_INDEX_PATH), "C:\\docs\\api\\index.html");
+  EXPECT_EQ(Text(IDC_OUTPUT_NAME), "index.chm");
+  EXPECT_EQ(Text(IDC_TITLE), "My title");
+  EXPECT_EQ(g_seenOpen.hwndOwner, window);
+  EXPECT_EQ(g_seenFilter, "javadoc (index.html)|index.html|");
+  EXPECT_EQ(g_seenOpen.nMaxFile, 260u);
+  EXPECT_EQ(g_seenOpen.nMaxFileTitle, 256u);
+  EXPECT_EQ(g_seenOpen.Flags, static_cast<DWORD>(OFN_EXPLORER | OFN_ENABLESIZING |
+                                                 OFN_HIDEREADONLY | OFN_ENABLEHOOK));
+  EXPECT_NE(g_seenOpen.lpfnHook, nullptr);
+
+  g_chosen = "C:\\a.b\\frames";
+  Click(IDC_BROWSE);
+  EXPECT_EQ(Text(IDC_OUTPUT_NAME), "frames.chm");
+}
+
+TEST_F(DialogTest, BrowseCancelledChangesNothing) {
+  OpenSeam seam;
+  Fill("C:\\x\\index.html", "mine.chm", "t");
+  g_chosen = nullptr;
+  Click(IDC_BROWSE);
+  EXPECT_EQ(Text(IDC_INDEX_PATH), "C:\\x\\index.html");
+  EXPECT_EQ(Text(IDC_OUTPUT_NAME), "mine.chm");
+}
+
+// ---- Leaving: Esc, the close box and Exit ----------------------------------------------
+
+enum class Leave { Exit, Escape, CloseBox };
+
+void Press(HWND window, Leave how) {
+  switch (how) {
+    case Leave::Exit:
+      SendDlgItemMessageA(window, IDCANCEL, BM_CLICK, 0, 0);
+      break;
+    case Leave::Escape:
+      SetFocus(GetDlgItem(window, IDC_INDEX_PATH));
+      PostMessageA(GetDlgItem(window, IDC_INDEX_PATH), WM_KEYDOWN, VK_ESCAPE, 0);
+      break;
+    case Leave::CloseBox:
+      SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
+  }
+}
+
+class LeaveTest : public DialogTest, public ::testing::WithParamInterface<Leave> {};
+
+TEST_P(LeaveTest, WhenIdleEndsTheProgramWithCodeZero) {
+  Press(window, GetParam());
+  EXPECT_TRUE(PumpUntil([&] { return quitCode != -1; }, 10000));
+  EXPECT_EQ(quitCode, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(answerer.boxes().empty());
+}
+
+TEST_P(LeaveTest, WhileRunningAsksAndNoLetsTheJobGoOn) {
+  StartSlowJob();
+  answerer.Queue(IDNO);
+  Press(window, GetParam());
+  ASSERT_TRUE(PumpUntil([&] { return !answerer.boxes().empty(); }));
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{kCancelQuestion});
+  EXPECT_FALSE(dialog.cancelInProgress());
+  ASSERT_TRUE(WaitFinished());
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(quitCode, -1);
+  EXPECT_FALSE(Contains(Text(IDC_OUTPUT), "Cancelled by user"));
+  EXPECT_TRUE(Contains(Text(IDC_OUTPUT), "stand-in: wrote")) << Text(IDC_OUTPUT);
+  EXPECT_TRUE(FileExists(compiled));
+  ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(AllThreeWays, LeaveTest,
+                         ::testing::Values(Leave::Exit, Leave::Escape, Leave::CloseBox));
+
+TEST_F(DialogTest, OtherSystemCommandsKeepTheirDefaultHandling) {
+  SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsIconic(window));
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(answerer.boxes().empty());
+}
+
+// ---- Cancel ----------------------------------------------------------------------------
+
+TEST_F(DialogTest, CancelConfirmedEndsWithCancelledByUser) {
+  StartSlowJob();
+  answerer.Queue(IDYES);
+  Click(IDCANCEL);
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{kCancelQuestion});
+  EXPECT_TRUE(dialog.cancelInProgress());
+  // Before "finished" arrives a further press only asks for patience.
+  Click(IDCANCEL);
+  EXPECT_EQ(answerer.Texts(), (std::vector<std::string>{kCancelQuestion,
+                                                        "Please wait. Cancel is in progress"}));
+  ASSERT_TRUE(WaitFinished());
+  EXPECT_EQ(Text(IDC_STATUS), "Finished");
+  EXPECT_TRUE(EndsWith(Text(IDC_OUTPUT), "Cancelled by user")) << Text(IDC_OUTPUT);
+  EXPECT_TRUE(Contains(Text(IDC_OUTPUT), "stand-in: stopped at step"));
+  EXPECT_FALSE(FileExists(compiled));
+  ExpectIdle();
+  EXPECT_EQ(answerer.boxes().size(), 2u);
+}
+
+TEST_F(DialogTest, WorkerWaitsWhileTheQuestionIsOpen) {
+  StartSlowJob();
+  std::string statusWhenAsked;
+  DWORD asked = 0;
+  answerer.Queue(IDNO, [&] {
+    if (!asked) {
+      asked = GetTickCount();
+      statusWhenAsked = Text(IDC_STATUS);
+    }
+    // The worker is paused: the status line stands still while the box is open.
+    EXPECT_EQ(Text(IDC_STATUS), statusWhenAsked);
+    return GetTickCount() - asked > 300;
+  });
+  Click(IDCANCEL);
+  ASSERT_TRUE(WaitFinished());
+  EXPECT_TRUE(FileExists(compiled));
+}
+
+TEST_F(DialogTest, JobEndingWhileTheQuestionIsOpenReturnsToIdle) {
+  Fill(folder + "\\index.html", "guide.chm");
+  Click(IDOK);
+  HANDLE worker = dialog.workerThread();
+  ASSERT_NE(worker, INVALID_HANDLE_VALUE);
+  // Serve the worker's sent reports only, so that its posted "finished" stays queued
+  // until the question's own loop takes it.
+  test::ServeSentMessagesUntilSignalled(worker, 60000);
+  answerer.Queue(IDYES, [&] { return Text(IDC_STATUS) == "Finished"; });
+  Click(IDCANCEL);
+  ASSERT_EQ(answerer.Texts(), std::vector<std::string>{kCancelQuestion});
+  ExpectIdle();
+  EXPECT_FALSE(Contains(Text(IDC_OUTPUT), "Cancelled by user"));
+  EXPECT_TRUE(FileExists(compiled));
+  // The late "Yes" changed nothing: the next Exit ends the program.
+  Click(IDCANCEL);
+  EXPECT_TRUE(PumpUntil([&] { return quitCode != -1; }, 10000));
+  EXPECT_EQ(quitCode, 0);
+  EXPECT_EQ(answerer.boxes().size(), 1u);
+}
+
+}  // namespace
+}  // namespace qb

@@ -1,0 +1,62 @@
+#include "tests/frontend/gui_test_support.h"
+
+#include <commctrl.h>
+
+namespace qb::test {
+
+void InitCommonControlsOnce() {
+  static bool done = false;
+  if (done) return;
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+  InitCommonControlsEx(&controls);
+  done = true;
+}
+
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(window, &text[0], length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+std::string ProgramName() {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string name = path;
+  name = name.substr(name.find_last_of('\\') + 1);
+  return name.substr(0, name.find_last_of('.'));
+}
+
+bool PumpUntil(HWND dialog, const std::function<bool()>& done, DWORD timeoutMs, int* quitCode) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        if (quitCode) *quitCode = static_cast<int>(message.wParam);
+        continue;
+      }
+      if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (done()) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+bool ServeSentMessagesUntilSignalled(HANDLE handle, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, 50, QS_SENDMESSAGE);
+    if (r == WAIT_OBJECT_0) return true;
+    MSG message;
+    // Delivers pending sent messages; PM_NOREMOVE leaves the posted ones in place.
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (GetTickCount() - start > timeoutMs) return false;
+  }
+}
+
+}  // namespace qb::test
