@@ -10,7 +10,7 @@ packages=(
   googletest
   wine wine32:i386 xvfb xauth x11-utils imagemagick
   clang libclang-rt-14-dev
-  libchm-dev libchm-bin libmspack-dev python3-chm p7zip-full xchm
+  libchm-dev libchm-bin libmspack-dev python3-chm p7zip-full xchm xdotool
   zip unzip xz-utils python3
 )
 

@@ -20,6 +20,7 @@
 #include "hha/core/lzx/similarity_order.h"
 #include "hha/core/platform_fs.h"
 #include "hha/core/project_reader.h"
+#include "hha/core/search/search_files.h"
 #include "hha/core/system_files.h"
 
 namespace hha {
@@ -143,6 +144,7 @@ class Compilation {
   std::vector<uint8_t> content_;           // the compressed section 1
   std::unique_ptr<lzx::SectionCompressor> compressor_;
   std::unique_ptr<ItsfWriter> itsf_;
+  std::unique_ptr<search::SearchFiles> search_;
   std::string contentsName_, indexName_;   // internal names without "/"
 };
 
@@ -203,15 +205,18 @@ bool Compilation::Include(const Pending& p) {
     return true;
   }
   if (project_.displayProgress) Message("  " + actual);
+  const std::string internalName = platform::AnsiToUtf8(actual, codePage_);
   if (data.size() >= kOrderedBelow) {
     const uint64_t offset = compressor_->UncompressedLength();
     if (!Feed(data, "Compiling " + actual)) return false;
-    itsf_->AddSection1("/" + platform::AnsiToUtf8(actual, codePage_), offset, data.size());
+    itsf_->AddSection1("/" + internalName, offset, data.size());
   } else {
     if (!Progress("Compiling " + actual)) return false;
     order_.Add(data.data(), data.size());
     includedFiles_.push_back({actual, data.size()});
   }
+  if (p.kind == Kind::kHtml) search_->AddPage(internalName, data);
+  else if (p.kind == Kind::kSitemap) search_->AddSitemap(internalName);
   stats_->inputBytes += data.size();
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
 
@@ -310,6 +315,9 @@ void Compilation::AddSystemFiles() {
     if (w.fields[kWinToc].empty()) w.fields[kWinToc] = contentsName_;
     if (w.fields[kWinIndex].empty()) w.fields[kWinIndex] = indexName_;
     if (w.fields[kWinDefaultFile].empty()) w.fields[kWinDefaultFile] = defaultTopic;
+    uint32_t navStyle = 0;
+    if (project_.fullTextSearch && ParseNumber(w.fields[kWinNavStyle], &navStyle))
+      w.fields[kWinNavStyle] = std::to_string(navStyle | 0x400);  // the Search tab
   }
   if (!defaultWindow.empty()) {
     bool found = false;
@@ -320,10 +328,17 @@ void Compilation::AddSystemFiles() {
 
   StringPool pool;
   std::vector<uint8_t> windowsFile = BuildWindowsFile(windows, project_.compatibility10, pool);
-  for (auto* file : {&windowsFile, const_cast<std::vector<uint8_t>*>(&pool.bytes())}) {
+  std::vector<uint8_t> contents;
+  if (!contentsName_.empty()) platform::ReadFile(resolver_.NativePath(contentsName_), contents);
+  Progress(project_.fullTextSearch ? "Building the search index" : "Building the topic table", true);
+  search::SearchFiles::Output searchFiles =
+      search_->Finish(pool, std::string(contents.begin(), contents.end()));
+  searchFiles.files.emplace_back("/#WINDOWS", std::move(windowsFile));
+  searchFiles.files.emplace_back("/#STRINGS", pool.bytes());
+  for (const auto& [name, file] : searchFiles.files) {
     const uint64_t offset = compressor_->UncompressedLength();
-    compressor_->Write(file->data(), file->size());
-    itsf_->AddSection1(file == &windowsFile ? "/#WINDOWS" : "/#STRINGS", offset, file->size());
+    compressor_->Write(file.data(), file.size());
+    itsf_->AddSection1(name, offset, file.size());
   }
 
   SystemInfo info;
@@ -339,6 +354,8 @@ void Compilation::AddSystemFiles() {
   std::string stem = platform::BaseName(OutputPath());
   if (size_t dot = stem.find_last_of('.'); dot != std::string::npos) stem.erase(dot);
   info.compiledStem = Fold(stem);
+  info.fullTextSearch = searchFiles.fullText;
+  info.indexHeader = std::move(searchFiles.indexHeader);
   itsf_->AddSection0("/#SYSTEM", BuildSystemFile(info));
   itsf_->AddSection0("/#ITBITS", {});
 }
@@ -356,6 +373,7 @@ bool Compilation::Steps(CompileStats& stats) {
   project_ = ReadProject(std::string(text.begin(), text.end()), projectName_, warnings);
   for (const Warning& w : warnings) Warn(w.file, w.line, w.text);
   codePage_ = AnsiCodePageOf(project_.lcid);
+  search_ = std::make_unique<search::SearchFiles>(project_.lcid, codePage_, project_.fullTextSearch);
   const std::string output = OutputPath();
   stats.outputPath = output;
   Message("Compiling " + projectPath_ + " into " + output);

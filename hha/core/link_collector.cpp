@@ -217,9 +217,4 @@ bool ResolveRelative(const std::string& baseFolder, const std::string& path,
   return true;
 }
 
-int LineOf(const std::string& text, size_t offset) {
-  offset = std::min(offset, text.size());
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
-}
-
 }  // namespace hha

@@ -31,7 +31,4 @@ bool LocalLinkPath(const std::string& link, std::string* path);
 bool ResolveRelative(const std::string& baseFolder, const std::string& path,
                      std::string* resolved);
 
-// 1-based line number of a byte offset.
-int LineOf(const std::string& text, size_t offset);
-
 }  // namespace hha

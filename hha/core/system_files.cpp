@@ -109,6 +109,7 @@ std::vector<uint8_t> BuildSystemFile(const SystemInfo& info) {
   StringRecord(w, 1, info.indexFile);
   StringRecord(w, 5, info.defaultWindow);
   DwordRecord(w, 12, 0);  // information types
+  if (!info.indexHeader.empty()) Record(w, 13, info.indexHeader);
   DwordRecord(w, 15, 0);  // information-type checksum
   return w.bytes();
 }

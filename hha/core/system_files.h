@@ -40,9 +40,10 @@ struct SystemInfo {
   std::string compilerVersion;
   uint64_t fileTime = 0;
   bool fullTextSearch = false;  // $FIftiMain present
+  std::vector<uint8_t> indexHeader;  // a copy of /#IDXHDR (code 13), if any
 };
 
-// /#SYSTEM, version 3, with codes 10, 9, 4, 2, 3, 16, 6, 0, 1, 5, 12, 15 (those that
+// /#SYSTEM, version 3, with codes 10, 9, 4, 2, 3, 16, 6, 0, 1, 5, 12, 13, 15 (those that
 // have a value).
 std::vector<uint8_t> BuildSystemFile(const SystemInfo& info);
 

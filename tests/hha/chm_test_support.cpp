@@ -184,6 +184,23 @@ FileMap ReadWithMspack(const std::string& chm, bool* ok) {
   return files;
 }
 
+int MspackFastFindMisses(const std::string& chm, const std::vector<std::string>& names) {
+  mschm_decompressor* d = mspack_create_chm_decompressor(nullptr);
+  mschmd_header* h = d ? d->fast_open(d, chm.c_str()) : nullptr;
+  int misses = static_cast<int>(names.size());
+  if (h) {
+    misses = 0;
+    for (const auto& name : names) {
+      mschmd_file f;
+      if (d->fast_find(d, h, ("/" + name).c_str(), &f, sizeof f) != MSPACK_ERR_OK || !f.section)
+        ++misses;
+    }
+    d->close(d, h);
+  }
+  if (d) mspack_destroy_chm_decompressor(d);
+  return misses;
+}
+
 FileMap ReadWith7z(const std::string& chm, bool* ok, std::string* log) {
   int rc = 0;
   *log = RunCommand("7z t " + Quote(chm), &rc);

@@ -50,6 +50,8 @@ std::string IndexFile(const std::vector<std::pair<std::string, std::string>>& ke
 FileMap ReadWithChmlib(const std::string& chm, bool* ok);
 // The same through libmspack's CHM decoder (open, then extract every file).
 FileMap ReadWithMspack(const std::string& chm, bool* ok);
+// Names that libmspack's fast_find (quickref and PMGI search) cannot find.
+int MspackFastFindMisses(const std::string& chm, const std::vector<std::string>& names);
 // `7z t` must pass; then `7z x` into a scratch folder; the extracted files.
 FileMap ReadWith7z(const std::string& chm, bool* ok, std::string* log);
 // python3-chm: title, home, contents and index text as pychm returns them.

@@ -73,7 +73,7 @@ TEST(LinkFollowing, NamesMatchIgnoringCaseAndKeepTheirCaseOnDisk) {
   ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
   EXPECT_TRUE(Has(b, "Index.html"));
   EXPECT_TRUE(Has(b, "Pkg/Class.html"));
-  EXPECT_EQ(b.files.size(), 2u + 4u) << "two pages and the four system files, each once";
+  EXPECT_EQ(b.files.size(), 2u + 8u) << "two pages and the eight system files, each once";
 }
 
 TEST(LinkFollowing, SitemapLocalsDefaultTopicAndWindowFilesAreIncluded) {

@@ -1,0 +1,70 @@
+// Charset labels and the platform-independent half of the code page conversions.
+#include "hha/core/search/code_page.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace hha::search {
+namespace {
+
+std::string Normalized(const std::string& label) {
+  std::string s;
+  for (char c : label) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != ' ' && c != '\t' && c != '"' && c != '\'') s += c;
+  }
+  return s;
+}
+
+}  // namespace
+
+uint32_t CodePageOfCharset(const std::string& label) {
+  const std::string s = Normalized(label);
+  struct Name {
+    const char* label;
+    uint32_t codePage;
+  };
+  static const Name kNames[] = {
+      {"utf-8", kUtf8},      {"utf8", kUtf8},        {"iso-8859-1", 1252},  {"iso8859-1", 1252},
+      {"latin1", 1252},      {"us-ascii", 1252},     {"ascii", 1252},       {"iso-8859-2", 28592},
+      {"iso-8859-4", 28594}, {"iso-8859-5", 28595},  {"iso-8859-7", 28597}, {"iso-8859-9", 28599},
+      {"iso-8859-13", 28603}, {"iso-8859-15", 28605}, {"koi8-r", 20866},    {"gb2312", 936},
+      {"gbk", 936},          {"x-gbk", 936},         {"euc-cn", 936},       {"cp936", 936},
+      {"shift_jis", 932},    {"shift-jis", 932},     {"sjis", 932},         {"x-sjis", 932},
+      {"ms_kanji", 932},     {"cp932", 932},         {"windows-31j", 932},  {"big5", 950},
+      {"cp950", 950},        {"x-big5", 950},        {"euc-kr", 949},       {"ks_c_5601-1987", 949},
+      {"cp949", 949},        {"uhc", 949},           {"tis-620", 874},      {"windows-874", 874},
+  };
+  for (const Name& n : kNames)
+    if (s == n.label) return n.codePage;
+  for (const char* prefix : {"windows-", "cp", "x-cp"}) {
+    const size_t n = std::strlen(prefix);
+    if (s.compare(0, n, prefix) == 0 && s.size() == n + 4) {
+      const uint32_t cp = static_cast<uint32_t>(std::atoi(s.c_str() + n));
+      if (cp >= 1250 && cp <= 1258) return cp;
+    }
+  }
+  return 0;
+}
+
+bool IsDoubleByte(uint32_t codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+bool Encoder::Append(char32_t c, std::string* out) {
+  if (c < 0x80) {  // every supported code page is ASCII-compatible
+    out->push_back(static_cast<char>(c));
+    return true;
+  }
+  auto it = cache_.find(c);
+  if (it == cache_.end()) {
+    std::string bytes;
+    if (!Convert(c, &bytes)) bytes.clear();
+    it = cache_.emplace(c, std::move(bytes)).first;
+  }
+  if (it->second.empty()) return false;
+  *out += it->second;
+  return true;
+}
+
+}  // namespace hha::search

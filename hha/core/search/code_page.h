@@ -1,0 +1,48 @@
+// Text in Windows code pages: what a page declares, decoding it to Unicode and encoding
+// index words and titles into the project's code page. The conversions are the only
+// platform-specific part (iconv natively, the Win32 NLS functions on Windows).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+namespace hha::search {
+
+constexpr uint32_t kUtf8 = 65001;
+
+// The Windows code page of a charset label as pages write it ("gb2312", "Shift_JIS",
+// "iso-8859-1", "utf-8", "windows-1250", ...); 0 when the label is unknown. Labels are
+// mapped the way browsers do: iso-8859-1 and us-ascii mean 1252, gb2312 means 936; the
+// other ISO 8859 parts keep their own code pages (28592 ...), which differ from 125x.
+uint32_t CodePageOfCharset(const std::string& label);
+
+// True for the code pages whose text is double-byte (932, 936, 949, 950).
+bool IsDoubleByte(uint32_t codePage);
+
+// Decodes `bytes` in `codePage` to UTF-32. A byte sequence the code page does not define
+// becomes U+FFFD. False (and `out` empty) when the platform cannot convert that code page.
+bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out);
+
+// Encodes single characters into one code page, remembering each answer: a page has a
+// few thousand distinct characters but millions of occurrences.
+class Encoder {
+ public:
+  explicit Encoder(uint32_t codePage);
+  ~Encoder();
+  Encoder(const Encoder&) = delete;
+  Encoder& operator=(const Encoder&) = delete;
+
+  // Appends the bytes of `c` to `out`; false (and `out` unchanged) when the code page has
+  // no such character. A best-fit substitute does not count as having it.
+  bool Append(char32_t c, std::string* out);
+  uint32_t codePage() const { return codePage_; }
+
+ private:
+  bool Convert(char32_t c, std::string* bytes);  // per platform
+  uint32_t codePage_;
+  void* handle_ = nullptr;  // iconv_t natively
+  std::unordered_map<char32_t, std::string> cache_;  // "" = not representable
+};
+
+}  // namespace hha::search

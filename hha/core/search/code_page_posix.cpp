@@ -1,0 +1,79 @@
+// Code page conversions through the C library's iconv.
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "hha/core/search/code_page.h"
+
+namespace hha::search {
+namespace {
+
+std::string IconvName(uint32_t codePage) {
+  if (codePage == kUtf8) return "UTF-8";
+  if (codePage == 20866) return "KOI8-R";
+  if (codePage > 28590 && codePage < 28610) return "ISO-8859-" + std::to_string(codePage - 28590);
+  return "CP" + std::to_string(codePage);
+}
+
+iconv_t Open(const std::string& to, const std::string& from) {
+  return iconv_open(to.c_str(), from.c_str());
+}
+
+}  // namespace
+
+bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out) {
+  out->clear();
+  iconv_t cd = Open("UTF-32LE", IconvName(codePage));
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->reserve(bytes.size());
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char buffer[16384];
+  while (inLeft > 0) {
+    char* o = buffer;
+    size_t oLeft = sizeof buffer;
+    const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+    for (char* p = buffer; p + 4 <= o; p += 4) {
+      const auto* u = reinterpret_cast<const unsigned char*>(p);
+      out->push_back(static_cast<char32_t>(u[0] | u[1] << 8 | u[2] << 16 | u[3] << 24));
+    }
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      // An undefined or truncated sequence: one replacement character per bad byte keeps
+      // going, as browsers do.
+      out->push_back(0xFFFD);
+      ++in;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return true;
+}
+
+Encoder::Encoder(uint32_t codePage) : codePage_(codePage) {
+  iconv_t cd = Open(IconvName(codePage), "UTF-32LE");
+  if (cd != reinterpret_cast<iconv_t>(-1)) handle_ = cd;
+}
+
+Encoder::~Encoder() {
+  if (handle_) iconv_close(static_cast<iconv_t>(handle_));
+}
+
+bool Encoder::Convert(char32_t c, std::string* bytes) {
+  if (!handle_) return false;
+  auto cd = static_cast<iconv_t>(handle_);
+  unsigned char u[4] = {static_cast<unsigned char>(c), static_cast<unsigned char>(c >> 8),
+                        static_cast<unsigned char>(c >> 16), static_cast<unsigned char>(c >> 24)};
+  char* in = reinterpret_cast<char*>(u);
+  size_t inLeft = 4;
+  char buffer[16];
+  char* o = buffer;
+  size_t oLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+  if (r == static_cast<size_t>(-1) || r > 0 || o == buffer) return false;  // r > 0: substituted
+  bytes->assign(buffer, o);
+  return true;
+}
+
+}  // namespace hha::search

@@ -1,0 +1,318 @@
+// HTML text extraction for the full-text index and the topic titles.
+//
+// Deliberately different from chmcmd's indexer: text counts from the start of the page
+// (outside <head>, scripts, styles and comments), so a <body> with attributes, as every
+// Javadoc page has, is indexed; words are not limited to ASCII; inline markup such as
+// <b> or <code> does not split a word, block markup does.
+#include "hha/core/search/page_text.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace hha::search {
+namespace {
+
+// How far into a page a charset declaration is looked for: browsers stop at 1024 bytes,
+// Javadoc writes it within the first 300.
+constexpr size_t kSniffBytes = 4096;
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char32_t Lower(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+      (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
+    return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+      c != 0x17F) {
+    // Latin Extended-A pairs upper/lower case on even/odd code points, shifted by one
+    // between U+0139 and U+0148 and from U+0179 on.
+    const bool shifted = (c >= 0x139 && c <= 0x148) || c >= 0x179;
+    return (c % 2 == 0) != shifted ? c + 1 : c;
+  }
+  if (c == 0x178) return 0xFF;
+  return c;
+}
+
+bool IsIdeographic(char32_t c) {
+  return (c >= 0x3040 && c <= 0x30FF) ||   // hiragana, katakana
+         (c >= 0x3400 && c <= 0x4DBF) ||   // CJK extension A
+         (c >= 0x4E00 && c <= 0x9FFF) ||   // CJK unified ideographs
+         (c >= 0xF900 && c <= 0xFAFF) ||   // compatibility ideographs
+         (c >= 0xFF66 && c <= 0xFF9F) ||   // half-width katakana
+         (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+bool IsWordChar(char32_t c) {
+  if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  if (c < 0xC0) return c == 0xAA || c == 0xB5 || c == 0xBA;
+  if (c == 0xD7 || c == 0xF7 || c == 0xFFFD) return false;
+  if (c >= 0x2000 && c <= 0x2BFF) return false;  // punctuation, symbols, arrows, boxes
+  if (c >= 0x3000 && c <= 0x303F) return false;  // CJK punctuation
+  if (c >= 0xFE30 && c <= 0xFE4F) return false;
+  if (c >= 0xFF00 && c <= 0xFF65)                // full-width forms: only letters, digits
+    return (c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) ||
+           (c >= 0xFF41 && c <= 0xFF5A);
+  if (c >= 0xE000 && c <= 0xF8FF) return false;  // private use
+  return true;
+}
+
+bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0xA0; }
+
+struct Entity {
+  const char* name;
+  char32_t c;
+};
+// The named entities that occur in generated documentation and Latin text; numeric ones
+// cover the rest.
+const Entity kEntities[] = {
+    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},    {"apos", '\''},
+    {"nbsp", 0xA0},    {"copy", 0xA9},    {"reg", 0xAE},     {"trade", 0x2122}, {"euro", 0x20AC},
+    {"ndash", 0x2013}, {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C},
+    {"rdquo", 0x201D}, {"hellip", 0x2026}, {"bull", 0x2022}, {"middot", 0xB7}, {"sect", 0xA7},
+    {"para", 0xB6},    {"deg", 0xB0},     {"plusmn", 0xB1},  {"micro", 0xB5},  {"times", 0xD7},
+    {"divide", 0xF7},  {"laquo", 0xAB},   {"raquo", 0xBB},   {"iexcl", 0xA1},  {"iquest", 0xBF},
+    {"szlig", 0xDF},   {"yuml", 0xFF},    {"Yuml", 0x178},   {"OElig", 0x152}, {"oelig", 0x153},
+    {"Scaron", 0x160}, {"scaron", 0x161}, {"Zcaron", 0x17D}, {"zcaron", 0x17E}, {"larr", 0x2190},
+    {"rarr", 0x2192},  {"uarr", 0x2191},  {"darr", 0x2193},  {"shy", 0xAD},
+};
+// Latin-1 letters by their entity stems: "Agrave" = U+00C0 and so on.
+const struct {
+  const char* stem;
+  const char* upper;  // letters U+00C0.. that take the stem, in code point order
+} kAccents[] = {{"grave", "AEIOU"}, {"acute", "AEIOUY"}, {"circ", "AEIOU"}, {"tilde", "ANO"},
+                {"uml", "AEIOU"},   {"ring", "A"}};
+
+bool LatinLetterEntity(const std::string& name, char32_t* c) {
+  if (name == "AElig" || name == "aelig") return *c = name[0] == 'A' ? 0xC6 : 0xE6, true;
+  if (name == "Ccedil" || name == "ccedil") return *c = name[0] == 'C' ? 0xC7 : 0xE7, true;
+  if (name == "ETH" || name == "eth") return *c = name[0] == 'E' ? 0xD0 : 0xF0, true;
+  if (name == "Oslash" || name == "oslash") return *c = name[0] == 'O' ? 0xD8 : 0xF8, true;
+  if (name == "THORN" || name == "thorn") return *c = name[0] == 'T' ? 0xDE : 0xFE, true;
+  if (name.size() < 2) return false;
+  static const char32_t kUpper[][6] = {
+      {0xC0, 0xC8, 0xCC, 0xD2, 0xD9, 0}, {0xC1, 0xC9, 0xCD, 0xD3, 0xDA, 0xDD},
+      {0xC2, 0xCA, 0xCE, 0xD4, 0xDB, 0}, {0xC3, 0xD1, 0xD5, 0, 0, 0},
+      {0xC4, 0xCB, 0xCF, 0xD6, 0xDC, 0}, {0xC5, 0, 0, 0, 0, 0}};
+  const std::string stem = name.substr(1);
+  char letter = name[0];
+  const bool lower = letter >= 'a' && letter <= 'z';
+  if (lower) letter = static_cast<char>(letter - 32);
+  for (size_t k = 0; k < sizeof kAccents / sizeof kAccents[0]; ++k) {
+    if (stem != kAccents[k].stem) continue;
+    const char* at = std::strchr(kAccents[k].upper, letter);
+    if (!at || !*at) return false;
+    char32_t u = kUpper[k][at - kAccents[k].upper];
+    if (lower && u == 0xDD) return *c = 0xFD, true;  // yacute
+    *c = lower ? u + 0x20 : u;
+    return true;
+  }
+  if (name == "yacute") return *c = 0xFD, true;
+  return false;
+}
+
+// Decodes the entity starting at text[at] == '&'; returns the characters consumed (0 when
+// it is not an entity, so '&' stands for itself).
+size_t DecodeEntity(const std::u32string& text, size_t at, char32_t* c) {
+  size_t i = at + 1;
+  if (i < text.size() && text[i] == '#') {
+    ++i;
+    const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+    if (hex) ++i;
+    uint32_t v = 0;
+    size_t digits = 0;
+    for (; i < text.size() && digits < 8; ++i, ++digits) {
+      char32_t d = text[i];
+      if (d >= '0' && d <= '9') v = v * (hex ? 16 : 10) + (d - '0');
+      else if (hex && ((d | 0x20) >= 'a' && (d | 0x20) <= 'f')) v = v * 16 + ((d | 0x20) - 'a' + 10);
+      else break;
+    }
+    if (digits == 0 || v > 0x10FFFF) return 0;
+    if (i < text.size() && text[i] == ';') ++i;
+    *c = v == 0 ? 0xFFFD : v;
+    return i - at;
+  }
+  std::string name;
+  for (; i < text.size() && name.size() < 8; ++i) {
+    char32_t d = text[i];
+    if (!((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || (d >= '0' && d <= '9'))) break;
+    name += static_cast<char>(d);
+  }
+  if (name.empty() || i >= text.size() || text[i] != ';') return 0;
+  for (const Entity& e : kEntities)
+    if (name == e.name) return *c = e.c, i + 1 - at;
+  if (LatinLetterEntity(name, c)) return i + 1 - at;
+  return 0;
+}
+
+// Tags that do not break a word: "Hash<b>Map</b>" reads as one word.
+bool IsInline(const std::string& tag) {
+  static const char* const kInline[] = {"a",  "b",    "i",    "u",     "em",   "strong", "code",
+                                        "tt", "span", "font", "small", "big",  "sub",    "sup",
+                                        "kbd", "var", "samp", "abbr",  "cite", "s",      "strike"};
+  for (const char* t : kInline)
+    if (tag == t) return true;
+  return false;
+}
+
+size_t FindCI(const std::u32string& text, size_t from, const char* needle) {
+  const size_t n = std::strlen(needle);
+  for (size_t i = from; i + n <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < n && text[i + k] < 0x80 && AsciiLower(static_cast<char>(text[i + k])) == needle[k]) ++k;
+    if (k == n) return i;
+  }
+  return std::u32string::npos;
+}
+
+// Collects words as the characters arrive.
+class WordSplitter {
+ public:
+  WordSplitter(Encoder& encoder, bool doubleByte, std::vector<std::string>* words)
+      : encoder_(encoder), doubleByte_(doubleByte), words_(words) {}
+  void Put(char32_t c) {
+    if (!IsWordChar(c)) return End();
+    if (doubleByte_ && IsIdeographic(c)) {
+      End();
+      if (encoder_.Append(c, &word_)) End();
+      return;
+    }
+    if (!encoder_.Append(Lower(c), &word_)) End();
+  }
+  void End() {
+    if (!word_.empty() && word_.size() <= kMaxWordBytes) words_->push_back(word_);
+    word_.clear();
+  }
+
+ private:
+  Encoder& encoder_;
+  bool doubleByte_;
+  std::vector<std::string>* words_;
+  std::string word_;
+};
+
+}  // namespace
+
+PageAnalyzer::PageAnalyzer(uint32_t projectCodePage)
+    : encoder_(projectCodePage), doubleByte_(IsDoubleByte(projectCodePage)) {}
+
+uint32_t PageAnalyzer::DeclaredCodePage(const std::string& bytes) {
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return kUtf8;
+  std::string head = bytes.substr(0, kSniffBytes);
+  for (char& c : head) c = AsciiLower(c);
+  auto labelAt = [&](size_t at) {
+    while (at < head.size() && (head[at] == ' ' || head[at] == '"' || head[at] == '\'')) ++at;
+    size_t end = at;
+    while (end < head.size() && head[end] != '"' && head[end] != '\'' && head[end] != ' ' &&
+           head[end] != ';' && head[end] != '>' && head[end] != '/')
+      ++end;
+    return CodePageOfCharset(head.substr(at, end - at));
+  };
+  for (size_t meta = head.find("<meta"); meta != std::string::npos; meta = head.find("<meta", meta + 5)) {
+    const size_t close = head.find('>', meta);
+    const size_t cs = head.find("charset", meta);
+    if (cs == std::string::npos || (close != std::string::npos && cs > close)) continue;
+    size_t eq = cs + 7;
+    while (eq < head.size() && head[eq] == ' ') ++eq;
+    if (eq < head.size() && head[eq] == '=') return labelAt(eq + 1);
+  }
+  if (head.compare(0, 5, "<?xml") == 0) {
+    const size_t close = head.find("?>");
+    const size_t enc = head.find("encoding=");
+    if (enc != std::string::npos && enc < close) return labelAt(enc + 9);
+  }
+  return 0;
+}
+
+void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* out) {
+  *out = PageText();
+  std::u32string text;
+  const uint32_t declared = DeclaredCodePage(bytes);
+  if (!(declared && Decode(bytes, declared, &text)) && !Decode(bytes, encoder_.codePage(), &text)) {
+    text.clear();  // no converter at all: the bytes as Latin-1 still give the ASCII words
+    for (unsigned char b : bytes) text.push_back(b);
+  }
+  std::vector<std::string> titleWords, bodyWords;
+  WordSplitter titleSplitter(encoder_, doubleByte_, &titleWords);
+  WordSplitter bodySplitter(encoder_, doubleByte_, &bodyWords);
+  bool inHead = false, inTitle = false, pendingSpace = false;
+  auto titleChar = [&](char32_t c) {
+    if (IsSpace(c)) return void(pendingSpace = !out->title.empty());
+    std::string bytes;
+    if (!encoder_.Append(c, &bytes)) return;
+    if (pendingSpace) out->title += ' ';
+    pendingSpace = false;
+    out->title += bytes;
+  };
+  size_t i = 0;
+  while (i < text.size()) {
+    const char32_t c = text[i];
+    if (c == '<') {
+      if (text.compare(i, 4, U"<!--") == 0) {
+        size_t end = FindCI(text, i + 4, "-->");
+        i = end == std::u32string::npos ? text.size() : end + 3;
+        continue;
+      }
+      size_t j = i + 1;
+      const bool closing = j < text.size() && text[j] == '/';
+      if (closing) ++j;
+      std::string name;
+      while (j < text.size() && text[j] < 0x80 &&
+             (std::isalnum(static_cast<int>(text[j])) || text[j] == '!' || text[j] == '?'))
+        name += AsciiLower(static_cast<char>(text[j++]));
+      if (name.empty()) {  // a lone '<' is text
+        if (!inHead && wantWords) bodySplitter.Put(c);
+        ++i;
+        continue;
+      }
+      char32_t quote = 0;  // attribute values may hold '>'
+      for (; j < text.size(); ++j) {
+        if (quote) {
+          if (text[j] == quote) quote = 0;
+        } else if (text[j] == '"' || text[j] == '\'') {
+          quote = text[j];
+        } else if (text[j] == '>') {
+          break;
+        }
+      }
+      i = j < text.size() ? j + 1 : text.size();
+      if (name == "head") inHead = !closing;
+      else if (name == "body") inHead = false;
+      else if (name == "title") {
+        inTitle = !closing;
+        titleSplitter.End();
+        if (closing) {
+          out->hasTitle = true;
+          if (!wantWords) break;
+        }
+      } else if (!closing && (name == "script" || name == "style")) {
+        const size_t end = FindCI(text, i, name == "script" ? "</script" : "</style");
+        i = end == std::u32string::npos ? text.size() : end;
+      }
+      if (!IsInline(name)) bodySplitter.End();
+      continue;
+    }
+    char32_t ch = c;
+    if (c == '&') {
+      const size_t n = DecodeEntity(text, i, &ch);
+      i += n ? n : 1;
+    } else {
+      ++i;
+    }
+    if (inTitle) {
+      titleChar(ch);
+      if (wantWords) titleSplitter.Put(ch);
+    } else if (!inHead && wantWords) {
+      bodySplitter.Put(ch);
+    }
+  }
+  if (inTitle) out->hasTitle = true;  // an unclosed title still names the page
+  titleSplitter.End();
+  bodySplitter.End();
+  if (wantWords) {
+    out->words = std::move(titleWords);
+    out->words.insert(out->words.end(), bodyWords.begin(), bodyWords.end());
+  }
+}
+
+}  // namespace hha::search

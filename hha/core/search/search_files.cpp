@@ -1,0 +1,33 @@
+#include "hha/core/search/search_files.h"
+
+namespace hha::search {
+
+SearchFiles::SearchFiles(uint32_t lcid, uint32_t codePage, bool fullText)
+    : lcid_(lcid), codePage_(codePage), analyzer_(codePage) {
+  if (fullText) index_ = std::make_unique<FullTextIndex>(lcid, codePage);
+}
+
+void SearchFiles::AddPage(const std::string& local, const std::vector<uint8_t>& bytes) {
+  analyzer_.Analyze(std::string(bytes.begin(), bytes.end()), index_ != nullptr, &scratch_);
+  const uint32_t topic = topics_.Add(local, scratch_.title, scratch_.hasTitle);
+  if (index_) index_->AddTopic(topic, scratch_.words);
+}
+
+void SearchFiles::AddSitemap(const std::string& local) { topics_.Add(local, "", false); }
+
+SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& contents) const {
+  Output out;
+  TopicTable::Files t = topics_.Build(pool);
+  out.files.emplace_back("/#TOPICS", std::move(t.topics));
+  out.files.emplace_back("/#URLTBL", std::move(t.urlTable));
+  out.files.emplace_back("/#URLSTR", std::move(t.urlStrings));
+  out.indexHeader = BuildIndexHeader(ReadSiteProperties(contents), topics_.size(), pool);
+  out.files.emplace_back("/#IDXHDR", out.indexHeader);
+  if (index_) {
+    out.files.emplace_back("/$FIftiMain", index_->Build(topics_.size()));
+    out.fullText = true;
+  }
+  return out;
+}
+
+}  // namespace hha::search

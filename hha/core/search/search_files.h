@@ -1,0 +1,48 @@
+// Everything the compiler writes for topics and search, gathered while pages are
+// compiled: the topic table (#TOPICS, #URLTBL, #URLSTR), #IDXHDR and, with full-text
+// search on, $FIftiMain.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hha/core/search/fulltext_index.h"
+#include "hha/core/search/page_text.h"
+#include "hha/core/system_files.h"
+#include "hha/core/topics.h"
+
+namespace hha::search {
+
+class SearchFiles {
+ public:
+  // `codePage` is the project's ANSI code page (from its Language).
+  SearchFiles(uint32_t lcid, uint32_t codePage, bool fullText);
+
+  // One compiled HTML page, by its internal name without the leading "/".
+  void AddPage(const std::string& local, const std::vector<uint8_t>& bytes);
+  // A contents or index file: a topic without a title, not indexed.
+  void AddSitemap(const std::string& local);
+
+  struct Output {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  // name, bytes
+    std::vector<uint8_t> indexHeader;  // also #SYSTEM code 13
+    bool fullText = false;             // $FIftiMain is among the files
+  };
+  // Builds the files; titles and site properties go into `pool`. `contents` is the
+  // contents file's text ("" without one).
+  Output Finish(StringPool& pool, const std::string& contents) const;
+
+  size_t distinctWords() const { return index_ ? index_->distinctWords() : 0; }
+
+ private:
+  uint32_t lcid_, codePage_;
+  PageAnalyzer analyzer_;
+  std::unique_ptr<FullTextIndex> index_;
+  TopicTable topics_;
+  PageText scratch_;
+};
+
+}  // namespace hha::search

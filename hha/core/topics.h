@@ -1,0 +1,53 @@
+// The topic table and what points into it: /#TOPICS (one record per topic: title and
+// URL), /#URLTBL and /#URLSTR (the URLs), and /#IDXHDR (the contents file's site
+// properties). Search results and the binary index name topics by their number here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hha/core/system_files.h"
+
+namespace hha {
+
+class TopicTable {
+ public:
+  // Adds a topic and returns its number. `local` is the internal name without the
+  // leading "/" (as stored in the directory), `title` is in the project's code page;
+  // `hasTitle` false for files without one (the sitemaps).
+  uint32_t Add(const std::string& local, const std::string& title, bool hasTitle);
+  uint32_t size() const { return static_cast<uint32_t>(topics_.size()); }
+
+  struct Files {
+    std::vector<uint8_t> topics, urlTable, urlStrings;
+  };
+  // Builds the three files; titles go into `pool` (#STRINGS). No #URLTBL or #URLSTR
+  // record crosses a 4096-byte block.
+  Files Build(StringPool& pool) const;
+
+  // The hash the Microsoft compiler sorts #URLTBL by.
+  static uint32_t UrlHash(const std::string& url);
+
+ private:
+  struct Topic {
+    std::string local, title;
+    bool hasTitle;
+  };
+  std::vector<Topic> topics_;
+};
+
+// The <OBJECT type="text/site properties"> values of a contents file that #IDXHDR holds.
+struct SiteProperties {
+  std::string imageList, font, frameName, windowName;
+  bool imageTypeFolder = false;
+  uint32_t background = 0xFFFFFFFF, foreground = 0xFFFFFFFF;  // -1 = not given
+  uint32_t windowStyles = 0, exWindowStyles = 0;
+};
+SiteProperties ReadSiteProperties(const std::string& sitemap);
+
+// /#IDXHDR, exactly 4096 bytes. `topicCount` counts every #TOPICS record.
+std::vector<uint8_t> BuildIndexHeader(const SiteProperties& site, uint32_t topicCount,
+                                      StringPool& pool);
+
+}  // namespace hha

@@ -1,0 +1,99 @@
+// A real Javadoc tree from the shared test data, compiled with search on: words that only
+// one page contains (found by an independent model in Python) find exactly that page,
+// under its title. Skipped when the test data is absent.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/hha/chm_test_support.h"
+#include "tests/hha/search/search_reader.h"
+
+namespace hha::test {
+namespace {
+
+namespace fs = std::filesystem;
+using qb::test::TempDir;
+
+// The model's fields are hex after an "x".
+std::string Unhex(const std::string& s) {
+  std::string out;
+  for (size_t i = 1; i + 1 < s.size(); i += 2) out += static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+// The tree as a folder "html" inside `dir`: a link to the shared folder, or the archive
+// unpacked there.
+bool PlaceTree(const TempDir& dir, const std::string& name) {
+  const std::string data = qb::test::TestDataDir();
+  if (data.empty()) return false;
+  const fs::path folder = fs::path(data) / name, archive = fs::path(data) / (name + ".tar.xz");
+  std::error_code ec;
+  if (fs::is_directory(folder)) {
+    fs::create_directory_symlink(folder, fs::path(dir.path()) / "html", ec);
+    return !ec;
+  }
+  if (!fs::exists(archive)) return false;
+  int rc = 0;
+  qb::test::MakeDirs(dir / "unpacked");
+  RunShell("tar -xJf '" + archive.string() + "' -C '" + (dir / "unpacked") + "'", &rc);
+  if (rc != 0) return false;
+  fs::path top = fs::path(dir / "unpacked");
+  for (auto& e : fs::directory_iterator(top))  // one top folder, if the archive has one
+    if (e.is_directory() && !fs::exists(top / "index.html")) top = e.path();
+  fs::create_directory_symlink(top, fs::path(dir.path()) / "html", ec);
+  return !ec;
+}
+
+void CheckTree(const std::string& name) {
+  TempDir dir;
+  if (!PlaceTree(dir, name)) GTEST_SKIP() << name << " is not in the shared test data";
+  std::string files;
+  for (auto& e : fs::recursive_directory_iterator(dir / "html", fs::directory_options::follow_directory_symlink))
+    if (e.is_regular_file() && e.path().extension() == ".html")
+      files += e.path().lexically_relative(dir.path()).generic_string() + "\r\n";  // not through the link
+  qb::test::WriteFile(dir / "p.hhp",
+                      "[OPTIONS]\r\nCompiled file=out.chm\r\nDefault topic=html\\index.html\r\n"
+                      "Full-text search=Yes\r\nLanguage=0x409 English (United States)\r\n"
+                      "Title=" + name + "\r\n\r\n[FILES]\r\n" + files);
+  CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+
+  int rc = 0;
+  const std::string model = RunShell("/usr/bin/python3 '" + qb::test::SourceDir() +
+                                         "/tests/hha/search/javadoc_words.py' '" + (dir / "html") + "' 60",
+                                     &rc);
+  ASSERT_EQ(rc, 0) << model;
+  std::vector<std::string> words;
+  std::map<std::string, SearchHits> expected;
+  std::istringstream lines(model);
+  std::string w, t, p;
+  while (lines >> w >> t >> p) {
+    words.push_back(Unhex(w));
+    expected[Unhex(w)] = {{Unhex(t), Unhex(p)}};
+  }
+  ASSERT_GE(words.size(), 20u) << "the model found too few words that only one page has";
+  SearchRun r = SearchWithPyChm(dir / "out.chm", words);
+  ASSERT_TRUE(r.ok) << r.log;
+  EXPECT_TRUE(r.searchable);
+  int wrong = 0;
+  for (const auto& word : words)
+    if (r.hits[word] != expected[word] && ++wrong <= 5)
+      ADD_FAILURE() << "\"" << word << "\": expected " << expected[word].begin()->second << " ("
+                    << expected[word].begin()->first << "), got " << r.hits[word].size() << " hits"
+                    << (r.hits[word].empty() ? "" : ", first " + r.hits[word].begin()->second + " (" +
+                                                        r.hits[word].begin()->first + ")");
+  EXPECT_EQ(wrong, 0) << "of " << words.size() << " words";
+}
+
+TEST(JavadocSearch, IntervalTree) { CheckTree("C-interval-tree"); }
+TEST(JavadocSearch, Cssbox) { CheckTree("A-cssbox-2007"); }
+// The archive form; a minute or more under the sanitizers, so only on request.
+TEST(JavadocSearch, SpringFromArchive) {
+  if (!std::getenv("QB_LARGE_TESTS")) GTEST_SKIP() << "set QB_LARGE_TESTS=1 to run it";
+  CheckTree("D-spring-1.1.1");
+}
+
+}  // namespace
+}  // namespace hha::test

@@ -1,0 +1,172 @@
+// Full-text search and topic titles of compiled files, as python3-chm finds them.
+#include <gtest/gtest.h>
+
+#include <chm_lib.h>
+
+#include <random>
+
+#include "tests/hha/chm_test_support.h"
+#include "tests/hha/search/search_reader.h"
+
+namespace hha::test {
+namespace {
+
+using qb::test::TempDir;
+
+std::string Project(const std::vector<std::string>& files, const std::string& language,
+                    bool search = true) {
+  std::string s = "[OPTIONS]\r\nCompiled file=out.chm\r\nTitle=Search\r\nLanguage=" + language +
+                  "\r\nFull-text search=" + (search ? "Yes" : "No") + "\r\n\r\n[FILES]\r\n";
+  for (const auto& f : files) s += f + "\r\n";
+  return s;
+}
+
+std::string Compiled(const TempDir& dir, const FileMap& pages, const std::string& language,
+                     bool search = true) {
+  WriteTree(dir.path(), pages);
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : pages) names.push_back(name);
+  qb::test::WriteFile(dir / "p.hhp", Project(names, language, search));
+  CompileRun run = Compile(dir / "p.hhp");
+  EXPECT_TRUE(run.ok) << run.AllMessages();
+  return dir / "out.chm";
+}
+
+std::string InternalFile(const std::string& chm, const char* name) {
+  chmFile* h = chm_open(chm.c_str());
+  if (!h) return "";
+  chmUnitInfo ui;
+  std::string bytes;
+  if (chm_resolve_object(h, name, &ui) == CHM_RESOLVE_SUCCESS) {
+    bytes.resize(ui.length);
+    chm_retrieve_object(h, &ui, reinterpret_cast<unsigned char*>(&bytes[0]), 0, ui.length);
+  }
+  chm_close(h);
+  return bytes;
+}
+
+uint32_t Le32(const std::string& s, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
+  return v;
+}
+
+const FileMap kEnglish = {
+    {"a.html",
+     "<html><head><title>\r\n  First   &amp;\r\n  Foremost </title>\r\n"
+     "<style>p { stylewordonly: 1 }</style></head>\r\n"
+     "<body class=\"page\" onload=\"attrwordonly()\">\r\n<p>The Zebrafinch sings "
+     "Hash<b>Map</b> na&iuml;ve caf&#233; &lt;generic&gt;</p>\r\n"
+     "<script>var scriptwordonly = 1;</script><!-- commentwordonly -->\r\n"
+     "shared</body></html>\r\n"},
+    {"b.html",
+     "<html><head><title>Second page</title></head><body bgcolor=\"white\">"
+     "<table><tr><td>Okapi</td><td>shared</td></tr></table></body></html>"},
+    {"sub/c.html",
+     "<HTML><HEAD><TITLE>Third</TITLE></HEAD><BODY>Narwhal " + std::string(99, 'q') + " " +
+         std::string(100, 'r') + " shared</BODY></HTML>"},
+};
+
+TEST(FullTextSearch, BodyWordsFindExactlyTheirPageWithTitles) {
+  TempDir dir;
+  const std::string chm = Compiled(dir, kEnglish, "0x409 English (United States)");
+  SearchRun r = SearchWithPyChm(chm, {"zebrafinch", "ZEBRAFINCH", "okapi", "narwhal", "shared",
+                                      "hashmap", "na\xEFve", "caf\xE9", "generic",
+                                      std::string(99, 'q'), std::string(100, 'r'),
+                                      "stylewordonly", "attrwordonly", "scriptwordonly",
+                                      "commentwordonly", "foremost"});
+  ASSERT_TRUE(r.ok) << r.log;
+  EXPECT_TRUE(r.searchable);
+  const SearchHits a = {{"First & Foremost", "a.html"}}, b = {{"Second page", "b.html"}},
+                   c = {{"Third", "sub/c.html"}};
+  EXPECT_EQ(r.hits["zebrafinch"], a);
+  EXPECT_EQ(r.hits["ZEBRAFINCH"], a) << "readers fold case";
+  EXPECT_EQ(r.hits["okapi"], b) << "body with attributes";
+  EXPECT_EQ(r.hits["narwhal"], c);
+  EXPECT_EQ(r.hits["shared"].size(), 3u);
+  EXPECT_EQ(r.hits["hashmap"], a) << "inline markup does not split words";
+  EXPECT_EQ(r.hits["na\xEFve"], a) << "named entity, Windows-1252";
+  EXPECT_EQ(r.hits["caf\xE9"], a) << "numeric entity";
+  EXPECT_EQ(r.hits["generic"], a);
+  EXPECT_EQ(r.hits[std::string(99, 'q')], c) << "the longest word the index holds";
+  EXPECT_TRUE(r.hits[std::string(100, 'r')].empty());
+  for (const char* hidden : {"stylewordonly", "attrwordonly", "scriptwordonly", "commentwordonly"})
+    EXPECT_TRUE(r.hits[hidden].empty()) << hidden;
+  EXPECT_EQ(r.hits["foremost"], a) << "title words are found too";
+}
+
+TEST(FullTextSearch, SystemAndWindowFlagsFollowTheOption) {
+  for (bool search : {true, false}) {
+    SCOPED_TRACE(search ? "search on" : "search off");
+    TempDir dir;
+    WriteTree(dir.path(), kEnglish);
+    qb::test::WriteFile(dir / "p.hhp",
+                        "[OPTIONS]\r\nCompiled file=out.chm\r\nDefault Window=main\r\n"
+                        "Full-text search=" + std::string(search ? "Yes" : "No") +
+                            "\r\n\r\n[WINDOWS]\r\nmain=\"T\",,,\"a.html\",,,,,,0x20,,,,,,,,,,0\r\n"
+                            "\r\n[FILES]\r\na.html\r\nb.html\r\n");
+    CompileRun run = Compile(dir / "p.hhp");
+    ASSERT_TRUE(run.ok) << run.AllMessages();
+    const std::string chm = dir / "out.chm";
+    const std::string system = InternalFile(chm, "/#SYSTEM");
+    bool sawCode4 = false;
+    for (size_t at = 4; at + 4 <= system.size();) {
+      const uint32_t code = static_cast<uint8_t>(system[at]) | static_cast<uint8_t>(system[at + 1]) << 8;
+      const uint32_t len = static_cast<uint8_t>(system[at + 2]) | static_cast<uint8_t>(system[at + 3]) << 8;
+      if (code == 4) {
+        sawCode4 = true;
+        EXPECT_EQ(Le32(system, at + 4 + 8), search ? 1u : 0u) << "full-text flag";
+      }
+      at += 4 + len;
+    }
+    EXPECT_TRUE(sawCode4);
+    const std::string windows = InternalFile(chm, "/#WINDOWS");
+    ASSERT_GE(windows.size(), 8u + 0x14);
+    EXPECT_EQ(Le32(windows, 8 + 0x10), search ? 0x420u : 0x20u) << "search tab bit";
+    EXPECT_EQ(InternalFile(chm, "/$FIftiMain").empty(), !search);
+    EXPECT_EQ(InternalFile(chm, "/#IDXHDR").size(), 4096u);
+    SearchRun r = SearchWithPyChm(chm, {"okapi"});
+    ASSERT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(r.searchable, search);
+  }
+}
+
+TEST(FullTextSearch, ThousandsOfWordsNeedAnIndexLevel) {
+  TempDir dir;
+  FileMap pages;
+  std::mt19937 random(20240607);
+  std::vector<std::pair<std::string, std::string>> unique;  // word, page
+  for (int p = 0; p < 120; ++p) {
+    const std::string name = "pkg/P" + std::to_string(p) + ".html";
+    std::string body;
+    for (int k = 0; k < 150; ++k) {
+      std::string word = "w";
+      for (int n = 0; n < 8; ++n) word += static_cast<char>('a' + random() % 26);
+      word += std::to_string(p);
+      body += word + (k % 7 ? " " : "\r\n<p>");
+      if (k % 13 == 0) unique.emplace_back(word, name);
+    }
+    body += " common";
+    pages[name] = "<html><head><title>Page " + std::to_string(p) + "</title></head><body>" + body + "</body></html>";
+  }
+  const std::string chm = Compiled(dir, pages, "0x409");
+  const std::string main = InternalFile(chm, "/$FIftiMain");
+  ASSERT_GE(main.size(), 0x400u);
+  EXPECT_GE(static_cast<uint8_t>(main[0x18]), 2) << "tree depth";
+  std::vector<std::string> words = {"common", "a", "zzzzzz"};
+  for (const auto& u : unique) words.push_back(u.first);
+  SearchRun r = SearchWithPyChm(chm, words);
+  ASSERT_TRUE(r.ok) << r.log;
+  EXPECT_EQ(r.hits["common"].size(), 120u);
+  EXPECT_TRUE(r.hits["zzzzzz"].empty());
+  int wrong = 0;
+  for (const auto& [word, page] : unique) {
+    const SearchHits& hits = r.hits[word];
+    if (hits.size() != 1 || hits.begin()->second != page)
+      if (++wrong < 5) ADD_FAILURE() << word << " should find " << page << " only";
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+}  // namespace hha::test
