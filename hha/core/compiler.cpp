@@ -27,9 +27,6 @@ namespace hha {
 namespace {
 
 constexpr const char* kVersion = "quillbinder HHA 1.1";
-// Status texts at most this often: often enough for a cancel to land within a tenth of
-// a second, rare enough not to flood the dialog with window messages.
-constexpr uint64_t kProgressEveryMs = 20;
 // Pieces fed to the compressor, so that a stop is seen inside a large page too.
 constexpr size_t kFeedPiece = 64 * 1024;
 // Files of four reset intervals or more go into section 1 as soon as they are read: most
@@ -103,7 +100,7 @@ class Compilation {
   bool Progress(const std::string& text, bool force = false) {
     if (stopped_) return false;
     uint64_t now = platform::MonotonicMs();
-    if (!force && now - lastProgress_ < kProgressEveryMs) return true;
+    if (!force && now - lastProgress_ < cb_.progressIntervalMs) return true;
     lastProgress_ = now;
     if (cb_.progress && !cb_.progress(text)) stopped_ = true;
     return !stopped_;

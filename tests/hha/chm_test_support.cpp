@@ -22,6 +22,7 @@ std::string CompileRun::AllMessages() const {
 CompileRun Compile(const std::string& projectPath, int stopAfter) {
   CompileRun run;
   CompileCallbacks cb;
+  cb.progressIntervalMs = 0;  // every status, however fast the machine
   cb.message = [&](const std::string& t) { run.messages.push_back(t); };
   cb.progress = [&](const std::string& t) {
     run.statuses.push_back(t);
