@@ -35,11 +35,15 @@ const char kUsage[] =
     "(Ctrl+C), 2 bad arguments.\n";
 
 volatile LONG g_cancelRequested = 0;
+qb::ConversionJob g_job;  // the worker copies it at its start
 
 // Runs on a thread of its own: ask the worker to stop and let it finish its clean-up.
+// The job record is marked first, so a Ctrl+C that comes before the worker has copied
+// it is carried into the copy instead of being overwritten by it.
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   InterlockedExchange(&g_cancelRequested, 1);
+  InterlockedExchange(&g_job.Control, qb::JobCancel);
   qb::SetJobControl(qb::JobCancel);
   return TRUE;
 }
@@ -168,7 +172,7 @@ int Convert(const char* indexPath, const char* outputName, const char* title) {
   HWND window = CreateReportWindow(&session);
   if (!window) return Fail("cannot create the report window", kExitFailed);
 
-  static qb::ConversionJob job;  // the worker copies it at once; kept alive regardless
+  qb::ConversionJob& job = g_job;
   qb::JobSetup setup = qb::FillConversionJob(indexPath, outputName, title, window, job);
   if (setup.failure == qb::SetupFailure::OutputName) return Fail(setup.error, kExitUsage);
   if (setup.failure != qb::SetupFailure::None) return Fail(setup.error, kExitFailed);
