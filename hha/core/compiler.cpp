@@ -138,7 +138,8 @@ class Compilation {
   };
   std::vector<Included> includedFiles_;  // in the order they were found
   lzx::SimilarityOrder order_;
-  std::vector<uint8_t> content_;           // the compressed section 1
+  platform::ScratchFile content_;          // the compressed section 1, until it is written
+  bool contentFailed_ = false;
   std::unique_ptr<lzx::SectionCompressor> compressor_;
   std::unique_ptr<ItsfWriter> itsf_;
   std::unique_ptr<search::SearchFiles> search_;
@@ -218,8 +219,7 @@ bool Compilation::Include(const Pending& p) {
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
 
   if (p.kind == Kind::kPlain) return true;
-  const std::string text(data.begin(), data.end());
-  std::vector<uint8_t>().swap(data);  // the text copy is all the link scan needs
+  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
   const LinkSource source = p.kind == Kind::kHtml  ? LinkSource::kHtml
                             : p.kind == Kind::kCss ? LinkSource::kCss
                                                    : LinkSource::kSitemap;
@@ -228,10 +228,12 @@ bool Compilation::Include(const Pending& p) {
   // Links come in text order, so line numbers are counted once over the text.
   size_t counted = 0;
   int line = 1;
-  for (const Link& link : CollectLinks(text, source)) {
+  // A large page has a hundred thousand links, nearly all seen before: each is queued
+  // (or dropped) as it is found rather than listed first.
+  VisitLinks(text, source, [&](const Link& link) {
     for (; counted < link.offset && counted < text.size(); ++counted) line += text[counted] == '\n';
     Enqueue(link.target, base, actual, line, Kind::kPlain, true);
-  }
+  });
   return true;
 }
 
@@ -332,10 +334,11 @@ void Compilation::AddSystemFiles() {
       search_->Finish(pool, std::string(contents.begin(), contents.end()));
   searchFiles.files.emplace_back("/#WINDOWS", std::move(windowsFile));
   searchFiles.files.emplace_back("/#STRINGS", pool.bytes());
-  for (const auto& [name, file] : searchFiles.files) {
+  for (auto& [name, file] : searchFiles.files) {
     const uint64_t offset = compressor_->UncompressedLength();
     compressor_->Write(file.data(), file.size());
     itsf_->AddSection1(name, offset, file.size());
+    std::vector<uint8_t>().swap(file);
   }
 
   SystemInfo info;
@@ -376,22 +379,30 @@ bool Compilation::Steps(CompileStats& stats) {
   Message("Compiling " + projectPath_ + " into " + output);
 
   itsf_ = std::make_unique<ItsfWriter>(project_.lcid);
+  const std::string scratch = platform::TempNameBeside(output);
+  if (!content_.Create(scratch)) {
+    Message("Error: cannot create " + scratch + ".");
+    return false;
+  }
   compressor_ = std::make_unique<lzx::SectionCompressor>(
       [this](const uint8_t* p, size_t n) {
-        content_.insert(content_.end(), p, p + n);
-        return true;
+        if (content_.Write(p, n)) return true;
+        if (!contentFailed_) Message("Error: cannot write " + content_.path() + ".");
+        contentFailed_ = true;
+        return false;
       },
       threads_);
   if (!IncludeAll() || !CompressIncluded()) return false;
   AddSystemFiles();
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
-    if (!stopped_) Message("Error: compression failed.");
+    if (!stopped_ && !contentFailed_) Message("Error: compression failed.");
     return false;
   }
   CompressedSection section;
   section.uncompressedLength = compressor_->UncompressedLength();
+  section.compressedLength = content_.size();
   section.frameStarts = compressor_->FrameStarts();
-  section.content = std::move(content_);
+  section.writeContent = [this](platform::OutputFile& out) { return content_.CopyTo(out); };
   itsf_->SetSection1(std::move(section));
 
   if (!Progress("Writing " + platform::BaseName(output), true)) return false;

@@ -161,13 +161,17 @@ void ItsfWriter::SetSection1(CompressedSection s) {
   reset.U32(8);
   reset.U32(kResetTableHeaderSize);
   reset.U64(s.uncompressedLength);
-  reset.U64(s.content.size());
+  reset.U64(s.compressedLength);
   reset.U64(lzx::kFrameSize);
   for (uint64_t f : s.frameStarts) reset.U64(f);
-  reset.U64(s.content.size());
+  reset.U64(s.compressedLength);
   AddSection0(kResetTable, Bytes(reset));
 
-  AddSection0(kContent, std::move(s.content));
+  Entry content;  // written by writeContent_, not from section0_
+  content.name = kContent;
+  content.length = s.compressedLength;
+  entries_.push_back(std::move(content));
+  writeContent_ = std::move(s.writeContent);
 }
 
 bool ItsfWriter::BuildDirectory(std::vector<uint8_t>& dir, uint32_t* chunkCount,
@@ -316,9 +320,13 @@ bool ItsfWriter::Write(platform::OutputFile& out, std::string* error) {
   h.U32(0);
   out.Write(h.bytes().data(), h.size());
   out.Write(dir.data(), dir.size());
-  for (const Entry& e : entries_)
-    if (e.section == 0 && e.length) out.Write(section0_[e.data].data(), e.length);
-  if (!out.ok()) {
+  bool ok = true;
+  for (const Entry& e : entries_) {
+    if (e.section != 0 || !e.length) continue;
+    if (e.data != SIZE_MAX) out.Write(section0_[e.data].data(), e.length);
+    else ok = writeContent_ && writeContent_(out) && ok;
+  }
+  if (!ok || !out.ok()) {
     *error = "cannot write the compiled file";
     return false;
   }

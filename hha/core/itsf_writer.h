@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@ namespace hha {
 // What section 1 became after compression, as the reset table and SpanInfo describe it.
 struct CompressedSection {
   uint64_t uncompressedLength = 0;  // without the padding of the last frame
-  std::vector<uint8_t> content;     // the LZX stream
+  uint64_t compressedLength = 0;    // of the LZX stream
   std::vector<uint64_t> frameStarts;  // one per 32 KiB frame, without the final entry
+  // Writes the LZX stream (compressedLength bytes) where the container needs it: the
+  // stream is the largest part of a .chm, so it is not held in memory until then.
+  std::function<bool(platform::OutputFile&)> writeContent;
 };
 
 class ItsfWriter {
@@ -51,6 +55,7 @@ class ItsfWriter {
   uint32_t lcid_;
   std::vector<Entry> entries_;
   std::vector<std::vector<uint8_t>> section0_;
+  std::function<bool(platform::OutputFile&)> writeContent_;
   uint64_t writtenSize_ = 0;
 };
 

@@ -15,14 +15,14 @@ bool IEquals(const std::string& a, const char* b) {
   return *b == 0;
 }
 
-bool IStartsAt(const std::string& s, size_t at, const char* prefix) {
+bool IStartsAt(std::string_view s, size_t at, const char* prefix) {
   for (; *prefix; ++prefix, ++at)
     if (at >= s.size() || std::tolower(static_cast<unsigned char>(s[at])) != *prefix)
       return false;
   return true;
 }
 
-size_t IFind(const std::string& s, const char* needle, size_t from) {
+size_t IFind(std::string_view s, const char* needle, size_t from) {
   for (size_t i = from; i < s.size(); ++i)
     if (IStartsAt(s, i, needle)) return i;
   return std::string::npos;
@@ -37,8 +37,8 @@ std::string DecodeAmp(std::string v) {
 }
 
 // CSS in text[begin, end): url(...) and @import "...".
-void CollectCss(const std::string& text, size_t begin, size_t end, size_t base,
-                std::vector<Link>& out) {
+void CollectCss(std::string_view text, size_t begin, size_t end, size_t base,
+                const LinkVisitor& out) {
   size_t i = begin;
   while (i < end) {
     if (text.compare(i, 2, "/*") == 0) {
@@ -66,20 +66,19 @@ void CollectCss(const std::string& text, size_t begin, size_t end, size_t base,
     }
     size_t start = j;
     while (j < end && (quote ? text[j] != quote : (text[j] != ')' && !IsSpace(text[j])))) ++j;
-    std::string v = text.substr(start, j - start);
+    std::string v(text.substr(start, j - start));
     while (!v.empty() && IsSpace(v.back())) v.pop_back();
-    if (!v.empty()) out.push_back({v, base + start});
+    if (!v.empty()) out({v, base + start});
     i = j;
   }
 }
 
 }  // namespace
 
-std::vector<Link> CollectLinks(const std::string& text, LinkSource source) {
-  std::vector<Link> out;
+void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& out) {
   if (source == LinkSource::kCss) {
     CollectCss(text, 0, text.size(), 0, out);
-    return out;
+    return;
   }
   const size_t n = text.size();
   size_t i = 0;
@@ -98,7 +97,7 @@ std::vector<Link> CollectLinks(const std::string& text, LinkSource source) {
     while (j < n && (std::isalnum(static_cast<unsigned char>(text[j])) || text[j] == '!' ||
                      text[j] == '/'))
       ++j;
-    std::string tag = text.substr(nameStart, j - nameStart);
+    std::string tag(text.substr(nameStart, j - nameStart));
     if (tag.empty()) {
       ++i;
       continue;
@@ -113,7 +112,7 @@ std::vector<Link> CollectLinks(const std::string& text, LinkSource source) {
       }
       size_t an = j;
       while (j < n && !IsSpace(text[j]) && text[j] != '=' && text[j] != '>') ++j;
-      std::string attr = text.substr(an, j - an);
+      std::string attr(text.substr(an, j - an));
       size_t k = j;
       while (k < n && IsSpace(text[k])) ++k;
       if (k >= n || text[k] != '=') continue;
@@ -131,12 +130,12 @@ std::vector<Link> CollectLinks(const std::string& text, LinkSource source) {
         while (j < n && !IsSpace(text[j]) && text[j] != '>') ++j;
         ve = j;
       }
-      std::string value = DecodeAmp(text.substr(vs, ve - vs));
+      std::string value = DecodeAmp(std::string(text.substr(vs, ve - vs)));
       if (source == LinkSource::kSitemap) {
         if (IEquals(attr, "name")) paramName = value;
         else if (IEquals(attr, "value")) paramValue = value, paramValueOffset = vs;
       } else if (IEquals(attr, "href") || IEquals(attr, "src") || IEquals(attr, "background")) {
-        if (!value.empty()) out.push_back({value, vs});
+        if (!value.empty()) out({value, vs});
       } else if (IEquals(attr, "style")) {
         CollectCss(text, vs, ve, 0, out);
       }
@@ -144,7 +143,7 @@ std::vector<Link> CollectLinks(const std::string& text, LinkSource source) {
     size_t tagEnd = j < n ? j + 1 : n;
     if (source == LinkSource::kSitemap && IEquals(tag, "param") && IEquals(paramName, "local") &&
         !paramValue.empty())
-      out.push_back({paramValue, paramValueOffset});
+      out({paramValue, paramValueOffset});
     if (source == LinkSource::kHtml && (IEquals(tag, "script") || IEquals(tag, "style"))) {
       const bool style = IEquals(tag, "style");
       size_t close = IFind(text, style ? "</style" : "</script", tagEnd);
@@ -154,7 +153,6 @@ std::vector<Link> CollectLinks(const std::string& text, LinkSource source) {
     }
     i = tagEnd;
   }
-  return out;
 }
 
 bool LocalLinkPath(const std::string& link, std::string* path) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hha {
@@ -16,9 +18,12 @@ struct Link {
 
 enum class LinkSource { kHtml, kCss, kSitemap };
 
-// Every link candidate of the text, in text order. Script bodies are skipped (their
-// strings are not links); <style> bodies and style="" attributes are read as CSS.
-std::vector<Link> CollectLinks(const std::string& text, LinkSource source);
+using LinkVisitor = std::function<void(const Link&)>;
+
+// Hands every link candidate of the text to `visit`, in text order. Script bodies are
+// skipped (their strings are not links); <style> bodies and style="" attributes are
+// read as CSS.
+void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& visit);
 
 // Turns a link into a path relative to the linking file's folder: drops "#..." and
 // "?...", decodes %XX. False for links that leave the help file (a scheme such as

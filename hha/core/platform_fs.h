@@ -56,6 +56,29 @@ class OutputFile {
   bool ok_ = false;
 };
 
+// A scratch file for data too large to keep in memory until it is needed: written
+// once, then copied out from its start. The destructor removes it, whatever happened.
+class ScratchFile {
+ public:
+  ScratchFile() = default;
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  bool Create(const std::string& path);
+  bool Write(const void* data, size_t n);  // false once any write failed
+  // Appends everything written so far to `out`; false when it cannot be read back.
+  bool CopyTo(OutputFile& out);
+  uint64_t size() const { return size_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  void* file_ = nullptr;  // FILE*
+  std::string path_;
+  uint64_t size_ = 0;
+  bool ok_ = false;
+};
+
 // Moves `from` over `to`, replacing an existing `to` in one step where the system can.
 bool MoveIntoPlace(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);

@@ -1,4 +1,5 @@
 // The parts of the platform layer that the C library covers on every system.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -73,16 +74,17 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
   if (!IsFile(path)) return false;
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
-  uint8_t buffer[65536];
-  bool ok = true;
-  for (;;) {
-    size_t n = std::fread(buffer, 1, sizeof buffer, f);
+  // Sized from the file's length, so a large page costs its size once rather than the
+  // next power of two; a file that grows meanwhile is still read to its end.
+  long size = -1;
+  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+  std::rewind(f);
+  if (size > 0) out.resize(static_cast<size_t>(size));
+  out.resize(size > 0 ? std::fread(out.data(), 1, out.size(), f) : 0);
+  uint8_t buffer[16384];
+  for (size_t n; !std::ferror(f) && (n = std::fread(buffer, 1, sizeof buffer, f)) != 0;)
     out.insert(out.end(), buffer, buffer + n);
-    if (n < sizeof buffer) {
-      ok = !std::ferror(f);
-      break;
-    }
-  }
+  const bool ok = !std::ferror(f);
   std::fclose(f);
   if (!ok) out.clear();
   return ok;
@@ -112,6 +114,40 @@ bool OutputFile::Close() {
 }
 
 bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+ScratchFile::~ScratchFile() {
+  if (!file_) return;
+  std::fclose(static_cast<FILE*>(file_));
+  RemoveFile(path_);
+}
+
+bool ScratchFile::Create(const std::string& path) {
+  path_ = path;
+  file_ = std::fopen(path.c_str(), "w+b");
+  ok_ = file_ != nullptr;
+  return ok_;
+}
+
+bool ScratchFile::Write(const void* data, size_t n) {
+  if (ok_ && n && std::fwrite(data, 1, n, static_cast<FILE*>(file_)) != n) ok_ = false;
+  if (ok_) size_ += n;
+  return ok_;
+}
+
+bool ScratchFile::CopyTo(OutputFile& out) {
+  auto* f = static_cast<FILE*>(file_);
+  if (!ok_ || std::fflush(f) != 0 || std::fseek(f, 0, SEEK_SET) != 0) return false;
+  uint8_t buffer[65536];
+  uint64_t left = size_;
+  while (left > 0) {
+    const size_t n = std::fread(buffer, 1, static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer)), f);
+    if (n == 0) return false;
+    out.Write(buffer, n);
+    left -= n;
+  }
+  // Later writes continue at the end.
+  return std::fseek(f, 0, SEEK_END) == 0 && out.ok();
+}
 
 std::string TempNameBeside(const std::string& target) {
   static std::atomic<unsigned> counter{0};

@@ -58,6 +58,7 @@ TEST(OutputSafety, AStopAtTheLastMomentKeepsTheExistingFile) {
   }
   EXPECT_NE(Compile(dir / "p.hhp").AllMessages().find("Created"), std::string::npos);
   EXPECT_NE(qb::test::ReadFile(dir / "out.chm"), "an older help file") << "a good compile replaces it";
+  EXPECT_EQ(Names(dir.path()), before) << "and leaves no scratch file";
 }
 
 TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {

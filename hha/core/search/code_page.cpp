@@ -1,6 +1,7 @@
 // Charset labels and the platform-independent half of the code page conversions.
 #include "hha/core/search/code_page.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -45,6 +46,25 @@ uint32_t CodePageOfCharset(const std::string& label) {
     }
   }
   return 0;
+}
+
+size_t PieceEnd(std::string_view text, size_t at, size_t limit) {
+  size_t end = at + std::min(limit, text.size() - at);
+  while (end < text.size() && static_cast<unsigned char>(text[end - 1]) >= 0x40) ++end;
+  return end;
+}
+
+bool Decode(std::string_view bytes, uint32_t codePage, std::u32string* out) {
+  out->clear();
+  Decoder decoder(codePage);
+  if (!decoder.ok()) return false;
+  out->reserve(bytes.size());
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t end = PieceEnd(bytes, at, size_t{1} << 20);
+    decoder.Append(bytes.data() + at, end - at, out);
+    at = end;
+  }
+  return true;
 }
 
 bool IsDoubleByte(uint32_t codePage) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace hha::search {
@@ -20,9 +21,36 @@ uint32_t CodePageOfCharset(const std::string& label);
 // True for the code pages whose text is double-byte (932, 936, 949, 950).
 bool IsDoubleByte(uint32_t codePage);
 
-// Decodes `bytes` in `codePage` to UTF-32. A byte sequence the code page does not define
-// becomes U+FFFD. False (and `out` empty) when the platform cannot convert that code page.
-bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out);
+// Decodes text of one code page to UTF-32 piece by piece, so a large page never has to
+// exist as UTF-32 all at once. A byte sequence the code page does not define becomes
+// U+FFFD. Pieces must end where PieceEnd says.
+class Decoder {
+ public:
+  explicit Decoder(uint32_t codePage);
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  // False when the platform cannot convert this code page.
+  bool ok() const { return ok_; }
+  // Appends the characters of bytes[0, n) to `out`.
+  void Append(const char* bytes, size_t n, std::u32string* out);
+
+ private:
+  uint32_t codePage_;
+  bool ok_ = false;
+  void* handle_ = nullptr;  // iconv_t natively
+};
+
+// Where a piece of text that starts at `at` may end: `limit` bytes on, moved further
+// to just after a byte below 0x40 (or to the end). No supported code page has such a
+// byte inside a character, and none carries a shift state from one character to the
+// next, so pieces decode exactly as the whole text would.
+size_t PieceEnd(std::string_view text, size_t at, size_t limit);
+
+// Decodes the whole of `bytes`. False (and `out` empty) when the platform cannot
+// convert that code page.
+bool Decode(std::string_view bytes, uint32_t codePage, std::u32string* out);
 
 // Encodes single characters into one code page, remembering each answer: a page has a
 // few thousand distinct characters but millions of occurrences.

@@ -21,13 +21,22 @@ iconv_t Open(const std::string& to, const std::string& from) {
 
 }  // namespace
 
-bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out) {
-  out->clear();
+Decoder::Decoder(uint32_t codePage) : codePage_(codePage) {
   iconv_t cd = Open("UTF-32LE", IconvName(codePage));
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out->reserve(bytes.size());
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
+  ok_ = cd != reinterpret_cast<iconv_t>(-1);
+  if (ok_) handle_ = cd;
+}
+
+Decoder::~Decoder() {
+  if (handle_) iconv_close(static_cast<iconv_t>(handle_));
+}
+
+void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
+  if (!handle_) return;
+  auto cd = static_cast<iconv_t>(handle_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(bytes);
+  size_t inLeft = n;
   char buffer[16384];
   while (inLeft > 0) {
     char* o = buffer;
@@ -46,8 +55,6 @@ bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out) {
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
-  iconv_close(cd);
-  return true;
 }
 
 Encoder::Encoder(uint32_t codePage) : codePage_(codePage) {

@@ -8,27 +8,20 @@
 
 namespace hha::search {
 
-bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out) {
-  out->clear();
-  if (!IsValidCodePage(codePage)) return false;
-  if (bytes.empty()) return true;
-  std::vector<wchar_t> wide;
-  // Pieces keep the lengths inside int; a piece never ends inside a double-byte
-  // character because it is cut after a byte below 0x40, which is never a trail byte.
-  size_t at = 0;
-  while (at < bytes.size()) {
-    size_t end = std::min(bytes.size(), at + (1u << 20));
-    while (end < bytes.size() && static_cast<unsigned char>(bytes[end - 1]) >= 0x40) ++end;
-    const int n = static_cast<int>(end - at);
-    const int need = MultiByteToWideChar(codePage, 0, bytes.data() + at, n, nullptr, 0);
-    if (need > 0) {
-      const size_t base = wide.size();
-      wide.resize(base + need);
-      MultiByteToWideChar(codePage, 0, bytes.data() + at, n, wide.data() + base, need);
-    }
-    at = end;
-  }
-  out->reserve(wide.size());
+Decoder::Decoder(uint32_t codePage)
+    : codePage_(codePage), ok_(IsValidCodePage(codePage) != 0) {}
+
+Decoder::~Decoder() = default;
+
+void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
+  if (!ok_ || n == 0) return;
+  // Callers cut pieces far below 2 GiB, so the length fits the int the API takes.
+  const int size = static_cast<int>(n);
+  const int need = MultiByteToWideChar(codePage_, 0, bytes, size, nullptr, 0);
+  if (need <= 0) return;
+  std::vector<wchar_t> wide(need);
+  MultiByteToWideChar(codePage_, 0, bytes, size, wide.data(), need);
+  out->reserve(out->size() + wide.size());
   for (size_t i = 0; i < wide.size(); ++i) {
     char32_t c = wide[i];
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
@@ -38,7 +31,6 @@ bool Decode(const std::string& bytes, uint32_t codePage, std::u32string* out) {
     }
     out->push_back(c);
   }
-  return true;
 }
 
 Encoder::Encoder(uint32_t codePage) : codePage_(codePage) {}

@@ -108,33 +108,48 @@ struct Node {
 
 }  // namespace
 
-void FullTextIndex::AddTopic(uint32_t topic, const std::vector<std::string>& words) {
-  if (anyTopic_ && topic <= lastTopic_) return;
+void FullTextIndex::BeginTopic(uint32_t topic) {
+  topicWords_.clear();
+  titleCount_ = bodyCount_ = 0;
+  inTopic_ = !anyTopic_ || topic > lastTopic_;
+  if (!inTopic_) return;
   anyTopic_ = true;
-  lastTopic_ = topic;
-  std::unordered_map<std::string, std::vector<uint32_t>> positions;
-  for (uint32_t k = 0; k < words.size(); ++k) {
-    if (words[k].empty() || words[k].size() > kMaxWordBytes) continue;
-    positions[words[k]].push_back(k);
-    ++totalWords_;
-    totalWordBytes_ += words[k].size();
-  }
-  for (auto& [word, where] : positions) {
+  lastTopic_ = topic_ = topic;
+}
+
+void FullTextIndex::Word(const std::string& word, bool inTitle) {
+  if (!inTopic_ || word.empty() || word.size() > kMaxWordBytes) return;
+  Positions& p = topicWords_[word];
+  if (inTitle) p.title.push_back(titleCount_++);
+  else p.body.push_back(bodyCount_++);
+  ++totalWords_;
+  totalWordBytes_ += word.size();
+}
+
+void FullTextIndex::EndTopic() {
+  if (!inTopic_) return;
+  inTopic_ = false;
+  for (auto& [word, where] : topicWords_) {
     Hits& h = words_[word];
     BitAppender bits(&h.wlc);
-    bits.ScaleRoot(topic - h.lastTopic, kDocRoot);
-    bits.ScaleRoot(where.size(), kCountRoot);
+    bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
+    bits.ScaleRoot(where.title.size() + where.body.size(), kCountRoot);
     uint32_t previous = 0;
-    for (uint32_t p : where) {
+    for (uint32_t p : where.title) {
       bits.ScaleRoot(p - previous, kLocRoot);
       previous = p;
     }
-    h.lastTopic = topic;
+    for (uint32_t p : where.body) {
+      bits.ScaleRoot(titleCount_ + p - previous, kLocRoot);
+      previous = titleCount_ + p;
+    }
+    h.lastTopic = topic_;
     ++h.topics;
   }
+  std::unordered_map<std::string, Positions>().swap(topicWords_);
 }
 
-std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) const {
+std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) {
   std::vector<const std::string*> sorted;
   sorted.reserve(words_.size());
   for (const auto& entry : words_) sorted.push_back(&entry.first);
@@ -165,16 +180,23 @@ std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) const {
   if (leaves.empty()) leaves.emplace_back();  // readers want a root even with no words
 
   ByteWriter w;
+  // The topic lists are most of the file: reserving keeps it from being held twice while
+  // it grows, and each list is freed once copied.
+  size_t listBytes = 0;
+  for (const auto& entry : words_) listBytes += entry.second.wlc.size();
+  w.bytes().reserve(kHeaderSize + listBytes + 2 * leaves.size() * kNodeSize);
   w.Zeros(kHeaderSize);
   // Each leaf's topic lists go just before it, so its offsets are known when it is written
   // and the next-leaf link is the leaf's end plus the next leaf's lists.
-  std::vector<uint32_t> wlcOffsets(sorted.size());
+  std::vector<uint32_t> wlcOffsets(sorted.size()), wlcSizes(sorted.size());
   std::vector<size_t> leafStart(leaves.size());
   for (size_t l = 0; l < leaves.size(); ++l) {
     for (size_t i : leaves[l].items) {
       wlcOffsets[i] = static_cast<uint32_t>(w.size());
-      const std::vector<uint8_t>& wlc = words_.at(*sorted[i]).wlc;
+      std::vector<uint8_t>& wlc = words_.at(*sorted[i]).wlc;
+      wlcSizes[i] = static_cast<uint32_t>(wlc.size());
       w.Bytes(wlc.data(), wlc.size());
+      std::vector<uint8_t>().swap(wlc);
     }
     leafStart[l] = w.size();
     leaves[l].offset = static_cast<uint32_t>(w.size());
@@ -199,7 +221,7 @@ std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) const {
       EncIntLe(node, h.topics);
       node.U32(wlcOffsets[i]);
       node.U16(0);
-      EncIntLe(node, h.wlc.size());
+      EncIntLe(node, wlcSizes[i]);
       previous = &word;
       distinctLength += word.size();
       longest = std::max(longest, word.size());

@@ -7,20 +7,26 @@
 #include <unordered_map>
 #include <vector>
 
+#include "hha/core/search/page_text.h"
+
 namespace hha::search {
 
-class FullTextIndex {
+class FullTextIndex : public WordSink {
  public:
   FullTextIndex(uint32_t lcid, uint32_t codePage) : lcid_(lcid), codePage_(codePage) {}
 
-  // Adds the words of one topic (the #TOPICS record number), in text order, as
-  // PageAnalyzer gives them: case folded, in the project's code page, at most
-  // kMaxWordBytes long. Topics must be added in increasing order; a topic added out of
-  // order is ignored (the topic lists are stored as differences).
-  void AddTopic(uint32_t topic, const std::vector<std::string>& words);
+  // The words of one topic (the #TOPICS record number) come between BeginTopic and
+  // EndTopic, as PageAnalyzer gives them: case folded, in the project's code page, at
+  // most kMaxWordBytes long. The title's words are numbered before the others. Topics
+  // must come in increasing order; one out of order is ignored (the topic lists are
+  // stored as differences).
+  void BeginTopic(uint32_t topic);
+  void Word(const std::string& word, bool inTitle) override;
+  void EndTopic();
 
-  // The whole file. `topicCount` is the number of #TOPICS records.
-  std::vector<uint8_t> Build(uint32_t topicCount) const;
+  // The whole file. `topicCount` is the number of #TOPICS records. Uses up the topic
+  // lists: call once.
+  std::vector<uint8_t> Build(uint32_t topicCount);
 
   size_t distinctWords() const { return words_.size(); }
   bool empty() const { return words_.empty(); }
@@ -31,8 +37,14 @@ class FullTextIndex {
     uint32_t topics = 0;
     uint32_t lastTopic = 0;
   };
+  struct Positions {
+    std::vector<uint32_t> title, body;  // word numbers, each part counted from 0
+  };
   uint32_t lcid_, codePage_;
   std::unordered_map<std::string, Hits> words_;
+  std::unordered_map<std::string, Positions> topicWords_;  // of the topic being added
+  bool inTopic_ = false;
+  uint32_t topic_ = 0, titleCount_ = 0, bodyCount_ = 0;
   bool anyTopic_ = false;
   uint32_t lastTopic_ = 0;
   uint64_t totalWords_ = 0, totalWordBytes_ = 0;

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 namespace hha::search {
 namespace {
@@ -111,34 +112,79 @@ bool LatinLetterEntity(const std::string& name, char32_t* c) {
   return false;
 }
 
+// The decoded characters of a page, made piece by piece as the scan asks for them. The
+// scan only ever looks forward from its position, so characters before it can be
+// forgotten: a page of any size takes a few hundred KiB, not four bytes per byte.
+class PageChars {
+ public:
+  PageChars(std::string_view bytes, Decoder* decoder) : bytes_(bytes), decoder_(decoder) {}
+
+  // Whether the page has a character i (decoding up to it when needed).
+  bool Has(size_t i) {
+    while (i >= base_ + chars_.size() && at_ < bytes_.size()) More();
+    return i < base_ + chars_.size();
+  }
+  // Character i, once Has(i) said it exists and no later Forget passed it.
+  char32_t operator[](size_t i) const { return chars_[i - base_]; }
+  // The scan will not look before position i again.
+  void Forget(size_t i) {
+    if (i - base_ < kPiece) return;
+    chars_.erase(0, i - base_);
+    base_ = i;
+  }
+  bool StartsWith(size_t i, const char32_t* text) {
+    for (size_t k = 0; text[k]; ++k)
+      if (!Has(i + k) || (*this)[i + k] != text[k]) return false;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kPiece = 64 * 1024;
+  void More() {
+    const size_t end = PieceEnd(bytes_, at_, kPiece);
+    if (decoder_) {
+      decoder_->Append(bytes_.data() + at_, end - at_, &chars_);
+    } else {  // no converter at all: the bytes as Latin-1 still give the ASCII words
+      for (size_t k = at_; k < end; ++k) chars_.push_back(static_cast<unsigned char>(bytes_[k]));
+    }
+    at_ = end;
+  }
+
+  std::string_view bytes_;
+  Decoder* decoder_;
+  size_t at_ = 0;    // bytes decoded so far
+  size_t base_ = 0;  // index of chars_[0]
+  std::u32string chars_;
+};
+
 // Decodes the entity starting at text[at] == '&'; returns the characters consumed (0 when
 // it is not an entity, so '&' stands for itself).
-size_t DecodeEntity(const std::u32string& text, size_t at, char32_t* c) {
+size_t DecodeEntity(PageChars& text, size_t at, char32_t* c) {
   size_t i = at + 1;
-  if (i < text.size() && text[i] == '#') {
+  if (text.Has(i) && text[i] == '#') {
     ++i;
-    const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+    const bool hex = text.Has(i) && (text[i] == 'x' || text[i] == 'X');
     if (hex) ++i;
     uint32_t v = 0;
     size_t digits = 0;
-    for (; i < text.size() && digits < 8; ++i, ++digits) {
+    for (; text.Has(i) && digits < 8; ++i, ++digits) {
       char32_t d = text[i];
       if (d >= '0' && d <= '9') v = v * (hex ? 16 : 10) + (d - '0');
       else if (hex && ((d | 0x20) >= 'a' && (d | 0x20) <= 'f')) v = v * 16 + ((d | 0x20) - 'a' + 10);
       else break;
     }
     if (digits == 0 || v > 0x10FFFF) return 0;
-    if (i < text.size() && text[i] == ';') ++i;
+    if (text.Has(i) && text[i] == ';') ++i;
     *c = v == 0 ? 0xFFFD : v;
     return i - at;
   }
   std::string name;
-  for (; i < text.size() && name.size() < 8; ++i) {
+  for (; text.Has(i) && name.size() < 8; ++i) {
     char32_t d = text[i];
     if (!((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || (d >= '0' && d <= '9'))) break;
     name += static_cast<char>(d);
   }
-  if (name.empty() || i >= text.size() || text[i] != ';') return 0;
+  if (name.empty() || !text.Has(i) || text[i] != ';') return 0;
   for (const Entity& e : kEntities)
     if (name == e.name) return *c = e.c, i + 1 - at;
   if (LatinLetterEntity(name, c)) return i + 1 - at;
@@ -155,9 +201,12 @@ bool IsInline(const std::string& tag) {
   return false;
 }
 
-size_t FindCI(const std::u32string& text, size_t from, const char* needle) {
+// The first case-insensitive occurrence of `needle` at or after `from`; npos if none.
+// Forgets what it passes: callers skip to the result.
+size_t FindCI(PageChars& text, size_t from, const char* needle) {
   const size_t n = std::strlen(needle);
-  for (size_t i = from; i + n <= text.size(); ++i) {
+  for (size_t i = from; text.Has(i + n - 1); ++i) {
+    text.Forget(i);
     size_t k = 0;
     while (k < n && text[i + k] < 0x80 && AsciiLower(static_cast<char>(text[i + k])) == needle[k]) ++k;
     if (k == n) return i;
@@ -168,8 +217,8 @@ size_t FindCI(const std::u32string& text, size_t from, const char* needle) {
 // Collects words as the characters arrive.
 class WordSplitter {
  public:
-  WordSplitter(Encoder& encoder, bool doubleByte, std::vector<std::string>* words)
-      : encoder_(encoder), doubleByte_(doubleByte), words_(words) {}
+  WordSplitter(Encoder& encoder, bool doubleByte, WordSink* sink, bool inTitle)
+      : encoder_(encoder), doubleByte_(doubleByte), sink_(sink), inTitle_(inTitle) {}
   void Put(char32_t c) {
     if (!IsWordChar(c)) return End();
     if (doubleByte_ && IsIdeographic(c)) {
@@ -180,15 +229,22 @@ class WordSplitter {
     if (!encoder_.Append(Lower(c), &word_)) End();
   }
   void End() {
-    if (!word_.empty() && word_.size() <= kMaxWordBytes) words_->push_back(word_);
+    if (!word_.empty() && word_.size() <= kMaxWordBytes) sink_->Word(word_, inTitle_);
     word_.clear();
   }
 
  private:
   Encoder& encoder_;
   bool doubleByte_;
-  std::vector<std::string>* words_;
+  WordSink* sink_;
+  bool inTitle_;
   std::string word_;
+};
+
+// Stands in for the sink when only the title is wanted.
+class NoWords : public WordSink {
+ public:
+  void Word(const std::string&, bool) override {}
 };
 
 }  // namespace
@@ -196,9 +252,9 @@ class WordSplitter {
 PageAnalyzer::PageAnalyzer(uint32_t projectCodePage)
     : encoder_(projectCodePage), doubleByte_(IsDoubleByte(projectCodePage)) {}
 
-uint32_t PageAnalyzer::DeclaredCodePage(const std::string& bytes) {
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return kUtf8;
-  std::string head = bytes.substr(0, kSniffBytes);
+uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return kUtf8;
+  std::string head(bytes.substr(0, kSniffBytes));
   for (char& c : head) c = AsciiLower(c);
   auto labelAt = [&](size_t at) {
     while (at < head.size() && (head[at] == ' ' || head[at] == '"' || head[at] == '\'')) ++at;
@@ -224,17 +280,22 @@ uint32_t PageAnalyzer::DeclaredCodePage(const std::string& bytes) {
   return 0;
 }
 
-void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* out) {
+void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* out) {
   *out = PageText();
-  std::u32string text;
+  const bool wantWords = words != nullptr;
+  NoWords none;
+  if (!words) words = &none;
   const uint32_t declared = DeclaredCodePage(bytes);
-  if (!(declared && Decode(bytes, declared, &text)) && !Decode(bytes, encoder_.codePage(), &text)) {
-    text.clear();  // no converter at all: the bytes as Latin-1 still give the ASCII words
-    for (unsigned char b : bytes) text.push_back(b);
+  Decoder declaredDecoder(declared ? declared : encoder_.codePage());
+  std::unique_ptr<Decoder> projectDecoder;
+  Decoder* decoder = &declaredDecoder;
+  if (!decoder->ok() && declared) {
+    projectDecoder = std::make_unique<Decoder>(encoder_.codePage());
+    decoder = projectDecoder.get();
   }
-  std::vector<std::string> titleWords, bodyWords;
-  WordSplitter titleSplitter(encoder_, doubleByte_, &titleWords);
-  WordSplitter bodySplitter(encoder_, doubleByte_, &bodyWords);
+  PageChars text(bytes, decoder->ok() ? decoder : nullptr);
+  WordSplitter titleSplitter(encoder_, doubleByte_, words, true);
+  WordSplitter bodySplitter(encoder_, doubleByte_, words, false);
   bool inHead = false, inTitle = false, pendingSpace = false;
   auto titleChar = [&](char32_t c) {
     if (IsSpace(c)) return void(pendingSpace = !out->title.empty());
@@ -245,19 +306,21 @@ void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* o
     out->title += bytes;
   };
   size_t i = 0;
-  while (i < text.size()) {
+  while (text.Has(i)) {
+    text.Forget(i);
     const char32_t c = text[i];
     if (c == '<') {
-      if (text.compare(i, 4, U"<!--") == 0) {
+      if (text.StartsWith(i, U"<!--")) {
         size_t end = FindCI(text, i + 4, "-->");
-        i = end == std::u32string::npos ? text.size() : end + 3;
+        if (end == std::u32string::npos) break;
+        i = end + 3;
         continue;
       }
       size_t j = i + 1;
-      const bool closing = j < text.size() && text[j] == '/';
+      const bool closing = text.Has(j) && text[j] == '/';
       if (closing) ++j;
       std::string name;
-      while (j < text.size() && text[j] < 0x80 &&
+      while (text.Has(j) && text[j] < 0x80 &&
              (std::isalnum(static_cast<int>(text[j])) || text[j] == '!' || text[j] == '?'))
         name += AsciiLower(static_cast<char>(text[j++]));
       if (name.empty()) {  // a lone '<' is text
@@ -266,7 +329,8 @@ void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* o
         continue;
       }
       char32_t quote = 0;  // attribute values may hold '>'
-      for (; j < text.size(); ++j) {
+      for (; text.Has(j); ++j) {
+        text.Forget(j);
         if (quote) {
           if (text[j] == quote) quote = 0;
         } else if (text[j] == '"' || text[j] == '\'') {
@@ -275,7 +339,7 @@ void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* o
           break;
         }
       }
-      i = j < text.size() ? j + 1 : text.size();
+      i = text.Has(j) ? j + 1 : j;  // past the end when the page ends inside the tag
       if (name == "head") inHead = !closing;
       else if (name == "body") inHead = false;
       else if (name == "title") {
@@ -287,7 +351,8 @@ void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* o
         }
       } else if (!closing && (name == "script" || name == "style")) {
         const size_t end = FindCI(text, i, name == "script" ? "</script" : "</style");
-        i = end == std::u32string::npos ? text.size() : end;
+        if (end == std::u32string::npos) break;
+        i = end;
       }
       if (!IsInline(name)) bodySplitter.End();
       continue;
@@ -309,10 +374,6 @@ void PageAnalyzer::Analyze(const std::string& bytes, bool wantWords, PageText* o
   if (inTitle) out->hasTitle = true;  // an unclosed title still names the page
   titleSplitter.End();
   bodySplitter.End();
-  if (wantWords) {
-    out->words = std::move(titleWords);
-    out->words.insert(out->words.end(), bodyWords.begin(), bodyWords.end());
-  }
 }
 
 }  // namespace hha::search

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hha/core/search/code_page.h"
@@ -16,8 +17,15 @@ constexpr size_t kMaxWordBytes = 99;
 
 struct PageText {
   bool hasTitle = false;
-  std::string title;               // white space folded, entities decoded
-  std::vector<std::string> words;  // in text order: the title's, then the rest
+  std::string title;  // white space folded, entities decoded
+};
+
+// Takes a page's words as they are found, so a large page's words are never all held at
+// once. Title words and the others arrive each in text order.
+class WordSink {
+ public:
+  virtual ~WordSink() = default;
+  virtual void Word(const std::string& word, bool inTitle) = 0;
 };
 
 // Reads pages for one project. Each page is decoded from the charset it declares
@@ -30,11 +38,12 @@ class PageAnalyzer {
  public:
   explicit PageAnalyzer(uint32_t projectCodePage);
 
-  // Fills `out` from the page bytes. With `wantWords` false only the title is read.
-  void Analyze(const std::string& bytes, bool wantWords, PageText* out);
+  // Fills `out` from the page bytes and hands the words to `words`; without a sink only
+  // the title is read.
+  void Analyze(std::string_view bytes, WordSink* words, PageText* out);
 
   // The code page a page declares (0 when it declares none or one we do not know).
-  static uint32_t DeclaredCodePage(const std::string& bytes);
+  static uint32_t DeclaredCodePage(std::string_view bytes);
 
  private:
   Encoder encoder_;

@@ -8,14 +8,18 @@ SearchFiles::SearchFiles(uint32_t lcid, uint32_t codePage, bool fullText)
 }
 
 void SearchFiles::AddPage(const std::string& local, const std::vector<uint8_t>& bytes) {
-  analyzer_.Analyze(std::string(bytes.begin(), bytes.end()), index_ != nullptr, &scratch_);
-  const uint32_t topic = topics_.Add(local, scratch_.title, scratch_.hasTitle);
-  if (index_) index_->AddTopic(topic, scratch_.words);
+  // Topics are numbered in the order they are added, so the number is known before the
+  // page's words arrive.
+  if (index_) index_->BeginTopic(topics_.size());
+  analyzer_.Analyze(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                    index_.get(), &scratch_);
+  topics_.Add(local, scratch_.title, scratch_.hasTitle);
+  if (index_) index_->EndTopic();
 }
 
 void SearchFiles::AddSitemap(const std::string& local) { topics_.Add(local, "", false); }
 
-SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& contents) const {
+SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& contents) {
   Output out;
   TopicTable::Files t = topics_.Build(pool);
   out.files.emplace_back("/#TOPICS", std::move(t.topics));

@@ -33,7 +33,8 @@ class SearchFiles {
   };
   // Builds the files; titles and site properties go into `pool`. `contents` is the
   // contents file's text ("" without one).
-  Output Finish(StringPool& pool, const std::string& contents) const;
+  // Call once: the index is used up.
+  Output Finish(StringPool& pool, const std::string& contents);
 
   size_t distinctWords() const { return index_ ? index_->distinctWords() : 0; }
 

@@ -1,0 +1,101 @@
+// Page text of large pages: the analyzer decodes a page a piece at a time, so whatever
+// straddles a piece boundary (a character, a word, a comment, a script, a tag) must read
+// exactly as it would in a small page. Runs natively (iconv) and under Wine (the Win32
+// conversion functions), which decode differently.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hha/core/search/page_text.h"
+
+namespace hha::search {
+namespace {
+
+class WordList : public WordSink {
+ public:
+  void Word(const std::string& word, bool inTitle) override {
+    (inTitle ? title : body).push_back(word);
+  }
+  std::vector<std::string> title, body;
+};
+
+const char kUtf8Head[] = "<html><head><meta charset=\"utf-8\"><title>Big page</title></head><body>";
+// "naïveté" in the project's code page (Windows-1252).
+const std::string kNaive = "na\xEFvet\xE9";
+
+WordList Analyze(const std::string& page, PageText* text = nullptr) {
+  PageAnalyzer analyzer(1252);
+  WordList words;
+  PageText scratch;
+  analyzer.Analyze(page, &words, text ? text : &scratch);
+  return words;
+}
+
+TEST(PageText, EveryRepetitionOfABlockReadsAlikeWhereverThePiecesEnd) {
+  // 61 bytes: not a divisor of any piece size, so over 5,000 copies the block meets the
+  // piece boundaries at every offset.
+  const std::string block = "<p>na\xC3\xAFvet\xC3\xA9\xE2\x80\x94<b>Hash</b>Map <!-- hid -->x&amp;y</p>\n";
+  std::string page = kUtf8Head;
+  for (int i = 0; i < 5000; ++i) page += block;
+  page += "</body></html>";
+  const WordList words = Analyze(page);
+  ASSERT_EQ(words.body.size(), 5000u * 4);
+  for (size_t i = 0; i < words.body.size(); i += 4) {
+    ASSERT_EQ(words.body[i], kNaive) << "word " << i;
+    ASSERT_EQ(words.body[i + 1], "hashmap") << "word " << i;
+    ASSERT_EQ(words.body[i + 2], "x") << "word " << i;
+    ASSERT_EQ(words.body[i + 3], "y") << "word " << i;
+  }
+  EXPECT_EQ(words.title, (std::vector<std::string>{"big", "page"}));
+}
+
+TEST(PageText, ARunWithoutAnyPlaceToCutIsNotSplitInsideACharacter) {
+  // 200 KB in which every byte is 0x80 or above or a letter: no piece may end inside it,
+  // since a cut there could fall inside a UTF-8 sequence. The padding of the title moves
+  // the run against the piece boundaries through every byte of its 12-byte unit.
+  std::string run;
+  for (int i = 0; i < 20000; ++i) run += "na\xC3\xAFvet\xC3\xA9\xE2\x80\x94";  // "naïveté—"
+  for (size_t pad = 0; pad < 12; ++pad) {
+    SCOPED_TRACE(pad);
+    const std::string head = "<html><head><meta charset=\"utf-8\"><title>Big " +
+                             std::string(pad, 'p') + "</title></head><body>";
+    const WordList words = Analyze(head + run + " tail</body></html>");
+    ASSERT_EQ(words.body.size(), 20001u);
+    for (size_t i = 0; i < 20000; ++i) ASSERT_EQ(words.body[i], kNaive) << "word " << i;
+    EXPECT_EQ(words.body.back(), "tail");
+  }
+}
+
+TEST(PageText, CommentsScriptsAndTagsLongerThanAPieceHideTheirText) {
+  const std::string filler(150000, 'z');  // one word, too long for the index
+  std::string page = kUtf8Head;
+  page += "before <!-- commented " + filler + " commented --> between ";
+  page += "<script>var scripted = '" + filler + "';</script> after ";
+  page += "<a title=\"quoted " + filler + " >still quoted\">linked</a> end";
+  page += "</body></html>";
+  const WordList words = Analyze(page);
+  EXPECT_EQ(words.body, (std::vector<std::string>{"before", "between", "after", "linked", "end"}));
+}
+
+TEST(PageText, ATitleFarIntoThePageIsFoundWithoutReadingWords) {
+  std::string page = "<html><head><script>" + std::string(300000, 'q') +
+                     "</script><title>Late &amp; found</title></head><body>text</body></html>";
+  PageAnalyzer analyzer(1252);
+  PageText text;
+  analyzer.Analyze(page, nullptr, &text);
+  EXPECT_TRUE(text.hasTitle);
+  EXPECT_EQ(text.title, "Late & found");
+}
+
+TEST(PageText, APageEndingInsideAConstructKeepsWhatCameBefore) {
+  for (const char* tail : {"<!-- open comment", "<script>open script", "<p class=\"open", "<title>Open"}) {
+    SCOPED_TRACE(tail);
+    const WordList words = Analyze(std::string(kUtf8Head) + "kept " + tail);
+    ASSERT_FALSE(words.body.empty());
+    EXPECT_EQ(words.body.front(), "kept");
+  }
+}
+
+}  // namespace
+}  // namespace hha::search
