@@ -1,4 +1,4 @@
-// Match finder over one reset interval: hash chains of 3-byte prefixes. The chains only
+// Match finder over one reset interval: hash chains of 4-byte prefixes. The chains only
 // ever hold positions of the current interval, so no match reaches before the last reset.
 #pragma once
 
