@@ -110,7 +110,8 @@ class Compilation {
   bool IncludeAll();
   bool Include(const Pending& p);
   bool Feed(const std::vector<uint8_t>& data, const std::string& status);
-  bool CompressIncluded();
+  // Compresses the smaller files whose place in the order is settled (all with `all`).
+  bool CompressSettled(bool all);
   void AddSystemFiles();
   std::string OutputPath() const;
 
@@ -129,9 +130,10 @@ class Compilation {
   std::set<std::string> queued_;           // folded relative paths ever queued
   std::set<std::string> reportedMissing_;  // folded relative paths
   std::set<std::string> included_;         // folded actual paths
-  // Smaller files go into section 1 only once all are known, in an order that puts
-  // similar pages into the same reset interval (a 1.8% smaller .chm on Javadoc);
-  // their second read comes from the system's file cache.
+  // Smaller files go into section 1 in an order that puts similar pages into the same
+  // reset interval (a 1.8% smaller .chm on Javadoc), each as soon as its place is
+  // settled, a few hundred files later; their second read comes from the system's
+  // file cache.
   struct Included {
     std::string actual;
     uint64_t size;
@@ -212,6 +214,7 @@ bool Compilation::Include(const Pending& p) {
     if (!Progress("Compiling " + actual)) return false;
     order_.Add(data.data(), data.size());
     includedFiles_.push_back({actual, data.size()});
+    if (!CompressSettled(false)) return false;
   }
   if (p.kind == Kind::kHtml) search_->AddPage(internalName, data);
   else if (p.kind == Kind::kSitemap) search_->AddSitemap(internalName);
@@ -268,9 +271,11 @@ bool Compilation::IncludeAll() {
   return true;
 }
 
-bool Compilation::CompressIncluded() {
+bool Compilation::CompressSettled(bool all) {
+  std::vector<size_t> settled;
+  order_.Take(all, &settled);
   std::vector<uint8_t> data;
-  for (size_t i : order_.Order()) {
+  for (size_t i : settled) {
     const Included& f = includedFiles_[i];
     if (!platform::ReadFile(resolver_.NativePath(f.actual), data) || data.size() != f.size) {
       Message("Error: \"" + f.actual + "\" changed or vanished during the build.");
@@ -392,7 +397,7 @@ bool Compilation::Steps(CompileStats& stats) {
         return false;
       },
       threads_);
-  if (!IncludeAll() || !CompressIncluded()) return false;
+  if (!IncludeAll() || !CompressSettled(true)) return false;
   AddSystemFiles();
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
     if (!stopped_ && !contentFailed_) Message("Error: compression failed.");
