@@ -200,11 +200,14 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       };
       const uint32_t c0 = here.cost;
       relax(j + 1, c0 + costs.main[data[pos]], 1, data[pos]);
+      // Every cut of a match is an edge: on Javadoc, trying only the lengths up to 16 and
+      // the full one cost 0.6% more output. The first pass only gathers statistics for
+      // the costs of the second, and full lengths alone serve that as well (the output
+      // was even 0.01% smaller) in 5% less time.
+      const bool everyCut = reparse;
       for (unsigned k = 0; k < kNumRepeats; ++k) {
         if (repLen[k] < kMinMatch) continue;
-        // Every cut of the match is an edge: on Javadoc, trying only the lengths up to 16
-        // and the full one cost 0.6% more output for no measurable time.
-        for (unsigned len = kMinMatch; len <= repLen[k]; ++len) {
+        for (unsigned len = everyCut ? kMinMatch : repLen[k]; len <= repLen[k]; ++len) {
           relax(j + len, c0 + MatchCost(costs, k, len), len, k);
         }
       }
@@ -217,7 +220,7 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         }
         const unsigned slot = PositionSlot(d + 2);
         const unsigned full = matches[m].length;
-        for (unsigned len = prevLen + 1; len <= full; ++len) {
+        for (unsigned len = everyCut ? prevLen + 1 : full; len <= full; ++len) {
           relax(j + len, c0 + MatchCost(costs, slot, len), len, d + 2);
         }
         prevLen = full;
