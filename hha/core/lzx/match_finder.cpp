@@ -36,19 +36,6 @@ inline uint32_t Hash3(const uint8_t* p) {
   const uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
   return (v * 2654435761u) >> (32 - kHash3Bits);
 }
-
-inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned maxLen) {
-  unsigned len = 0;
-  while (len + 8 <= maxLen) {
-    uint64_t x, y;
-    std::memcpy(&x, a + len, 8);
-    std::memcpy(&y, b + len, 8);
-    if (x != y) return len + static_cast<unsigned>(__builtin_ctzll(x ^ y)) / 8;
-    len += 8;
-  }
-  while (len < maxLen && a[len] == b[len]) ++len;
-  return len;
-}
 }  // namespace
 
 MatchFinder::MatchFinder()

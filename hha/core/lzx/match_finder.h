@@ -3,9 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace hha::lzx {
+
+// How many bytes a and b have in common from the start, at most maxLen; eight at a time.
+inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned maxLen) {
+  unsigned len = 0;
+  while (len + 8 <= maxLen) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    if (x != y) return len + static_cast<unsigned>(__builtin_ctzll(x ^ y)) / 8;
+    len += 8;
+  }
+  while (len < maxLen && a[len] == b[len]) ++len;
+  return len;
+}
 
 struct Match {
   uint16_t length;

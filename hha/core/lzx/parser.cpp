@@ -29,19 +29,6 @@ inline uint32_t MatchCost(const CostModel& c, unsigned slot, unsigned length) {
   if (length - kMinMatch >= 7) bits += c.length[length - kMinMatch - 7];
   return bits;
 }
-
-inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned maxLen) {
-  unsigned len = 0;
-  while (len + 8 <= maxLen) {
-    uint64_t x, y;
-    std::memcpy(&x, a + len, 8);
-    std::memcpy(&y, b + len, 8);
-    if (x != y) return len + static_cast<unsigned>(__builtin_ctzll(x ^ y)) / 8;
-    len += 8;
-  }
-  while (len < maxLen && a[len] == b[len]) ++len;
-  return len;
-}
 }  // namespace
 
 void CostModel::SetDefaults() {
