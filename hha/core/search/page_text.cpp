@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 namespace hha::search {
 namespace {
@@ -193,12 +194,11 @@ size_t DecodeEntity(PageChars& text, size_t at, char32_t* c) {
 
 // Tags that do not break a word: "Hash<b>Map</b>" reads as one word.
 bool IsInline(const std::string& tag) {
-  static const char* const kInline[] = {"a",  "b",    "i",    "u",     "em",   "strong", "code",
-                                        "tt", "span", "font", "small", "big",  "sub",    "sup",
-                                        "kbd", "var", "samp", "abbr",  "cite", "s",      "strike"};
-  for (const char* t : kInline)
-    if (tag == t) return true;
-  return false;
+  // Asked for every tag of every page: one lookup rather than a comparison per name.
+  static const std::unordered_set<std::string> kInline = {
+      "a",  "b",   "i",   "u",    "em",   "strong", "code", "tt",   "span", "font",  "small",
+      "big", "sub", "sup", "kbd", "var",  "samp",   "abbr", "cite", "s",    "strike"};
+  return kInline.count(tag) != 0;
 }
 
 // The first case-insensitive occurrence of `needle` at or after `from`; npos if none.
