@@ -184,13 +184,13 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       // Edges for the lengths [from, to] of one match: up to 8 bytes each length has its
       // own main symbol, beyond that they share one and differ in the length tree only.
       auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
-        const uint8_t* symbols = costs.main + kNumChars + slot * 8 - kMinMatch;
+        const uint8_t* symbols = costs.main + kNumChars + slot * 8;
         const uint32_t base = c0 + ExtraBits(slot);
         unsigned len = from;
-        for (; len <= to && len < kMinMatch + 7; ++len) relax(j + len, base + symbols[len], len, value);
-        const uint32_t longBase = base + symbols[kMinMatch + 7];
-        const uint8_t* lengths = costs.length - (kMinMatch + 7);
-        for (; len <= to; ++len) relax(j + len, longBase + lengths[len], len, value);
+        for (; len <= to && len < kMinMatch + 7; ++len)
+          relax(j + len, base + symbols[len - kMinMatch], len, value);
+        const uint32_t longBase = base + symbols[7];
+        for (; len <= to; ++len) relax(j + len, longBase + costs.length[len - kMinMatch - 7], len, value);
       };
       relax(j + 1, c0 + costs.main[data[pos]], 1, data[pos]);
       // Every cut of a match is an edge: on Javadoc, trying only the lengths up to 16 and
