@@ -125,6 +125,10 @@ FileMap ReadFolder(const std::string& root) {
   return files;
 }
 
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace
+
 std::string RunCommand(const std::string& command, int* rc) {
   std::string out;
   FILE* p = popen((command + " 2>&1").c_str(), "r");
@@ -139,10 +143,6 @@ std::string RunCommand(const std::string& command, int* rc) {
   *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
 }
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-}  // namespace
 
 FileMap ReadWithChmlib(const std::string& chm, bool* ok) {
   FileMap files;

@@ -45,6 +45,9 @@ std::string ContentsFile(const std::vector<TocEntry>& entries);
 std::string IndexFile(const std::vector<std::pair<std::string, std::string>>& keywords);
 
 #ifndef _WIN32
+// Runs a command through the shell; its output (stderr included) and exit code.
+std::string RunCommand(const std::string& command, int* rc);
+
 // Every normal and special file (not folders, not ::DataSpace) as chmlib reads it.
 // `ok` false when chmlib cannot open the file.
 FileMap ReadWithChmlib(const std::string& chm, bool* ok);

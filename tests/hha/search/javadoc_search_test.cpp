@@ -37,7 +37,7 @@ bool PlaceTree(const TempDir& dir, const std::string& name) {
   if (!fs::exists(archive)) return false;
   int rc = 0;
   qb::test::MakeDirs(dir / "unpacked");
-  RunShell("tar -xJf '" + archive.string() + "' -C '" + (dir / "unpacked") + "'", &rc);
+  RunCommand("tar -xJf '" + archive.string() + "' -C '" + (dir / "unpacked") + "'", &rc);
   if (rc != 0) return false;
   fs::path top = fs::path(dir / "unpacked");
   for (auto& e : fs::directory_iterator(top))  // one top folder, if the archive has one
@@ -61,7 +61,7 @@ void CheckTree(const std::string& name) {
   ASSERT_TRUE(run.ok) << run.AllMessages();
 
   int rc = 0;
-  const std::string model = RunShell("/usr/bin/python3 '" + qb::test::SourceDir() +
+  const std::string model = RunCommand("/usr/bin/python3 '" + qb::test::SourceDir() +
                                          "/tests/hha/search/javadoc_words.py' '" + (dir / "html") + "' 60",
                                      &rc);
   ASSERT_EQ(rc, 0) << model;

@@ -1,11 +1,10 @@
 #include "tests/hha/search/search_reader.h"
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <sstream>
 
 #include "tests/common/test_util.h"
+#include "tests/hha/chm_test_support.h"
 
 namespace hha::test {
 namespace {
@@ -29,21 +28,6 @@ std::string Unhex(const std::string& s) {
 
 }  // namespace
 
-std::string RunShell(const std::string& command, int* rc) {
-  std::string out;
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) {
-    *rc = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int status = pclose(p);
-  *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
 SearchRun SearchWithPyChm(const std::string& chm, const std::vector<std::string>& words) {
   SearchRun run;
   qb::test::TempDir dir;
@@ -63,7 +47,7 @@ SearchRun SearchWithPyChm(const std::string& chm, const std::vector<std::string>
                       "    for title, url in (r[1] if r else {}).items():\n"
                       "        print('hit', 'x' + title.hex(), 'x' + url.hex())\n");
   int rc = 0;
-  const std::string out = RunShell("/usr/bin/python3 '" + (dir / "search.py") + "' '" + chm +
+  const std::string out = RunCommand("/usr/bin/python3 '" + (dir / "search.py") + "' '" + chm +
                                        "' '" + (dir / "words") + "'",
                                    &rc);
   run.log = out;

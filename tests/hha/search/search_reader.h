@@ -21,7 +21,4 @@ struct SearchRun {
 // Searches `chm` for each of `words` (bytes in the file's code page), whole words only.
 SearchRun SearchWithPyChm(const std::string& chm, const std::vector<std::string>& words);
 
-// Runs a command through the shell; its output (stderr included) and exit code.
-std::string RunShell(const std::string& command, int* rc);
-
 }  // namespace hha::test
