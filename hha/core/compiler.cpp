@@ -235,7 +235,8 @@ bool Compilation::Include(const Pending& p) {
   }
   // Checked before reading, so that a huge file costs nothing.
   uint64_t size = 0;
-  if (platform::FileSize(native, &size) && size > limits_.sectionBytes - std::min(stats_->inputBytes, limits_.sectionBytes)) {
+  const uint64_t room = limits_.sectionBytes - std::min(stats_->inputBytes, limits_.sectionBytes);
+  if (platform::FileSize(native, &size) && size > room) {
     Message("Error: \"" + actual + "\" is " + WithThousands(size) + " bytes" +
             (stats_->inputBytes ? " and the files before it " + WithThousands(stats_->inputBytes)
                                 : std::string()) +

@@ -36,10 +36,11 @@ TEST(HostileInput, SymbolicLinksOutOfTheProjectAreRefusedLikeDotDotPaths) {
   qb::test::WriteFile(outside / "more/style.css", "p { color: red }");
   qb::test::WriteFile(dir / "page.html",
                       "<link rel=stylesheet href=\"ext/style.css\"><a href=\"sub/link.html\">l</a>"
-                      "<a href=\"alias.html\">a</a>");
+                      "<a href=\"alias.html\">a</a><a href=\"leak.html\">p</a>");
   qb::test::MakeDirs(dir / "sub");
   if (!qb::test::MakeSymlink(outside / "passwd", dir / "sub/link.html", false) ||
       !qb::test::MakeSymlink(outside / "more", dir / "ext", true) ||
+      !qb::test::MakeSymlink(outside / "passwd", dir / "leak.html", false) ||
       !qb::test::MakeSymlink(dir / "page.html", dir / "alias.html", false))
     GTEST_SKIP() << "this system cannot make symbolic links";
   qb::test::WriteFile(dir / "p.hhp", Project("page.html\r\nsub/link.html\r\n../outside.html\r\n"));
@@ -47,8 +48,9 @@ TEST(HostileInput, SymbolicLinksOutOfTheProjectAreRefusedLikeDotDotPaths) {
   CompileRun run = Compile(dir / "p.hhp");
   ASSERT_TRUE(run.ok) << run.AllMessages();
   const std::string messages = run.AllMessages();
-  EXPECT_EQ(Count(messages, "is outside the project folder; left out"), 3u) << messages;
-  for (const char* refused : {"\"sub/link.html\"", "\"ext/style.css\"", "\"../outside.html\""})
+  EXPECT_EQ(Count(messages, "is outside the project folder; left out"), 4u) << messages;
+  for (const char* refused :
+       {"\"sub/link.html\"", "\"ext/style.css\"", "\"leak.html\"", "\"../outside.html\""})
     EXPECT_NE(messages.find(refused), std::string::npos) << refused << "\n" << messages;
   // page.html and the link to it that stays inside.
   EXPECT_EQ(run.stats.pages, 2u) << messages;
