@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,14 +61,20 @@ const char* const kCharsets[] = {"", "utf-8", "windows-1252", "iso-8859-1", "Shi
                                  "gb2312",  "windows-1251", "koi8-r", "x-unknown", "big5"};
 const uint32_t kLanguages[] = {0x409, 0x411, 0x804, 0x419, 0x405, 0x40C, 0x412, 0x404, 0x41E, 0x408};
 
+// The scratch folder, made on first use and removed when the fuzzer exits.
+char g_scratch[64];
+
 std::string Scratch() {
-  static std::string root = [] {
+  if (!g_scratch[0]) {
     char pattern[] = "/tmp/qb-compiler-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    Check(made != nullptr);
-    return std::string(made);
-  }();
-  return root;
+    Check(mkdtemp(pattern) != nullptr);
+    std::strcpy(g_scratch, pattern);
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(g_scratch, ec);
+    });
+  }
+  return g_scratch;
 }
 
 void Write(const std::string& path, const std::string& bytes) {
@@ -131,7 +138,7 @@ FileMap ReadWithMspack(const std::string& chm) {
   mschmd_header* h = d->open(d, chm.c_str());
   Check(h != nullptr);
   FileMap files;
-  const std::string target = Scratch() + ".extract";
+  const std::string target = Scratch() + "/extract";
   for (mschmd_file* f = h->files; f; f = f->next) {
     Check(d->extract(d, f, target.c_str()) == MSPACK_ERR_OK);
     files[f->filename] = Read(target);
