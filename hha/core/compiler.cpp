@@ -412,7 +412,7 @@ void Compilation::AddSystemFiles() {
       search_->Finish(pool, std::string(contents.begin(), contents.end()));
   // Section 1 ends with the system files in the order Microsoft's compiler writes them.
   std::vector<std::pair<std::string, std::vector<uint8_t>>> systemFiles;
-  systemFiles.emplace_back("/#WINDOWS", std::move(windowsFile));
+  if (!windows.empty()) systemFiles.emplace_back("/#WINDOWS", std::move(windowsFile));
   for (auto& file : BuildKeywordIndex(keywords, project_.lcid, codePage_)) systemFiles.push_back(std::move(file));
   systemFiles.emplace_back("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
   for (auto& file : searchFiles.files) systemFiles.push_back(std::move(file));
