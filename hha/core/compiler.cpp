@@ -400,7 +400,7 @@ void Compilation::AddSystemFiles() {
   if (!contentsName_.empty()) platform::ReadFile(resolver_.NativePath(contentsName_), contents);
   const std::vector<SitemapEntry> tocEntries = ReadSitemap(std::string(contents.begin(), contents.end()));
   AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));
-  if (!index.empty() || (!indexName_.empty() && platform::ReadFile(resolver_.NativePath(indexName_), index)))
+  if (!indexName_.empty() && platform::ReadFile(resolver_.NativePath(indexName_), index))
     AddSitemapTopics(ReadSitemap(std::string(index.begin(), index.end())), {});
   std::vector<Keyword> keywords;
   if (project_.binaryIndex && !index.empty()) {
