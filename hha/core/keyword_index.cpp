@@ -3,7 +3,8 @@
 // level (each entry a child's first keyword), the root last.
 //
 // Deliberately different: a keyword whose topic list would not fit one block keeps only
-// the topics that fit (no sample holds one; a block of 2048 bytes has room for ~500).
+// the topics that fit (no sample holds one; a block of 2048 bytes has room for ~500), and
+// a keyword longer than half a block is cut.
 #include "hha/core/keyword_index.h"
 
 #include <algorithm>
@@ -145,10 +146,17 @@ std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t codePag
   sorted.reserve(keywords.size());
   for (size_t i : order) sorted.push_back(std::move(keywords[i]));
   keywords = std::move(sorted);
-  // An entry must fit one block.
+  // An entry must fit one block: topics that do not fit are left out, and a keyword or
+  // see-also text longer than a block is cut.
   for (Keyword& k : keywords) {
     const size_t room = kBlockSize - kListingHeader - 8;
     while (EntrySize(k) > room && !k.topics.empty()) k.topics.pop_back();
+    const size_t half = (room - 16) / 4 - 1;  // characters for keyword and see-also alike
+    if (EntrySize(k) > room) {
+      if (k.text.size() > half) k.text.resize(half);
+      if (k.seeAlso.size() > half) k.seeAlso.resize(half);
+      if (k.lastPart > k.text.size()) k.lastPart = 0;
+    }
   }
   return keywords;
 }

@@ -78,6 +78,21 @@ TEST(BinaryIndex, NoIndexWhenTheProjectSaysNo) {
   EXPECT_EQ(chm.at("$WWKeywordLinks/Property"), std::string(4, '\0'));
 }
 
+TEST(BinaryIndex, AKeywordLongerThanABlockIsCutToFitOne) {
+  TempDir dir;
+  const std::string huge(3000, 'k');
+  WriteTree(dir.path(), {{"a.html", "<title>A</title>x"},
+                         {"p.hhk", "<UL>" + Entry(huge, "a.html") + Entry("small", "a.html") + "</UL>"},
+                         {"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\nIndex file=p.hhk\r\n\r\n[FILES]\r\na.html\r\n"}});
+  ASSERT_TRUE(Compile(dir / "p.hhp").ok);
+  bool ok = false;
+  const BinaryIndexView index = BinaryIndex(ReadWithChmlib(dir / "p.chm", &ok));
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(index.keywords.size(), 2u);
+  EXPECT_LT(index.keywords[0].text.size(), 1024u);
+  EXPECT_EQ(Narrow(index.keywords[1].text), "small");
+}
+
 // Keywords of a split Javadoc index, read from its pages: link target and bold text of
 // each <DT>.
 std::vector<std::pair<std::string, std::string>> JavadocKeywords(const fs::path& indexFolder,
