@@ -16,13 +16,16 @@
 
 #include "hha/core/file_resolver.h"
 #include "hha/core/itsf_writer.h"
+#include "hha/core/keyword_index.h"
 #include "hha/core/link_collector.h"
 #include "hha/core/lzx/section_compressor.h"
 #include "hha/core/lzx/similarity_order.h"
 #include "hha/core/platform_fs.h"
 #include "hha/core/project_reader.h"
 #include "hha/core/search/search_files.h"
+#include "hha/core/sitemap_reader.h"
 #include "hha/core/system_files.h"
+#include "hha/core/topics.h"
 
 namespace hha {
 namespace {
@@ -110,8 +113,10 @@ class Compilation {
     if (cb_.progress && !cb_.progress(text)) stopped_ = true;
     return !stopped_;
   }
+  enum Tier : int;
   void Enqueue(const std::string& link, const std::string& baseFolder,
-               const std::string& origin, int line, Kind kind, bool isLink, uint32_t depth);
+               const std::string& origin, int line, Kind kind, bool isLink, Tier tier,
+               uint32_t depth);
   // Records why the project is refused (the first reason wins); IncludeAll stops on it.
   void Refuse(const std::string& file, int line, const std::string& text) {
     if (refusal_.empty())
@@ -125,6 +130,16 @@ class Compilation {
   // Compresses the smaller files whose place in the order is settled (all with `all`).
   bool CompressSettled(bool all);
   void AddSystemFiles();
+  // The topic number of a sitemap's Local, -1 when the help file does not hold it.
+  int64_t TopicOfLocal(const std::string& local);
+  // The topic URL of a sitemap's Local (its fragment kept); false when the help file
+  // does not hold the file.
+  bool SitemapTopicUrl(const std::string& local, std::string* url);
+  // Every Local that is no compiled page (a page's fragment, a text file) becomes a topic
+  // of its own, titled by its entry's name; contents entries (those with an offset)
+  // mark their topics as in the contents.
+  void AddSitemapTopics(const std::vector<SitemapEntry>& entries,
+                        const std::vector<uint32_t>& contentsOffsets);
   std::string OutputPath() const;
 
   const std::string projectPath_;
@@ -141,16 +156,23 @@ class Compilation {
   uint64_t lastProgress_ = 0;
   uint32_t codePage_ = 1252;
 
-  std::deque<Pending> queue_;
-  std::set<std::string> queued_;           // folded relative paths ever queued
+  // Files in the order Microsoft's compiler numbers their topics: what the project names,
+  // then what the sitemaps name, then what pages link to.
+  enum Tier : int { kNamedByProject, kNamedBySitemap, kLinked, kTiers };
+  std::deque<Pending> queue_[kTiers];
+  // Folded relative paths ever queued, per tier: a page a sitemap names is queued there
+  // even when a link queued it for later.
+  std::set<std::string> queued_[kTiers];
+  size_t reachedNames_ = 0;  // distinct names across the tiers, for the file limit
   std::set<std::string> reportedMissing_;  // folded relative paths
   std::set<std::string> included_;         // folded actual paths
+  std::set<std::string> windowSitemaps_;   // folded relative paths of sitemaps a window names
   // Smaller files go into section 1 in an order that puts similar pages into the same
   // reset interval (a 1.8% smaller .chm on Javadoc), each as soon as its place is
   // settled, a few hundred files later; their second read comes from the system's
   // file cache.
   struct Included {
-    std::string actual;
+    std::string actual, internalName;
     uint64_t size;
   };
   std::vector<Included> includedFiles_;  // in the order they were found
@@ -176,7 +198,7 @@ std::string Compilation::OutputPath() const {
 }
 
 void Compilation::Enqueue(const std::string& link, const std::string& baseFolder,
-                          const std::string& origin, int line, Kind kind, bool isLink,
+                          const std::string& origin, int line, Kind kind, bool isLink, Tier tier,
                           uint32_t depth) {
   std::string path = Slashes(link), resolved;
   if (isLink && !LocalLinkPath(link, &path)) return;
@@ -194,15 +216,18 @@ void Compilation::Enqueue(const std::string& link, const std::string& baseFolder
   // Only the first mention of a file matters (it is included, or reported missing, once),
   // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
   // megabytes of pending links on a large tree.
-  if (!queued_.insert(Fold(resolved)).second) return;
-  if (queued_.size() > limits_.files)
+  const std::string folded = Fold(resolved);
+  bool reachedBefore = false;
+  for (int t = 0; t < kTiers; ++t) reachedBefore = reachedBefore || (t != tier && queued_[t].count(folded));
+  if (!queued_[tier].insert(folded).second) return;
+  if (!reachedBefore && ++reachedNames_ > limits_.files)
     return Refuse(origin, line, "the project reaches more than " + WithThousands(limits_.files) +
                                     " files, more than a help file's directory may hold");
   if (depth > limits_.linkDepth)
     return Refuse(origin, line, "\"" + link + "\" is reached through more than " +
                                     WithThousands(limits_.linkDepth) +
                                     " links in a row from the project's files");
-  queue_.push_back({resolved, origin, line, kind, depth});
+  queue_[tier].push_back({resolved, origin, line, kind, depth});
 }
 
 bool Compilation::InsideProject(const std::string& nativePath) {
@@ -250,7 +275,10 @@ bool Compilation::Include(const Pending& p) {
     return true;
   }
   if (project_.displayProgress) Message("  " + actual);
-  const std::string internalName = platform::AnsiToUtf8(actual, codePage_);
+  // Stored under the first reference's spelling, as Microsoft's compiler stores it (the
+  // .hhc says AppleWin-team.html, the disk applewin-team.html).
+  const std::string internalName =
+      platform::AnsiToUtf8(Fold(p.path) == Fold(actual) ? p.path : actual, codePage_);
   if (data.size() >= kOrderedBelow) {
     const uint64_t offset = compressor_->UncompressedLength();
     if (!Feed(data, "Compiling " + actual)) return false;
@@ -258,11 +286,12 @@ bool Compilation::Include(const Pending& p) {
   } else {
     if (!Progress("Compiling " + actual)) return false;
     order_.Add(data.data(), data.size());
-    includedFiles_.push_back({actual, data.size()});
+    includedFiles_.push_back({actual, internalName, data.size()});
     if (!CompressSettled(false)) return false;
   }
   if (p.kind == Kind::kHtml) search_->AddPage(internalName, data);
-  else if (p.kind == Kind::kSitemap) search_->AddSitemap(internalName);
+  // A sitemap is a topic only when a window names it.
+  else if (p.kind == Kind::kSitemap && windowSitemaps_.count(Fold(p.path))) search_->AddSitemap(internalName);
   stats_->inputBytes += data.size();
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
 
@@ -289,7 +318,8 @@ bool Compilation::Include(const Pending& p) {
   // (or dropped) as it is found rather than listed first.
   VisitLinks(text, source, [&](const Link& link) {
     for (; counted < link.offset && counted < text.size(); ++counted) line += text[counted] == '\n';
-    Enqueue(link.target, base, actual, line, Kind::kPlain, true, p.depth + 1);
+    Enqueue(link.target, base, actual, line, Kind::kPlain, true,
+            p.kind == Kind::kSitemap ? kNamedBySitemap : kLinked, p.depth + 1);
   });
   return true;
 }
@@ -297,10 +327,10 @@ bool Compilation::Include(const Pending& p) {
 bool Compilation::IncludeAll() {
   const std::string& hhp = projectName_;
   auto seed = [&](const std::string& path, int line, Kind kind, bool mayHaveFragment) {
-    if (!path.empty()) Enqueue(path, "", hhp, line, kind, mayHaveFragment, 0);
+    if (!path.empty()) Enqueue(path, "", hhp, line, kind, mayHaveFragment, kNamedByProject, 0);
   };
-  seed(project_.contentsFile, project_.contentsFileLine, Kind::kSitemap, false);
-  seed(project_.indexFile, project_.indexFileLine, Kind::kSitemap, false);
+  // [FILES] first, then the sitemaps: topics are numbered in this order, as Microsoft's
+  // compiler numbers them.
   std::set<std::string> listed;
   for (const ProjectFile& f : project_.files) {
     std::string resolved;
@@ -310,7 +340,15 @@ bool Compilation::IncludeAll() {
     }
     seed(f.path, f.line, Kind::kPlain, false);
   }
+  seed(project_.contentsFile, project_.contentsFileLine, Kind::kSitemap, false);
+  seed(project_.indexFile, project_.indexFileLine, Kind::kSitemap, false);
   seed(project_.defaultTopic, project_.defaultTopicLine, Kind::kPlain, true);
+  for (const WindowDef& w : project_.windows) {
+    for (int f : {kWinToc, kWinIndex}) {
+      std::string resolved;
+      if (ResolveRelative("", Slashes(w.fields[f]), &resolved)) windowSitemaps_.insert(Fold(resolved));
+    }
+  }
   for (const WindowDef& w : project_.windows) {
     seed(w.fields[kWinToc], w.line, Kind::kSitemap, false);
     seed(w.fields[kWinIndex], w.line, Kind::kSitemap, false);
@@ -322,9 +360,11 @@ bool Compilation::IncludeAll() {
       Message("Error: " + refusal_);
       return false;
     }
-    if (queue_.empty()) return true;
-    Pending p = std::move(queue_.front());
-    queue_.pop_front();
+    int tier = 0;
+    while (tier < kTiers && queue_[tier].empty()) ++tier;
+    if (tier == kTiers) return true;
+    Pending p = std::move(queue_[tier].front());
+    queue_[tier].pop_front();
     if (!Include(p)) return false;
   }
 }
@@ -341,9 +381,36 @@ bool Compilation::CompressSettled(bool all) {
     }
     const uint64_t offset = compressor_->UncompressedLength();
     if (!Feed(data, "Compressing " + f.actual)) return false;
-    itsf_->AddSection1("/" + platform::AnsiToUtf8(f.actual, codePage_), offset, data.size());
+    itsf_->AddSection1("/" + f.internalName, offset, data.size());
   }
   return true;
+}
+
+bool Compilation::SitemapTopicUrl(const std::string& local, std::string* url) {
+  std::string path, resolved, actual;
+  if (!LocalLinkPath(local, &path) || !ResolveRelative("", Slashes(path), &resolved)) return false;
+  if (!resolver_.Find(resolved, &actual) || !included_.count(Fold(actual))) return false;
+  const size_t hash = local.find('#');
+  *url = platform::AnsiToUtf8(resolved, codePage_) + (hash == std::string::npos ? "" : local.substr(hash));
+  return true;
+}
+
+int64_t Compilation::TopicOfLocal(const std::string& local) {
+  std::string url;
+  return SitemapTopicUrl(local, &url) ? search_->TopicOf(url) : -1;
+}
+
+void Compilation::AddSitemapTopics(const std::vector<SitemapEntry>& entries,
+                                   const std::vector<uint32_t>& contentsOffsets) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    for (const std::string& local : entries[i].locals) {
+      std::string url;
+      if (!SitemapTopicUrl(local, &url)) continue;
+      int64_t topic = search_->TopicOf(url);
+      if (topic < 0) topic = search_->AddOtherTopic(url, entries[i].names.empty() ? "" : entries[i].names[0]);
+      if (i < contentsOffsets.size()) search_->SetInContents(static_cast<uint32_t>(topic), contentsOffsets[i]);
+    }
+  }
 }
 
 void Compilation::AddSystemFiles() {
@@ -359,10 +426,12 @@ void Compilation::AddSystemFiles() {
                                  : project_.defaultTopic;
   defaultTopic = Slashes(defaultTopic);
 
-  // Wine shows an Index tab only through a window, so a project without one gets one.
+  // Wine shows an Index tab only through a window, so a project without one but with an
+  // index gets one (Microsoft's compiler writes no #WINDOWS then; without an index we
+  // do the same).
   std::vector<WindowDef> windows = project_.windows;
   std::string defaultWindow = project_.defaultWindow;
-  if (windows.empty()) {
+  if (windows.empty() && !indexName_.empty()) {
     WindowDef w;
     w.name = defaultWindow.empty() ? "main" : defaultWindow;
     w.fields[kWinCaption] = project_.title;
@@ -390,17 +459,33 @@ void Compilation::AddSystemFiles() {
 
   StringPool pool;
   std::vector<uint8_t> windowsFile = BuildWindowsFile(windows, project_.compatibility10, pool);
-  std::vector<uint8_t> contents;
+  std::vector<uint8_t> contents, index;
   // Only a contents file that went in: one outside the project gives nothing away.
   if (!contentsName_.empty() && included_.count(Fold(contentsName_)) &&
       InsideProject(resolver_.NativePath(contentsName_)))
     platform::ReadFile(resolver_.NativePath(contentsName_), contents);
+  const std::vector<SitemapEntry> tocEntries = ReadSitemap(std::string(contents.begin(), contents.end()));
+  AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));
+  if (!indexName_.empty() && included_.count(Fold(indexName_)) &&
+      InsideProject(resolver_.NativePath(indexName_)))
+    platform::ReadFile(resolver_.NativePath(indexName_), index);
+  if (!index.empty()) AddSitemapTopics(ReadSitemap(std::string(index.begin(), index.end())), {});
+  std::vector<Keyword> keywords;
+  if (project_.binaryIndex && !index.empty()) {
+    keywords = ReadKeywords(std::string(index.begin(), index.end()), codePage_,
+                            [&](const std::string& local) { return TopicOfLocal(local); });
+  }
   Progress(project_.fullTextSearch ? "Building the search index" : "Building the topic table", true);
   search::SearchFiles::Output searchFiles =
       search_->Finish(pool, std::string(contents.begin(), contents.end()));
-  searchFiles.files.emplace_back("/#WINDOWS", std::move(windowsFile));
-  searchFiles.files.emplace_back("/#STRINGS", pool.bytes());
-  for (auto& [name, file] : searchFiles.files) {
+  // Section 1 ends with the system files in the order Microsoft's compiler writes them.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> systemFiles;
+  if (!windows.empty()) systemFiles.emplace_back("/#WINDOWS", std::move(windowsFile));
+  for (auto& file : BuildKeywordIndex(keywords, project_.lcid, codePage_)) systemFiles.push_back(std::move(file));
+  systemFiles.emplace_back("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
+  for (auto& file : searchFiles.files) systemFiles.push_back(std::move(file));
+  systemFiles.emplace_back("/#STRINGS", pool.bytes());
+  for (auto& [name, file] : systemFiles) {
     const uint64_t offset = compressor_->UncompressedLength();
     compressor_->Write(file.data(), file.size());
     itsf_->AddSection1(name, offset, file.size());
@@ -409,8 +494,13 @@ void Compilation::AddSystemFiles() {
 
   SystemInfo info;
   info.lcid = project_.lcid;
-  info.contentsFile = contentsName_;
-  info.indexFile = indexName_;
+  // As Microsoft's compiler does, the sitemaps the project's default window names are
+  // not named again (readers take them from #WINDOWS).
+  const WindowDef* named = nullptr;
+  for (const WindowDef& w : project_.windows)
+    if (!project_.defaultWindow.empty() && Fold(w.name) == Fold(project_.defaultWindow)) named = &w;
+  info.contentsFile = named && !named->fields[kWinToc].empty() ? "" : contentsName_;
+  info.indexFile = named && !named->fields[kWinIndex].empty() ? "" : indexName_;
   info.defaultTopic = defaultTopic;
   info.title = project_.title;
   info.defaultWindow = defaultWindow;
@@ -422,6 +512,8 @@ void Compilation::AddSystemFiles() {
   info.compiledStem = Fold(stem);
   info.fullTextSearch = searchFiles.fullText;
   info.indexHeader = std::move(searchFiles.indexHeader);
+  info.keywordLinks = !keywords.empty();
+  if (!indexName_.empty()) info.indexHash = TopicTable::UrlHash(platform::AnsiToUtf8(indexName_, codePage_));
   itsf_->AddSection0("/#SYSTEM", BuildSystemFile(info));
   itsf_->AddSection0("/#ITBITS", {});
 }

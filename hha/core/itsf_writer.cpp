@@ -270,7 +270,7 @@ bool ItsfWriter::BuildDirectory(std::vector<uint8_t>& dir, uint32_t* chunkCount,
   h.U32(pmglCount - 1);
   h.U32(0xFFFFFFFF);
   h.U32(static_cast<uint32_t>(chunks.size()));
-  h.U32(lcid_);
+  h.U32(0x409);  // Microsoft's compiler writes 0x409 here whatever the language
   h.Bytes(kItspGuid, 16);
   h.U32(kItspSize);
   h.U32(0xFFFFFFFF);

@@ -90,11 +90,10 @@ std::vector<uint8_t> BuildSystemFile(const SystemInfo& info) {
   StringRecord(w, 9, info.compilerVersion);
   {
     ByteWriter d;  // LCID, DBCS, full-text search, KLinks, ALinks, FILETIME, 0, 0
-    const uint32_t cp = AnsiCodePageOf(info.lcid);
     d.U32(info.lcid);
-    d.U32(cp == 932 || cp == 936 || cp == 949 || cp == 950 ? 1 : 0);
+    d.U32(0);  // the DBCS flag: Microsoft's compiler writes 0 for every code page
     d.U32(info.fullTextSearch ? 1 : 0);
-    d.U32(0);
+    d.U32(info.keywordLinks ? 1 : 0);
     d.U32(0);
     d.U64(info.fileTime);
     d.U32(0);
@@ -108,6 +107,7 @@ std::vector<uint8_t> BuildSystemFile(const SystemInfo& info) {
   StringRecord(w, 0, info.contentsFile);
   StringRecord(w, 1, info.indexFile);
   StringRecord(w, 5, info.defaultWindow);
+  if (info.indexHash) DwordRecord(w, 7, info.indexHash);
   DwordRecord(w, 12, 0);  // information types
   if (!info.indexHeader.empty()) Record(w, 13, info.indexHeader);
   DwordRecord(w, 15, 0);  // information-type checksum
@@ -158,7 +158,9 @@ std::vector<uint8_t> BuildWindowsFile(const std::vector<WindowDef>& windows, boo
     numeric(kOffNotExpanded, kWinNavClosed, kValidExpansion);
     numeric(kOffCurNavType, kWinDefaultTab, kValidCurTab);
     numeric(kOffTabPos, kWinTabPosition, kValidTabPos);
-    numeric(kOffNotifyId, kWinNotifyId, 0);
+    // Microsoft's compiler marks the tab position valid when the last field is given
+    // (Doxygen writes it as 0); the viewer then uses the default position.
+    numeric(kOffNotifyId, kWinNotifyId, kValidTabPos);
     str(kOffJump1, kWinJump1Text);
     str(kOffJump2, kWinJump2Text);
     str(kOffUrlJump1, kWinJump1Url);

@@ -40,10 +40,12 @@ struct SystemInfo {
   std::string compilerVersion;
   uint64_t fileTime = 0;
   bool fullTextSearch = false;  // $FIftiMain present
+  bool keywordLinks = false;    // $WWKeywordLinks holds keywords
+  uint32_t indexHash = 0;       // code 7: #URLTBL hash of the index file's name, 0 = none
   std::vector<uint8_t> indexHeader;  // a copy of /#IDXHDR (code 13), if any
 };
 
-// /#SYSTEM, version 3, with codes 10, 9, 4, 2, 3, 16, 6, 0, 1, 5, 12, 13, 15 (those that
+// /#SYSTEM, version 3, with codes 10, 9, 4, 2, 3, 16, 6, 0, 1, 5, 7, 12, 13, 15 (those that
 // have a value).
 std::vector<uint8_t> BuildSystemFile(const SystemInfo& info);
 

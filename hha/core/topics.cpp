@@ -18,8 +18,10 @@ constexpr size_t kBlock = 4096;
 constexpr size_t kTopicSize = 16, kUrlTableSize = 12;
 // #TOPICS offsets and flags.
 constexpr size_t kTopicTocOffset = 0x0, kTopicTitle = 0x4, kTopicUrl = 0x8, kTopicFlags = 0xC;
-constexpr uint32_t kFlagsTitled = 6, kFlagsUntitled = 2;
-constexpr uint32_t kNoTitle = 0xFFFFFFFF;
+// Flags: an HTML page (full-text indexed; Microsoft's compiler sets it on the sitemaps
+// too), a topic with a contents entry.
+constexpr uint32_t kFlagPage = 2, kFlagInContents = 4;
+constexpr uint32_t kNoTitle = 0xFFFFFFFF, kNone = 0xFFFFFFFF;
 // #IDXHDR offsets.
 constexpr size_t kHdrSize = 4096;
 constexpr size_t kHdrMagic = 0x00, kHdrStamp = 0x04, kHdrOne = 0x08, kHdrTopics = 0x0C,
@@ -66,9 +68,23 @@ uint32_t Number(const std::string& s) {
 
 }  // namespace
 
-uint32_t TopicTable::Add(const std::string& local, const std::string& title, bool hasTitle) {
-  topics_.push_back({local, title, hasTitle});
+void TopicTable::SetInContents(uint32_t topic, uint32_t contentsOffset) {
+  if (topic >= topics_.size()) return;
+  // A topic in the contents several times takes its first entry in the binary order.
+  Topic& t = topics_[topic];
+  if (!t.inContents || contentsOffset < t.contentsOffset) t.contentsOffset = contentsOffset;
+  t.inContents = true;
+}
+
+uint32_t TopicTable::Add(const std::string& local, const std::string& title, bool hasTitle, bool page) {
+  topics_.push_back({local, title, hasTitle, page});
+  byName_.emplace(Lower(local), static_cast<uint32_t>(topics_.size() - 1));
   return static_cast<uint32_t>(topics_.size() - 1);
+}
+
+int64_t TopicTable::Find(const std::string& local) const {
+  auto it = byName_.find(Lower(local));
+  return it == byName_.end() ? -1 : int64_t{it->second};
 }
 
 uint32_t TopicTable::UrlHash(const std::string& url) {
@@ -117,10 +133,10 @@ TopicTable::Files TopicTable::Build(StringPool& pool) const {
     const Topic& t = topics_[i];
     const size_t base = topicsFile.size();
     topicsFile.Zeros(kTopicSize);
-    topicsFile.PatchU32(base + kTopicTocOffset, 0);
+    topicsFile.PatchU32(base + kTopicTocOffset, t.contentsOffset);
     topicsFile.PatchU32(base + kTopicTitle, t.hasTitle ? pool.Add(t.title) : kNoTitle);
     topicsFile.PatchU32(base + kTopicUrl, tableOffsets[i]);
-    topicsFile.PatchU16(base + kTopicFlags, t.hasTitle ? kFlagsTitled : kFlagsUntitled);
+    topicsFile.PatchU16(base + kTopicFlags, (t.page ? kFlagPage : 0) | (t.inContents ? kFlagInContents : 0));
   }
   f.topics = std::move(topicsFile.bytes());
   f.urlTable = std::move(urlTable.bytes());
@@ -169,16 +185,18 @@ std::vector<uint8_t> BuildIndexHeader(const SiteProperties& site, uint32_t topic
   w.PatchU32(kHdrStamp, 0);
   w.PatchU32(kHdrOne, 1);
   w.PatchU32(kHdrTopics, topicCount);
-  w.PatchU32(kHdrImageList, pool.Add(site.imageList));
+  // Microsoft's compiler writes -1, not 0, for what the contents file does not give.
+  auto text = [&](const std::string& s) { return s.empty() ? kNone : pool.Add(s); };
+  w.PatchU32(kHdrImageList, text(site.imageList));
   w.PatchU32(kHdrImageFolder, site.imageTypeFolder ? 1 : 0);
   w.PatchU32(kHdrBackground, site.background);
   w.PatchU32(kHdrForeground, site.foreground);
-  w.PatchU32(kHdrFont, pool.Add(site.font));
+  w.PatchU32(kHdrFont, text(site.font));
   w.PatchU32(kHdrWindowStyles, site.windowStyles);
   w.PatchU32(kHdrExWindowStyles, site.exWindowStyles);
-  w.PatchU32(kHdrUnknown34, 0xFFFFFFFF);
-  w.PatchU32(kHdrFrameName, pool.Add(site.frameName));
-  w.PatchU32(kHdrWindowName, pool.Add(site.windowName));
+  w.PatchU32(kHdrUnknown34, kNone);
+  w.PatchU32(kHdrFrameName, text(site.frameName));
+  w.PatchU32(kHdrWindowName, text(site.windowName));
   w.PatchU32(kHdrInfoTypes, 0);
   w.PatchU32(kHdrUnknown44, 1);
   w.PatchU32(kHdrMergeFiles, 0);  // merged help files are not supported

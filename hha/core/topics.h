@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hha/core/system_files.h"
@@ -15,9 +16,14 @@ class TopicTable {
  public:
   // Adds a topic and returns its number. `local` is the internal name without the
   // leading "/" (as stored in the directory), `title` is in the project's code page;
-  // `hasTitle` false for files without one (the sitemaps).
-  uint32_t Add(const std::string& local, const std::string& title, bool hasTitle);
+  // `hasTitle` false for files without one (the sitemaps). `page` is false for topics
+  // that are not compiled HTML files (a page's fragment, a text file in the contents).
+  uint32_t Add(const std::string& local, const std::string& title, bool hasTitle, bool page = true);
+  // The topic has a contents entry, at this offset of the contents' binary form.
+  void SetInContents(uint32_t topic, uint32_t contentsOffset);
   uint32_t size() const { return static_cast<uint32_t>(topics_.size()); }
+  // The number of the topic with this internal name (letter case ignored), -1 if none.
+  int64_t Find(const std::string& local) const;
 
   struct Files {
     std::vector<uint8_t> topics, urlTable, urlStrings;
@@ -33,8 +39,12 @@ class TopicTable {
   struct Topic {
     std::string local, title;
     bool hasTitle;
+    bool page;
+    bool inContents = false;
+    uint32_t contentsOffset = 0;
   };
   std::vector<Topic> topics_;
+  std::unordered_map<std::string, uint32_t> byName_;  // ASCII-folded name → first topic
 };
 
 // The <OBJECT type="text/site properties"> values of a contents file that #IDXHDR holds.
@@ -42,7 +52,7 @@ struct SiteProperties {
   std::string imageList, font, frameName, windowName;
   bool imageTypeFolder = false;
   uint32_t background = 0xFFFFFFFF, foreground = 0xFFFFFFFF;  // -1 = not given
-  uint32_t windowStyles = 0, exWindowStyles = 0;
+  uint32_t windowStyles = 0xFFFFFFFF, exWindowStyles = 0xFFFFFFFF;  // -1 = not given
 };
 SiteProperties ReadSiteProperties(const std::string& sitemap);
 

@@ -21,8 +21,8 @@ class WordList : public WordSink {
 };
 
 const char kUtf8Head[] = "<html><head><meta charset=\"utf-8\"><title>Big page</title></head><body>";
-// "naïveté" in the project's code page (Windows-1252).
-const std::string kNaive = "na\xEFvet\xE9";
+// "naïveté" as the index holds it: folded through Windows-1252's table.
+const std::string kNaive = "naivete";
 
 WordList Analyze(const std::string& page, PageText* text = nullptr) {
   PageAnalyzer analyzer(1252);
@@ -40,12 +40,13 @@ TEST(PageText, EveryRepetitionOfABlockReadsAlikeWhereverThePiecesEnd) {
   for (int i = 0; i < 5000; ++i) page += block;
   page += "</body></html>";
   const WordList words = Analyze(page);
-  ASSERT_EQ(words.body.size(), 5000u * 4);
-  for (size_t i = 0; i < words.body.size(); i += 4) {
+  ASSERT_EQ(words.body.size(), 5000u * 5);
+  for (size_t i = 0; i < words.body.size(); i += 5) {
     ASSERT_EQ(words.body[i], kNaive) << "word " << i;
-    ASSERT_EQ(words.body[i + 1], "hashmap") << "word " << i;
-    ASSERT_EQ(words.body[i + 2], "x") << "word " << i;
-    ASSERT_EQ(words.body[i + 3], "y") << "word " << i;
+    ASSERT_EQ(words.body[i + 1], "hash") << "word " << i;
+    ASSERT_EQ(words.body[i + 2], "map") << "word " << i;
+    ASSERT_EQ(words.body[i + 3], "x") << "word " << i;
+    ASSERT_EQ(words.body[i + 4], "y") << "word " << i;
   }
   EXPECT_EQ(words.title, (std::vector<std::string>{"big", "page"}));
 }

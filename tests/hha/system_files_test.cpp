@@ -76,7 +76,7 @@ TEST(WindowsFile, MapsEveryFieldToItsMemberAndMarksGivenOnes) {
   const auto& strings = pool.bytes();
   EXPECT_EQ(Le32(f, e + 0x00), 196u);
   EXPECT_EQ(StringAt(strings, Le32(f, e + 0x08)), "main");
-  EXPECT_EQ(Le32(f, e + 0x0C), 0x2u | 0x10u | 0x100u | 0x2000u);
+  EXPECT_EQ(Le32(f, e + 0x0C), 0x2u | 0x10u | 0x100u | 0x400u | 0x2000u);
   EXPECT_EQ(Le32(f, e + 0x10), 0x63520u);
   EXPECT_EQ(StringAt(strings, Le32(f, e + 0x14)), "Caption");
   EXPECT_EQ(Le32(f, e + 0x20), 1u);

@@ -2,9 +2,8 @@
 //
 // Layout as the readers (pychm, xCHM) walk it: a 0x400-byte header, then for every leaf
 // the topic lists of its words followed by the 4096-byte leaf itself, then the index
-// levels, the root last. Deliberately different from chmcmd: every word of the text is
-// indexed, not only title words, and no word is stored twice (no separate title-hit
-// entries), so a reader that stops at the first match sees all the topics of a word.
+// levels, the root last. As Microsoft's compiler does, a word found in titles has a
+// title-flagged entry of its own right after its body entry.
 #include "hha/core/search/fulltext_index.h"
 
 #include <algorithm>
@@ -19,6 +18,9 @@ constexpr size_t kHeaderSize = 0x400;
 // Node size: what the Microsoft viewer uses and what readers take from the header.
 constexpr uint32_t kNodeSize = 4096;
 constexpr size_t kLeafHeader = 8, kIndexHeader = 2;
+// The last byte of a word's key: its entry's title flag. Lower than any character, so
+// keys sort as their words do, the body entry before the title entry.
+constexpr char kBodyEntry = '\0', kTitleEntry = '\1';
 
 // Header offsets.
 constexpr size_t kOffMagic = 0x00, kOffFiles = 0x04, kOffRoot = 0x08, kOffLeafCount = 0x10,
@@ -26,11 +28,49 @@ constexpr size_t kOffMagic = 0x00, kOffFiles = 0x04, kOffRoot = 0x08, kOffLeafCo
                  kOffCodeScale = 0x20, kOffLocScale = 0x22, kOffNodeSize = 0x2E,
                  kOffLongest = 0x3E, kOffTotalWords = 0x42, kOffDistinct = 0x46,
                  kOffTotalLength = 0x4A, kOffDistinctLength = 0x52, kOffLastLeafFree = 0x56,
-                 kOffFilesMinus1 = 0x5E, kOffCodePage = 0x7A, kOffLcid = 0x7E;
+                 kOffLastTopic = 0x5E, kOffOne = 0x32, kOffCodePage = 0x7A, kOffLcid = 0x7E;
 
-// Scale-and-root codes: scale 2 is the only one readers decode. The roots fit the data:
-// topic gaps and counts are mostly small, word gaps around a dozen.
+// Scale-and-root codes: scale 2 is the only one readers decode. The lists are first
+// written with roots that fit most data (topic gaps and counts are mostly small, word
+// gaps around a dozen); Build re-codes them with the cheapest roots, as Microsoft's
+// compiler chooses them.
 constexpr int kScale = 2, kDocRoot = 1, kCountRoot = 1, kLocRoot = 4;
+
+// Bits that value v takes with root r.
+uint64_t ScaleRootBits(uint64_t v, int root) {
+  if (v < (uint64_t{1} << root)) return 1 + root;
+  int b = 0;
+  while ((v >> b) > 1) ++b;
+  ++b;
+  return static_cast<uint64_t>(b - root) + 1 + (b - 1);
+}
+
+class BitReader {
+ public:
+  BitReader(const std::vector<uint8_t>& in) : in_(in) {}
+  bool Bit() {
+    const bool b = at_ / 8 < in_.size() && (in_[at_ / 8] >> (7 - at_ % 8)) & 1;
+    ++at_;
+    return b;
+  }
+  uint64_t Bits(int n) {
+    uint64_t v = 0;
+    for (int k = 0; k < n; ++k) v = v << 1 | (Bit() ? 1 : 0);
+    return v;
+  }
+  uint64_t ScaleRoot(int root) {
+    int p = 0;
+    while (Bit() && p < 40) ++p;
+    if (p == 0) return Bits(root);
+    const int n = root + p - 1;
+    return uint64_t{1} << n | Bits(n);
+  }
+  void ByteAlign() { at_ = (at_ + 7) / 8 * 8; }
+
+ private:
+  const std::vector<uint8_t>& in_;
+  size_t at_ = 0;
+};
 
 class BitAppender {
  public:
@@ -114,6 +154,7 @@ void FullTextIndex::BeginTopic(uint32_t topic) {
   inTopic_ = !anyTopic_ || topic > lastTopic_;
   if (!inTopic_) return;
   anyTopic_ = true;
+  ++pages_;
   lastTopic_ = topic_ = topic;
 }
 
@@ -129,27 +170,60 @@ void FullTextIndex::Word(const std::string& word, bool inTitle) {
 void FullTextIndex::EndTopic() {
   if (!inTopic_) return;
   inTopic_ = false;
-  for (auto& [word, where] : topicWords_) {
-    Hits& h = words_[word];
+  // Title words and body words are separate entries (the key's last byte is the
+  // entry's title flag); the body's word numbers continue after the title's.
+  auto add = [&](const std::string& key, const std::vector<uint32_t>& positions, uint32_t base) {
+    Hits& h = words_[key];
     BitAppender bits(&h.wlc);
     bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
-    bits.ScaleRoot(where.title.size() + where.body.size(), kCountRoot);
+    Count(docCost_, topic_ - h.lastTopic);
+    bits.ScaleRoot(positions.size(), kCountRoot);
+    Count(countCost_, positions.size());
     uint32_t previous = 0;
-    for (uint32_t p : where.title) {
-      bits.ScaleRoot(p - previous, kLocRoot);
-      previous = p;
-    }
-    for (uint32_t p : where.body) {
-      bits.ScaleRoot(titleCount_ + p - previous, kLocRoot);
-      previous = titleCount_ + p;
+    for (uint32_t p : positions) {
+      bits.ScaleRoot(base + p - previous, kLocRoot);
+      Count(locationCost_, base + p - previous);
+      previous = base + p;
     }
     h.lastTopic = topic_;
     ++h.topics;
+  };
+  for (auto& [word, where] : topicWords_) {
+    if (!where.body.empty()) add(word + kBodyEntry, where.body, titleCount_);
+    if (!where.title.empty()) add(word + kTitleEntry, where.title, 0);
   }
   std::unordered_map<std::string, Positions>().swap(topicWords_);
 }
 
-std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) {
+void FullTextIndex::Count(std::array<uint64_t, kRoots>& cost, uint64_t v) {
+  for (int r = 0; r < kRoots; ++r) cost[r] += ScaleRootBits(v, r + 1);
+}
+
+std::vector<uint8_t> FullTextIndex::Build() {
+  auto cheapest = [](const std::array<uint64_t, kRoots>& cost) {
+    return static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin()) + 1;
+  };
+  const int docRoot = cheapest(docCost_), countRoot = cheapest(countCost_),
+            locRoot = cheapest(locationCost_);
+  // Re-code every list with those roots. Microsoft's compiler pads the list of a word
+  // found in more than two topics by a tenth; readers stop after the declared topics.
+  for (auto& entry : words_) {
+    Hits& h = entry.second;
+    std::vector<uint8_t> recoded;
+    if (docRoot != kDocRoot || countRoot != kCountRoot || locRoot != kLocRoot) {
+      BitReader in(h.wlc);
+      for (uint32_t t = 0; t < h.topics; ++t) {
+        BitAppender out(&recoded);
+        out.ScaleRoot(in.ScaleRoot(kDocRoot), docRoot);
+        const uint64_t n = in.ScaleRoot(kCountRoot);
+        out.ScaleRoot(n, countRoot);
+        for (uint64_t k = 0; k < n; ++k) out.ScaleRoot(in.ScaleRoot(kLocRoot), locRoot);
+        in.ByteAlign();
+      }
+      h.wlc.swap(recoded);
+    }
+    if (h.topics > 2) h.wlc.resize(h.wlc.size() + h.wlc.size() / 10, 0);
+  }
   std::vector<const std::string*> sorted;
   sorted.reserve(words_.size());
   for (const auto& entry : words_) sorted.push_back(&entry.first);
@@ -161,20 +235,24 @@ std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) {
   std::vector<Node> leaves;
   auto leafEntrySize = [&](size_t i, size_t shared) {
     const Hits& h = words_.at(*sorted[i]);
-    return 2 + (sorted[i]->size() - shared) + 1 + EncIntLeSize(h.topics) + 4 + 2 +
+    return 2 + (sorted[i]->size() - 1 - shared) + 1 + EncIntLeSize(h.topics) + 4 + 2 +
            EncIntLeSize(h.wlc.size());
+  };
+  // Prefixes are shared between words, without their flags.
+  auto sharedWords = [](const std::string& a, const std::string& b) {
+    return Shared(a.substr(0, a.size() - 1), b.substr(0, b.size() - 1));
   };
   for (size_t i = 0; i < sorted.size(); ++i) {
     size_t shared = leaves.empty() || leaves.back().items.empty()
                         ? 0
-                        : Shared(*sorted[leaves.back().items.back()], *sorted[i]);
+                        : sharedWords(*sorted[leaves.back().items.back()], *sorted[i]);
     if (leaves.empty() || leaves.back().used + leafEntrySize(i, shared) > kNodeSize - kLeafHeader) {
       leaves.emplace_back();
       shared = 0;
     }
     leaves.back().items.push_back(i);
     leaves.back().used += leafEntrySize(i, shared);
-    leaves.back().lastWord = *sorted[i];
+    leaves.back().lastWord = sorted[i]->substr(0, sorted[i]->size() - 1);
   }
 
   if (leaves.empty()) leaves.emplace_back();  // readers want a root even with no words
@@ -209,20 +287,23 @@ std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) {
     node.U32(l + 1 < leaves.size() ? leaves[l + 1].offset : 0);
     node.U16(0);
     node.U16(static_cast<uint32_t>(kNodeSize - kLeafHeader - leaves[l].used));
+    std::string previousWord;
     const std::string* previous = nullptr;
     for (size_t i : leaves[l].items) {
-      const std::string& word = *sorted[i];
-      const Hits& h = words_.at(word);
+      const std::string& key = *sorted[i];
+      const Hits& h = words_.at(key);
+      const std::string word = key.substr(0, key.size() - 1);
       const size_t shared = previous ? Shared(*previous, word) : 0;
       node.U8(static_cast<uint32_t>(word.size() - shared + 1));
       node.U8(static_cast<uint32_t>(shared));
       node.Bytes(word.data() + shared, word.size() - shared);
-      node.U8(0);  // body hits (titles are indexed with the body)
+      node.U8(key.back() == kTitleEntry ? 1 : 0);
       EncIntLe(node, h.topics);
       node.U32(wlcOffsets[i]);
       node.U16(0);
       EncIntLe(node, wlcSizes[i]);
-      previous = &word;
+      previousWord = word;
+      previous = &previousWord;
       distinctLength += word.size();
       longest = std::max(longest, word.size());
     }
@@ -272,15 +353,15 @@ std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) {
   const uint32_t root = level.empty() ? 0 : level[0].offset;
 
   w.PatchU32(kOffMagic, 0x00280000);
-  w.PatchU32(kOffFiles, topicCount);
+  w.PatchU32(kOffFiles, pages_);
   w.PatchU32(kOffRoot, root);
   w.PatchU32(kOffLeafCount, static_cast<uint32_t>(leaves.size()));
   w.PatchU32(kOffRoot2, root);
   w.PatchU16(kOffDepth, depth);
   w.PatchU32(kOffUnknown7, 7);
-  w.PatchU16(kOffDocScale, kScale | kDocRoot << 8);
-  w.PatchU16(kOffCodeScale, kScale | kCountRoot << 8);
-  w.PatchU16(kOffLocScale, kScale | kLocRoot << 8);
+  w.PatchU16(kOffDocScale, kScale | docRoot << 8);
+  w.PatchU16(kOffCodeScale, kScale | countRoot << 8);
+  w.PatchU16(kOffLocScale, kScale | locRoot << 8);
   w.PatchU32(kOffNodeSize, kNodeSize);
   w.PatchU32(kOffLongest, static_cast<uint32_t>(longest));
   w.PatchU32(kOffTotalWords, static_cast<uint32_t>(totalWords_));
@@ -289,7 +370,8 @@ std::vector<uint8_t> FullTextIndex::Build(uint32_t topicCount) {
   w.PatchU32(kOffDistinctLength, static_cast<uint32_t>(distinctLength));
   w.PatchU32(kOffLastLeafFree,
              leaves.empty() ? 0 : static_cast<uint32_t>(kNodeSize - kLeafHeader - leaves.back().used));
-  w.PatchU32(kOffFilesMinus1, topicCount ? topicCount - 1 : 0);
+  w.PatchU32(kOffLastTopic, lastTopic_);
+  w.PatchU32(kOffOne, 1);
   w.PatchU32(kOffCodePage, codePage_);
   w.PatchU32(kOffLcid, lcid_);
   return std::move(w.bytes());

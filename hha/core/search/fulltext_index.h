@@ -2,6 +2,7 @@
 // packed lists of the topics (and word positions) that contain each word.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -24,9 +25,8 @@ class FullTextIndex : public WordSink {
   void Word(const std::string& word, bool inTitle) override;
   void EndTopic();
 
-  // The whole file. `topicCount` is the number of #TOPICS records. Uses up the topic
-  // lists: call once.
-  std::vector<uint8_t> Build(uint32_t topicCount);
+  // The whole file. Uses up the topic lists: call once.
+  std::vector<uint8_t> Build();
 
   size_t distinctWords() const { return words_.size(); }
   bool empty() const { return words_.empty(); }
@@ -40,13 +40,17 @@ class FullTextIndex : public WordSink {
   struct Positions {
     std::vector<uint32_t> title, body;  // word numbers, each part counted from 0
   };
+  // Bits each value stream would take with roots 1..kRoots.
+  static constexpr int kRoots = 12;
+  static void Count(std::array<uint64_t, kRoots>& cost, uint64_t v);
+  std::array<uint64_t, kRoots> docCost_{}, countCost_{}, locationCost_{};
   uint32_t lcid_, codePage_;
   std::unordered_map<std::string, Hits> words_;
   std::unordered_map<std::string, Positions> topicWords_;  // of the topic being added
   bool inTopic_ = false;
   uint32_t topic_ = 0, titleCount_ = 0, bodyCount_ = 0;
   bool anyTopic_ = false;
-  uint32_t lastTopic_ = 0;
+  uint32_t lastTopic_ = 0, pages_ = 0;
   uint64_t totalWords_ = 0, totalWordBytes_ = 0;
 };
 

@@ -2,8 +2,10 @@
 //
 // Deliberately different from chmcmd's indexer: text counts from the start of the page
 // (outside <head>, scripts, styles and comments), so a <body> with attributes, as every
-// Javadoc page has, is indexed; words are not limited to ASCII; inline markup such as
-// <b> or <code> does not split a word, block markup does.
+// Javadoc page has, is indexed; words are not limited to ASCII. Deliberately different
+// from Microsoft's compiler: each page is read in the charset it declares, and its
+// words are stored in the project's code page (Microsoft reads every page as if it
+// were in the project's code page and indexes garbage for UTF-8 pages).
 #include "hha/core/search/page_text.h"
 
 #include <cctype>
@@ -34,29 +36,6 @@ char32_t Lower(char32_t c) {
   }
   if (c == 0x178) return 0xFF;
   return c;
-}
-
-bool IsIdeographic(char32_t c) {
-  return (c >= 0x3040 && c <= 0x30FF) ||   // hiragana, katakana
-         (c >= 0x3400 && c <= 0x4DBF) ||   // CJK extension A
-         (c >= 0x4E00 && c <= 0x9FFF) ||   // CJK unified ideographs
-         (c >= 0xF900 && c <= 0xFAFF) ||   // compatibility ideographs
-         (c >= 0xFF66 && c <= 0xFF9F) ||   // half-width katakana
-         (c >= 0x20000 && c <= 0x2FFFF);
-}
-
-bool IsWordChar(char32_t c) {
-  if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-  if (c < 0xC0) return c == 0xAA || c == 0xB5 || c == 0xBA;
-  if (c == 0xD7 || c == 0xF7 || c == 0xFFFD) return false;
-  if (c >= 0x2000 && c <= 0x2BFF) return false;  // punctuation, symbols, arrows, boxes
-  if (c >= 0x3000 && c <= 0x303F) return false;  // CJK punctuation
-  if (c >= 0xFE30 && c <= 0xFE4F) return false;
-  if (c >= 0xFF00 && c <= 0xFF65)                // full-width forms: only letters, digits
-    return (c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) ||
-           (c >= 0xFF41 && c <= 0xFF5A);
-  if (c >= 0xE000 && c <= 0xF8FF) return false;  // private use
-  return true;
 }
 
 bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0xA0; }
@@ -189,16 +168,10 @@ size_t DecodeEntity(PageChars& text, size_t at, char32_t* c) {
   for (const Entity& e : kEntities)
     if (name == e.name) return *c = e.c, i + 1 - at;
   if (LatinLetterEntity(name, c)) return i + 1 - at;
-  return 0;
-}
-
-// Tags that do not break a word: "Hash<b>Map</b>" reads as one word.
-bool IsInline(const std::string& tag) {
-  // Asked for every tag of every page: one lookup rather than a comparison per name.
-  static const std::unordered_set<std::string> kInline = {
-      "a",  "b",   "i",   "u",    "em",   "strong", "code", "tt",   "span", "font",  "small",
-      "big", "sub", "sup", "kbd", "var",  "samp",   "abbr", "cite", "s",    "strike"};
-  return kInline.count(tag) != 0;
+  // An unknown reference stands for nothing the index could hold (Microsoft's compiler
+  // drops "&g;" rather than indexing "g").
+  *c = 0xFFFD;
+  return i + 1 - at;
 }
 
 // The first case-insensitive occurrence of `needle` at or after `from`; npos if none.
@@ -214,31 +187,85 @@ size_t FindCI(PageChars& text, size_t from, const char* needle) {
   return std::u32string::npos;
 }
 
-// Collects words as the characters arrive.
+// Collects words as the characters arrive, the way the viewer breaks a query: each
+// character is taken in the project's code page and classed by the search engine's
+// character table. Letters and digits make words (letters folded: lower case, accents
+// removed, ligatures spelt out); '.' stays inside a word that began with a digit when
+// more follows, ',' between digits of such a word is dropped, an apostrophe after a
+// letter-led word and before a letter is dropped; every double-byte character and every
+// half-width katakana is a word of its own. Anything else, and any tag, ends a word.
 class WordSplitter {
  public:
-  WordSplitter(Encoder& encoder, bool doubleByte, WordSink* sink, bool inTitle)
-      : encoder_(encoder), doubleByte_(doubleByte), sink_(sink), inTitle_(inTitle) {}
+  WordSplitter(Encoder& encoder, const CharTable& table, WordSink* sink, bool inTitle)
+      : encoder_(encoder),
+        table_(table),
+        sink_(sink),
+        inTitle_(inTitle),
+        foldFirst_(table.codePage() != 1252 && table.codePage() != 932 && table.codePage() != 936 &&
+                   !IsDoubleByte(table.codePage())) {}
   void Put(char32_t c) {
-    if (!IsWordChar(c)) return End();
-    if (doubleByte_ && IsIdeographic(c)) {
+    bytes_.clear();
+    // Tables of code pages Microsoft's compiler has none for do not fold case.
+    if (foldFirst_) c = Lower(c);
+    if (c == 0xFFFD || !encoder_.Append(c, &bytes_) || bytes_.empty()) return End();
+    if (bytes_.size() > 1) {  // a double-byte character
       End();
-      if (encoder_.Append(c, &word_)) End();
+      Emit(bytes_);
       return;
     }
-    if (!encoder_.Append(Lower(c), &word_)) End();
+    const uint8_t b = static_cast<uint8_t>(bytes_[0]);
+    const uint16_t cls = table_[b].charClass;
+    const bool letter = table_.IsLetter(b), digit = cls == kDigit;
+    if (letter || digit) {
+      if (!pending_.empty()) {
+        const char p = pending_[0];
+        const bool keep = (p == '.' && digitLed_) || (p == ',' && digit) || (p == '\'' && letter);
+        if (p == '.' && keep) word_ += pending_;
+        pending_.clear();
+        if (!keep) End();
+      }
+      if (word_.empty()) digitLed_ = digit;
+      table_.AppendFolded(b, &word_);
+      lastDigit_ = digit;
+      return;
+    }
+    if (cls == kHalfWidthKana) {
+      End();
+      Emit(std::string(1, static_cast<char>(b)));
+      return;
+    }
+    if (!word_.empty()) {
+      if (cls == kPeriod && digitLed_ && (pending_.empty() || pending_[0] == '.')) {
+        pending_ += '.';
+        return;
+      }
+      if (pending_.empty() && cls == kComma && digitLed_ && lastDigit_) {
+        pending_ = ",";
+        return;
+      }
+      if (pending_.empty() && cls == kApostrophe && !digitLed_) {
+        pending_ = "'";
+        return;
+      }
+    }
+    End();
   }
   void End() {
-    if (!word_.empty() && word_.size() <= kMaxWordBytes) sink_->Word(word_, inTitle_);
+    Emit(word_);
     word_.clear();
+    pending_.clear();
   }
 
  private:
+  void Emit(const std::string& w) {
+    if (!w.empty() && w.size() <= kMaxWordBytes) sink_->Word(w, inTitle_);
+  }
   Encoder& encoder_;
-  bool doubleByte_;
+  const CharTable& table_;
   WordSink* sink_;
-  bool inTitle_;
-  std::string word_;
+  bool inTitle_, foldFirst_;
+  std::string word_, pending_, bytes_;
+  bool digitLed_ = false, lastDigit_ = false;
 };
 
 // Stands in for the sink when only the title is wanted.
@@ -250,7 +277,7 @@ class NoWords : public WordSink {
 }  // namespace
 
 PageAnalyzer::PageAnalyzer(uint32_t projectCodePage)
-    : encoder_(projectCodePage), doubleByte_(IsDoubleByte(projectCodePage)) {}
+    : encoder_(projectCodePage), table_(0, projectCodePage) {}
 
 uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return kUtf8;
@@ -294,8 +321,8 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
     decoder = projectDecoder.get();
   }
   PageChars text(bytes, decoder->ok() ? decoder : nullptr);
-  WordSplitter titleSplitter(encoder_, doubleByte_, words, true);
-  WordSplitter bodySplitter(encoder_, doubleByte_, words, false);
+  WordSplitter titleSplitter(encoder_, table_, words, true);
+  WordSplitter bodySplitter(encoder_, table_, words, false);
   bool inHead = false, inTitle = false, pendingSpace = false;
   auto titleChar = [&](char32_t c) {
     if (IsSpace(c)) return void(pendingSpace = !out->title.empty());
@@ -356,7 +383,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
         if (end == std::u32string::npos) break;
         i = end;
       }
-      if (!IsInline(name)) bodySplitter.End();
+      bodySplitter.End();
       continue;
     }
     char32_t ch = c;

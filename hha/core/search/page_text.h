@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hha/core/search/char_table.h"
 #include "hha/core/search/code_page.h"
 
 namespace hha::search {
@@ -30,10 +31,10 @@ class WordSink {
 
 // Reads pages for one project. Each page is decoded from the charset it declares
 // (<meta ... charset=...>, an XML declaration or a UTF-8 byte order mark), or else from
-// the project's code page. Words are runs of letters and digits, case folded; a
-// character the project's code page cannot hold ends a word and is left out. In a
-// double-byte code page every CJK ideograph and kana character is a word of its own,
-// because Chinese and Japanese text has no spaces to split at.
+// the project's code page. Words are broken and folded through the search engine's
+// character table of the project's code page, as the viewer breaks a query (see
+// CharTable); a character the project's code page cannot hold ends a word and is left
+// out. Every tag ends a word.
 class PageAnalyzer {
  public:
   explicit PageAnalyzer(uint32_t projectCodePage);
@@ -47,7 +48,7 @@ class PageAnalyzer {
 
  private:
   Encoder encoder_;
-  bool doubleByte_;
+  CharTable table_;
 };
 
 }  // namespace hha::search

@@ -3,7 +3,7 @@
 namespace hha::search {
 
 SearchFiles::SearchFiles(uint32_t lcid, uint32_t codePage, bool fullText)
-    : lcid_(lcid), codePage_(codePage), analyzer_(codePage) {
+    : lcid_(lcid), codePage_(codePage), analyzer_(codePage), table_(lcid, codePage) {
   if (fullText) index_ = std::make_unique<FullTextIndex>(lcid, codePage);
 }
 
@@ -21,16 +21,18 @@ void SearchFiles::AddSitemap(const std::string& local) { topics_.Add(local, "", 
 
 SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& contents) {
   Output out;
+  // In the order Microsoft's compiler writes them.
+  out.files.emplace_back("/$OBJINST", table_.BuildObjInst());
+  if (index_) {
+    out.files.emplace_back("/$FIftiMain", index_->Build());
+    out.fullText = true;
+  }
   TopicTable::Files t = topics_.Build(pool);
+  out.indexHeader = BuildIndexHeader(ReadSiteProperties(contents), topics_.size(), pool);
+  out.files.emplace_back("/#IDXHDR", out.indexHeader);
   out.files.emplace_back("/#TOPICS", std::move(t.topics));
   out.files.emplace_back("/#URLTBL", std::move(t.urlTable));
   out.files.emplace_back("/#URLSTR", std::move(t.urlStrings));
-  out.indexHeader = BuildIndexHeader(ReadSiteProperties(contents), topics_.size(), pool);
-  out.files.emplace_back("/#IDXHDR", out.indexHeader);
-  if (index_) {
-    out.files.emplace_back("/$FIftiMain", index_->Build(topics_.size()));
-    out.fullText = true;
-  }
   return out;
 }
 

@@ -1,6 +1,6 @@
 // Everything the compiler writes for topics and search, gathered while pages are
-// compiled: the topic table (#TOPICS, #URLTBL, #URLSTR), #IDXHDR and, with full-text
-// search on, $FIftiMain.
+// compiled: the topic table (#TOPICS, #URLTBL, #URLSTR), #IDXHDR, the word breaker's
+// settings ($OBJINST) and, with full-text search on, $FIftiMain.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,15 @@ class SearchFiles {
   void AddPage(const std::string& local, const std::vector<uint8_t>& bytes);
   // A contents or index file: a topic without a title, not indexed.
   void AddSitemap(const std::string& local);
+  // A topic that is no compiled page: a page's fragment, or a file of another kind that
+  // the contents name. `title` in the project's code page.
+  uint32_t AddOtherTopic(const std::string& url, const std::string& title) {
+    return topics_.Add(url, title, true, false);
+  }
+  void SetInContents(uint32_t topic, uint32_t contentsOffset) { topics_.SetInContents(topic, contentsOffset); }
+
+  // The topic number of a compiled file by its internal name, -1 if it has none.
+  int64_t TopicOf(const std::string& local) const { return topics_.Find(local); }
 
   struct Output {
     std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  // name, bytes
@@ -41,6 +50,7 @@ class SearchFiles {
  private:
   uint32_t lcid_, codePage_;
   PageAnalyzer analyzer_;
+  CharTable table_;
   std::unique_ptr<FullTextIndex> index_;
   TopicTable topics_;
   PageText scratch_;

@@ -94,12 +94,12 @@ TEST(CodePageSearch, CharactersTheCodePageLacksAreSkippedNotGarbled) {
       "<html><head><meta charset=\"utf-8\"><title>Mixed " + kZhongUtf8 + " title</title></head>"
       "<body>before" + kZhongUtf8 + "after caf\xC3\xA9 \xE2\x82\xAC</body></html>",
       "0x409");
-  SearchRun r = SearchWithPyChm(chm, {"before", "after", "caf\xE9", "?", "before?after", "beforeafter"});
+  SearchRun r = SearchWithPyChm(chm, {"before", "after", "cafe", "?", "before?after", "beforeafter"});
   ASSERT_TRUE(r.ok) << r.log;
   const SearchHits page = {{"Mixed title", "page.html"}};
   EXPECT_EQ(r.hits["before"], page);
   EXPECT_EQ(r.hits["after"], page);
-  EXPECT_EQ(r.hits["caf\xE9"], page) << "UTF-8 page, Windows-1252 index";
+  EXPECT_EQ(r.hits["cafe"], page) << "UTF-8 page, Windows-1252 index, folded as the viewer folds";
   for (const char* none : {"?", "before?after", "beforeafter"}) EXPECT_TRUE(r.hits[none].empty()) << none;
 }
 

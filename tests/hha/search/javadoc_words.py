@@ -2,17 +2,17 @@
 
 Reads every page with Python's own HTML parser, takes the visible words (runs of ASCII
 letters and digits of the title and of the text outside <head>, <script> and <style>;
-inline elements such as <b> or <code> do not split a word), and prints, for words found
-in exactly one page, the word, that page's title (white space folded, entities decoded,
-Windows-1252) and its path, hex encoded after an "x": "xWORD xTITLE xPATH" per line.
+every tag ends a word), and prints, for words found in exactly one page, the word, that
+page's title (white space folded, entities decoded, Windows-1252) and its path, hex
+encoded after an "x": "xWORD xTITLE xPATH" per line. Only words that stand alone in
+their page (no '_', '.', ',' or apostrophe joined to them, which the search engine may
+keep inside a word) are printed.
 """
 import html.parser
 import os
 import re
 import sys
 
-INLINE = {"a", "b", "i", "u", "em", "strong", "code", "tt", "span", "font", "small", "big",
-          "sub", "sup", "kbd", "var", "samp", "abbr", "cite", "s", "strike"}
 
 
 class Page(html.parser.HTMLParser):
@@ -29,8 +29,7 @@ class Page(html.parser.HTMLParser):
             self.in_head = False
         elif tag == "title":
             self.in_title = True
-        if tag not in INLINE:
-            self.text.append(" ")
+        self.text.append(" ")
 
     def handle_endtag(self, tag):
         if tag in ("script", "style"):
@@ -39,8 +38,7 @@ class Page(html.parser.HTMLParser):
             self.in_head = False
         elif tag == "title":
             self.in_title = False
-        if tag not in INLINE:
-            self.text.append(" ")
+        self.text.append(" ")
 
     def handle_data(self, data):
         if self.in_title:
@@ -50,7 +48,7 @@ class Page(html.parser.HTMLParser):
 
 
 def main(root, limit):
-    owners, titles = {}, {}
+    owners, titles, alone = {}, {}, {}
     for folder, _, files in os.walk(root, followlinks=True):
         for name in sorted(files):
             if not name.endswith(".html"):
@@ -61,10 +59,13 @@ def main(root, limit):
             p.feed(open(path, encoding="utf-8", errors="replace").read())
             title = " ".join("".join(p.title).split())
             titles[rel] = title
-            words = set(w.lower() for w in re.findall(r"[A-Za-z0-9]+", title + " " + "".join(p.text)))
+            text = title + " " + "".join(p.text)
+            words = set(w.lower() for w in re.findall(r"[A-Za-z0-9]+", text))
             for w in words:
                 owners.setdefault(w, set()).add(rel)
-    unique = sorted(w for w, pages in owners.items() if len(pages) == 1 and 4 <= len(w) <= 99)
+            alone[rel] = set(t.lower() for t in re.findall(r"[A-Za-z0-9_.,']+", text) if t.isalpha())
+    unique = sorted(w for w, pages in owners.items()
+                    if len(pages) == 1 and 4 <= len(w) <= 99 and w in alone[next(iter(pages))])
     step = max(1, len(unique) // limit)
     for w in unique[::step][:limit]:
         page = next(iter(owners[w]))

@@ -56,7 +56,7 @@ const FileMap kEnglish = {
      "<html><head><title>\r\n  First   &amp;\r\n  Foremost </title>\r\n"
      "<style>p { stylewordonly: 1 }</style></head>\r\n"
      "<body class=\"page\" onload=\"attrwordonly()\">\r\n<p>The Zebrafinch sings "
-     "Hash<b>Map</b> na&iuml;ve caf&#233; &lt;generic&gt;</p>\r\n"
+     "Hash<b>Map</b> na&iuml;ve caf&#233; &lt;generic&gt; size_t 1.8.16 can't</p>\r\n"
      "<script>var scriptwordonly = 1;</script><!-- commentwordonly -->\r\n"
      "shared</body></html>\r\n"},
     {"b.html",
@@ -71,7 +71,8 @@ TEST(FullTextSearch, BodyWordsFindExactlyTheirPageWithTitles) {
   TempDir dir;
   const std::string chm = Compiled(dir, kEnglish, "0x409 English (United States)");
   SearchRun r = SearchWithPyChm(chm, {"zebrafinch", "ZEBRAFINCH", "okapi", "narwhal", "shared",
-                                      "hashmap", "na\xEFve", "caf\xE9", "generic",
+                                      "hashmap", "hash", "map", "naive", "cafe", "generic",
+                                      "size_t", "1.8.16", "cant",
                                       std::string(99, 'q'), std::string(100, 'r'),
                                       "stylewordonly", "attrwordonly", "scriptwordonly",
                                       "commentwordonly", "foremost"});
@@ -84,9 +85,16 @@ TEST(FullTextSearch, BodyWordsFindExactlyTheirPageWithTitles) {
   EXPECT_EQ(r.hits["okapi"], b) << "body with attributes";
   EXPECT_EQ(r.hits["narwhal"], c);
   EXPECT_EQ(r.hits["shared"].size(), 3u);
-  EXPECT_EQ(r.hits["hashmap"], a) << "inline markup does not split words";
-  EXPECT_EQ(r.hits["na\xEFve"], a) << "named entity, Windows-1252";
-  EXPECT_EQ(r.hits["caf\xE9"], a) << "numeric entity";
+  // Words as the viewer breaks and folds a query: tags split, accents go, '_' is a
+  // letter, a number keeps its dots, an apostrophe between letters goes.
+  EXPECT_TRUE(r.hits["hashmap"].empty());
+  EXPECT_EQ(r.hits["hash"], a);
+  EXPECT_EQ(r.hits["map"], a);
+  EXPECT_EQ(r.hits["naive"], a) << "named entity, Windows-1252";
+  EXPECT_EQ(r.hits["cafe"], a) << "numeric entity";
+  EXPECT_EQ(r.hits["size_t"], a);
+  EXPECT_EQ(r.hits["1.8.16"], a);
+  EXPECT_EQ(r.hits["cant"], a);
   EXPECT_EQ(r.hits["generic"], a);
   EXPECT_EQ(r.hits[std::string(99, 'q')], c) << "the longest word the index holds";
   EXPECT_TRUE(r.hits[std::string(100, 'r')].empty());

@@ -1,0 +1,30 @@
+// The order in which Windows lists index keywords: its default ("word sort") string
+// comparison, as the binary index of Microsoft's compiler shows it. The viewer shows the
+// binary index in stored order, so the order is computed here, the same on every
+// platform, rather than asked of the system.
+#pragma once
+
+#include <string>
+
+namespace hha {
+
+// Joins the parts of a sub-keyword for comparison: the join sorts below every
+// character, so "clear, GeometryBuffer" (a sub-keyword of "clear") comes before
+// "clear()" while the keyword "name, other" (one part) sorts by its comma.
+constexpr char16_t kKeywordLevel = u'\x01';
+
+// <0, 0 or >0 as `a` sorts before, with or after `b`:
+// - letters case-insensitively and accents ignored at first; symbols < digits < letters;
+//   symbols in Windows' order (space ! " # $ % & ( ) * , . / : ; ? @ [ \ ] ^ _ ` { | } ~
+//   + < = >, then the others), digits as characters;
+// - hyphens and apostrophes, and '_' or '~' at the very start, are ignored at first;
+// - ties go to the unaccented, then the lower-case (at the first position where case
+//   differs), then the one with fewer ignored characters; strings equal in all of that
+//   compare by code units, so the order is total.
+int CompareKeywords(const std::u16string& a, const std::u16string& b);
+
+inline bool KeywordLess(const std::u16string& a, const std::u16string& b) {
+  return CompareKeywords(a, b) < 0;
+}
+
+}  // namespace hha

@@ -1,0 +1,155 @@
+// A forgiving reader of sitemap files: tags are found by '<' and '>' (quotes respected),
+// so the HTML around the objects may be as loose as help authors write it.
+#include "hha/core/sitemap_reader.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace hha {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The value of attribute `name` in a tag's text ("" when absent).
+std::string Attribute(const std::string& tag, const std::string& name) {
+  const std::string lower = Lower(tag);
+  for (size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
+    if (at > 0 && (std::isalnum(static_cast<unsigned char>(lower[at - 1])) || lower[at - 1] == '-')) continue;
+    size_t i = at + name.size();
+    while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) ++i;
+    if (i >= tag.size() || tag[i] != '=') continue;
+    ++i;
+    while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) ++i;
+    if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+      const size_t end = tag.find(tag[i], i + 1);
+      return tag.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
+    }
+    size_t end = i;
+    while (end < tag.size() && !std::isspace(static_cast<unsigned char>(tag[end])) && tag[end] != '>') ++end;
+    return tag.substr(i, end - i);
+  }
+  return "";
+}
+
+std::string DecodeReferences(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '&') {
+      out += s[i];
+      continue;
+    }
+    const size_t semi = s.find(';', i);
+    if (semi == std::string::npos || semi - i > 10) {
+      out += s[i];
+      continue;
+    }
+    const std::string name = s.substr(i + 1, semi - i - 1);
+    char c = 0;
+    if (name == "amp") c = '&';
+    else if (name == "lt") c = '<';
+    else if (name == "gt") c = '>';
+    else if (name == "quot") c = '"';
+    else if (name == "apos") c = '\'';
+    else if (name.size() > 1 && name[0] == '#') {
+      const bool hex = name[1] == 'x' || name[1] == 'X';
+      char* end = nullptr;
+      const long v = std::strtol(name.c_str() + (hex ? 2 : 1), &end, hex ? 16 : 10);
+      if (end && *end == 0 && v > 0 && v < 0x80) c = static_cast<char>(v);
+    }
+    if (!c) {
+      out += s[i];
+      continue;
+    }
+    out += c;
+    i = semi;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<SitemapEntry> ReadSitemap(const std::string& text) {
+  std::vector<SitemapEntry> entries;
+  int depth = 0;
+  bool inObject = false;
+  for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at)) {
+    size_t end = at + 1;
+    char quote = 0;
+    for (; end < text.size(); ++end) {
+      if (quote) {
+        if (text[end] == quote) quote = 0;
+      } else if (text[end] == '"' || text[end] == '\'') {
+        // Quotes only open inside an attribute value, right after '='.
+        size_t back = end;
+        while (back > at && std::isspace(static_cast<unsigned char>(text[back - 1]))) --back;
+        if (text[back - 1] == '=') quote = text[end];
+      } else if (text[end] == '>') {
+        break;
+      }
+    }
+    const std::string tag = text.substr(at, end - at);
+    at = end;
+    size_t n = 1;
+    const bool closing = n < tag.size() && tag[n] == '/';
+    if (closing) ++n;
+    std::string name;
+    while (n < tag.size() && std::isalpha(static_cast<unsigned char>(tag[n]))) name += static_cast<char>(std::tolower(static_cast<unsigned char>(tag[n++])));
+    if (name == "ul") {
+      depth += closing ? -1 : 1;
+      if (depth < 0) depth = 0;
+    } else if (name == "object") {
+      if (closing) {
+        inObject = false;
+      } else if (Lower(Attribute(tag, "type")) == "text/sitemap") {
+        inObject = true;
+        entries.emplace_back();
+        entries.back().depth = depth > 0 ? depth - 1 : 0;
+      }
+    } else if (name == "param" && inObject) {
+      const std::string key = Lower(Attribute(tag, "name"));
+      const std::string value = DecodeReferences(Attribute(tag, "value"));
+      SitemapEntry& e = entries.back();
+      if (key == "name") e.names.push_back(value);
+      else if (key == "local") e.locals.push_back(value);
+      else if (key == "see also") e.seeAlso = value;
+    }
+  }
+  return entries;
+}
+
+}  // namespace hha
+
+namespace hha {
+
+std::vector<uint32_t> ContentsOffsets(const std::vector<SitemapEntry>& entries) {
+  constexpr uint32_t kFirst = 0x1000, kBlock = 4096, kLeaf = 20, kParent = 28;
+  const size_t n = entries.size();
+  // children[n] is the top level; an entry's parent is the nearest one above it that is
+  // less deep.
+  std::vector<std::vector<size_t>> children(n + 1);
+  std::vector<size_t> open;  // the chain of possible parents
+  for (size_t i = 0; i < n; ++i) {
+    while (!open.empty() && entries[open.back()].depth >= entries[i].depth) open.pop_back();
+    children[open.empty() ? n : open.back()].push_back(i);
+    open.push_back(i);
+  }
+  std::vector<uint32_t> offsets(n, 0);
+  std::vector<size_t> queue{n};
+  uint32_t at = kFirst;
+  for (size_t q = 0; q < queue.size(); ++q) {
+    for (size_t i : children[queue[q]]) {
+      const uint32_t size = children[i].empty() ? kLeaf : kParent;
+      if (at % kBlock + size > kBlock) at = (at / kBlock + 1) * kBlock;
+      offsets[i] = at;
+      at += size;
+    }
+    for (size_t i : children[queue[q]])
+      if (!children[i].empty()) queue.push_back(i);
+  }
+  return offsets;
+}
+
+}  // namespace hha

@@ -1,0 +1,104 @@
+// The keyword order of the binary index: neighbours that Microsoft's compiler wrote in
+// this order (each chain is a run of keywords from its files, lowest first).
+#include "hha/core/keyword_collation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace hha {
+namespace {
+
+using Chain = std::vector<std::u16string>;
+
+// A sub-keyword as the index holds it for sorting.
+std::u16string Sub(const std::u16string& parent, const std::u16string& child) {
+  return parent + kKeywordLevel + child;
+}
+
+const std::vector<Chain>& Chains() {
+  static const std::vector<Chain> kChains = {
+      // Letter case only breaks ties, lower case first.
+      {u"addr", u"Addr", u"ADDR", u"address"},
+      {Sub(u"BSL430_NET", u"Success"), Sub(u"BSL430_NET", u"SUCCESS")},
+      {u"ok", u"OK"},
+      {u"normal", u"NORMAL"},
+      // Symbols, then digits (as characters), then letters.
+      {u"1PageDown", u"AddTail"},
+      {u"Collider()", u"Collider(float x, float y)"},
+      {u"BAUD_115200", u"BAUD_19200", u"BAUD_9600"},
+      {u"h0", u"hasAlpha"},
+      // '_' inside a keyword is a symbol, before digits and letters.
+      {u"BSL_SIZE56__RX_BLOCK_OVERHEAD", u"BSL430_DELAY_BETWEEN_CMDS"},
+      {u"Down_Sel", u"Down2"},
+      {u"block_pending", u"BlockEnd"},
+      {Sub(u"base_alloc", u"_usedMemory"), Sub(u"base_alloc", u"allocate")},
+      // Windows' symbol order, not ASCII's.
+      {u"operator()", u"operator*", u"operator/", u"operator[]", u"operator+", u"operator<",
+       u"operator=", u"operator=="},
+      {u"Easy Engine \u5FEB\u901F", u"EasyEngine"},
+      {u"Animator(const std::string &name)",
+       u"Animator(const std::string &name, const std::vector< Spirit > &spirit_list)"},
+      {Sub(u"BSL430_NET", u"ACK"), u"BSL430_NET::BSL430NET"},
+      {u"Modbus.c", u"MODBUS_BROADCAST_ADDRESS"},
+      // Hyphens are ignored but break ties, the plain form first.
+      {u"operator-", u"operator()"},
+      {u"operator=", u"operator-=", Sub(u"operator=", u"gui::Element"), Sub(u"operator=", u"h3d::mat4x4"),
+       Sub(u"operator-=", u"h3d::mat4x4")},
+      // A leading '_' or '~' is ignored (the plain form first); elsewhere it counts.
+      {u"size", u"_size", u"Socket"},
+      {Sub(u"allocate", u"h3d::linear_allocator"), u"_allocationCount", u"allowResize"},
+      {u"Spotlight", u"_start", u"startup"},
+      {u"g", u"_gch3d_HIDBaseClass", u"getAxisValue"},
+      {u"Interrupted", u"_Interrupted", u"invoke"},
+      {u"Window", u"~Window", u"write"},
+      {Sub(u"h3d::Window", u"~Window"), Sub(u"h3d::Window", u"allowResize")},
+      // Sub-keywords sort by their whole text, the join below every character.
+      {Sub(u"clear", u"h3d::GeometryBuffer"), u"clearMap"},
+      {Sub(u"operator-", u"h3d::Vec4"), u"operator()"},
+      // Ideographs after Latin letters.
+      {u"zebra", u"\u5FEB", u"\u6E38"},
+  };
+  return kChains;
+}
+
+TEST(KeywordCollation, KeepsTheNeighboursMicrosoftsCompilerWrote) {
+  for (const Chain& chain : Chains()) {
+    for (size_t i = 0; i + 1 < chain.size(); ++i) {
+      const std::u16string &a = chain[i], &b = chain[i + 1];
+      EXPECT_LT(CompareKeywords(a, b), 0) << std::string(a.begin(), a.end()) << " | " << std::string(b.begin(), b.end());
+      EXPECT_GT(CompareKeywords(b, a), 0) << std::string(b.begin(), b.end()) << " | " << std::string(a.begin(), a.end());
+    }
+  }
+}
+
+TEST(KeywordCollation, IsATotalOrder) {
+  // Different strings never compare equal, so merged duplicates are the only ties.
+  EXPECT_EQ(CompareKeywords(u"Addr", u"Addr"), 0);
+  EXPECT_NE(CompareKeywords(u"a-b", u"a'b"), 0);
+  EXPECT_NE(CompareKeywords(u"_x", u"~x"), 0);
+}
+
+#ifdef _WIN32
+// The system's own comparison (under Wine, Wine's) agrees with the order on the rules
+// every Windows collation shares: case ties, symbols < digits < letters.
+TEST(KeywordCollation, AgreesWithTheSystemOnCaseAndCharacterKinds) {
+  const std::vector<std::pair<const char*, const char*>> pairs = {
+      {"addr", "Addr"}, {"ok", "OK"}, {"1PageDown", "AddTail"}, {"h0", "hasAlpha"},
+      {"Collider()", "Collider(float x, float y)"}, {"BAUD_115200", "BAUD_19200"},
+      {"Down_Sel", "Down2"}, {"block_pending", "BlockEnd"}};
+  for (const auto& [a, b] : pairs) {
+    EXPECT_EQ(CompareStringA(0x409, 0, a, -1, b, -1), CSTR_LESS_THAN) << a << " | " << b;
+    const std::u16string wa(a, a + std::char_traits<char>::length(a)), wb(b, b + std::char_traits<char>::length(b));
+    EXPECT_LT(CompareKeywords(wa, wb), 0) << a << " | " << b;
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace hha
