@@ -13,7 +13,7 @@
 #include "engine/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "frontend/job_setup.h"
-#include "resources/resource_ids.h"
+#include "resources/version.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "frontend/job_setup.h"
 #include "resources/product.h"
 #include "resources/resource_ids.h"
+#include "resources/version.h"
 
 namespace qb {
 namespace {
