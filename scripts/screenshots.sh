@@ -3,12 +3,14 @@
 # "Light" visual style: the dialog after converting the bundled sample, its link with the
 # tooltip, and a centred message box over it. Uses a scratch copy of the Wine prefix, so
 # the tests' prefix keeps its settings.
-# Usage: bash scripts/screenshots.sh [windows build folder, default build/win-release]
+# Usage: bash scripts/screenshots.sh [windows build folder [DPI...]]
+#        (defaults: build/win-release, 96 and 192)
 # Needs Xvfb, xdotool and ImageMagick.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 build="${1:-build/win-release}"
+dpis="${*:2}"
 program="$root/$build/frontend/quillbinder.exe"
 [ -f "$program" ] || { echo "screenshots: build $program first" >&2; exit 1; }
 
@@ -56,7 +58,7 @@ start() {  # a fresh dialog with the keyboard focus on "Go", the first tab stop
 }
 stop() { wineserver -k 2>/dev/null || true; wait 2>/dev/null || true; }
 
-for dpi in 96 192; do
+for dpi in ${dpis:-96 192}; do
   stop
   for key in 'HKCU\Control Panel\Desktop' 'HKCC\Software\Fonts'; do
     wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
