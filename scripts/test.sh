@@ -11,18 +11,18 @@ bash scripts/install-deps.sh
 bash scripts/enable-i386.sh
 
 echo "== native build and tests"
-cmake -S . -B build/native -G Ninja -DQB_SANITIZE=ON >/dev/null
+cmake -S . -B build/native -G Ninja -DQB_SANITIZE=ON
 cmake --build build/native -j "$jobs"
 ctest --test-dir build/native --output-on-failure -j "$jobs"
 
 echo "== fuzzers (a few seconds each; see README to run them longer)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DQB_FUZZ=ON -DQB_TESTS=OFF >/dev/null
+  -DQB_FUZZ=ON -DQB_TESTS=OFF
 cmake --build build/fuzz -j "$jobs"
 ctest --test-dir build/fuzz --output-on-failure
 
 echo "== Windows build and tests under Wine"
-cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 cmake --build build/win -j "$jobs"
 bash scripts/wine-prefix.sh
 xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh build/win

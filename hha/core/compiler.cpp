@@ -4,7 +4,8 @@
 // the default topic and every window's files, then, transitively, the Local values of
 // the sitemaps and the local links of every HTML and CSS file, inside the project folder.
 // Unlike it, every missing file is reported once (with the first file and line that
-// names it) and the build goes on.
+// names it) and the build goes on, and a file whose real path (symbolic links and
+// junctions resolved) lies outside the project folder is left out like a ".." path.
 #include "hha/core/compiler.h"
 
 #include <cstdio>
@@ -61,6 +62,8 @@ std::string NativeSeparators(std::string s) {
   return s;
 }
 
+const CompileLimits* g_testLimits = nullptr;
+
 enum class Kind { kPlain, kHtml, kCss, kSitemap };
 
 struct Pending {
@@ -68,6 +71,7 @@ struct Pending {
   std::string origin;  // file that names it, for warnings
   int line = 0;
   Kind kind = Kind::kPlain;  // kSitemap is decided by the role, the rest by extension
+  uint32_t depth = 0;        // links followed from a file the project names
 };
 
 class Compilation {
@@ -78,7 +82,8 @@ class Compilation {
         threads_(threads),
         folder_(platform::DirName(projectPath)),
         projectName_(platform::BaseName(projectPath)),
-        resolver_(folder_) {}
+        resolver_(folder_),
+        limits_(g_testLimits ? *g_testLimits : CompileLimits()) {}
 
   bool Run(CompileStats& stats) {
     const bool ok = Steps(stats);
@@ -106,7 +111,14 @@ class Compilation {
     return !stopped_;
   }
   void Enqueue(const std::string& link, const std::string& baseFolder,
-               const std::string& origin, int line, Kind kind, bool isLink);
+               const std::string& origin, int line, Kind kind, bool isLink, uint32_t depth);
+  // Records why the project is refused (the first reason wins); IncludeAll stops on it.
+  void Refuse(const std::string& file, int line, const std::string& text) {
+    if (refusal_.empty())
+      refusal_ = file + (line > 0 ? ", line " + std::to_string(line) : "") + ": " + text +
+                 "; the project is refused.";
+  }
+  bool InsideProject(const std::string& nativePath);
   bool IncludeAll();
   bool Include(const Pending& p);
   bool Feed(const std::vector<uint8_t>& data, const std::string& status);
@@ -120,6 +132,9 @@ class Compilation {
   unsigned threads_;
   std::string folder_, projectName_;
   FileResolver resolver_;
+  const CompileLimits limits_;
+  std::string realRoot_;  // the project folder's real path; "" when it has none
+  std::string refusal_;
   Project project_;
   CompileStats* stats_ = nullptr;
   bool stopped_ = false;
@@ -161,7 +176,8 @@ std::string Compilation::OutputPath() const {
 }
 
 void Compilation::Enqueue(const std::string& link, const std::string& baseFolder,
-                          const std::string& origin, int line, Kind kind, bool isLink) {
+                          const std::string& origin, int line, Kind kind, bool isLink,
+                          uint32_t depth) {
   std::string path = Slashes(link), resolved;
   if (isLink && !LocalLinkPath(link, &path)) return;
   if (!ResolveRelative(baseFolder, path, &resolved)) {
@@ -179,7 +195,20 @@ void Compilation::Enqueue(const std::string& link, const std::string& baseFolder
   // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
   // megabytes of pending links on a large tree.
   if (!queued_.insert(Fold(resolved)).second) return;
-  queue_.push_back({resolved, origin, line, kind});
+  if (queued_.size() > limits_.files)
+    return Refuse(origin, line, "the project reaches more than " + WithThousands(limits_.files) +
+                                    " files, more than a help file's directory may hold");
+  if (depth > limits_.linkDepth)
+    return Refuse(origin, line, "\"" + link + "\" is reached through more than " +
+                                    WithThousands(limits_.linkDepth) +
+                                    " links in a row from the project's files");
+  queue_.push_back({resolved, origin, line, kind, depth});
+}
+
+bool Compilation::InsideProject(const std::string& nativePath) {
+  std::string real;
+  return !realRoot_.empty() && platform::RealPath(nativePath, &real) &&
+         platform::IsInside(real, realRoot_);
 }
 
 bool Compilation::Feed(const std::vector<uint8_t>& data, const std::string& status) {
@@ -199,8 +228,24 @@ bool Compilation::Include(const Pending& p) {
     return true;
   }
   if (!included_.insert(Fold(actual)).second) return true;
+  const std::string native = resolver_.NativePath(actual);
+  if (!InsideProject(native)) {
+    Warn(p.origin, p.line, "\"" + p.path + "\" is outside the project folder; left out");
+    return true;
+  }
+  // Checked before reading, so that a huge file costs nothing.
+  uint64_t size = 0;
+  const uint64_t room = limits_.sectionBytes - std::min(stats_->inputBytes, limits_.sectionBytes);
+  if (platform::FileSize(native, &size) && size > room) {
+    Message("Error: \"" + actual + "\" is " + WithThousands(size) + " bytes" +
+            (stats_->inputBytes ? " and the files before it " + WithThousands(stats_->inputBytes)
+                                : std::string()) +
+            ", more than the " + WithThousands(limits_.sectionBytes) +
+            " bytes a help file's section holds; the project is refused.");
+    return false;
+  }
   std::vector<uint8_t> data;
-  if (!platform::ReadFile(resolver_.NativePath(actual), data)) {
+  if (!platform::ReadFile(native, data)) {
     Warn(p.origin, p.line, "\"" + actual + "\" cannot be read; left out");
     return true;
   }
@@ -223,6 +268,15 @@ bool Compilation::Include(const Pending& p) {
 
   if (p.kind == Kind::kPlain) return true;
   const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  if (p.kind == Kind::kSitemap) {
+    const size_t depth = SitemapDepth(text);
+    if (depth > limits_.sitemapDepth) {
+      Message("Error: " + actual + ": its lists nest " + WithThousands(depth) +
+              " levels deep, more than the " + WithThousands(limits_.sitemapDepth) +
+              " a help file's readers are given; the project is refused.");
+      return false;
+    }
+  }
   const LinkSource source = p.kind == Kind::kHtml  ? LinkSource::kHtml
                             : p.kind == Kind::kCss ? LinkSource::kCss
                                                    : LinkSource::kSitemap;
@@ -235,7 +289,7 @@ bool Compilation::Include(const Pending& p) {
   // (or dropped) as it is found rather than listed first.
   VisitLinks(text, source, [&](const Link& link) {
     for (; counted < link.offset && counted < text.size(); ++counted) line += text[counted] == '\n';
-    Enqueue(link.target, base, actual, line, Kind::kPlain, true);
+    Enqueue(link.target, base, actual, line, Kind::kPlain, true, p.depth + 1);
   });
   return true;
 }
@@ -243,7 +297,7 @@ bool Compilation::Include(const Pending& p) {
 bool Compilation::IncludeAll() {
   const std::string& hhp = projectName_;
   auto seed = [&](const std::string& path, int line, Kind kind, bool mayHaveFragment) {
-    if (!path.empty()) Enqueue(path, "", hhp, line, kind, mayHaveFragment);
+    if (!path.empty()) Enqueue(path, "", hhp, line, kind, mayHaveFragment, 0);
   };
   seed(project_.contentsFile, project_.contentsFileLine, Kind::kSitemap, false);
   seed(project_.indexFile, project_.indexFileLine, Kind::kSitemap, false);
@@ -263,12 +317,16 @@ bool Compilation::IncludeAll() {
     for (int f : {kWinDefaultFile, kWinHome, kWinJump1Url, kWinJump2Url})
       seed(w.fields[f], w.line, Kind::kPlain, true);
   }
-  while (!queue_.empty()) {
+  for (;;) {
+    if (!refusal_.empty()) {
+      Message("Error: " + refusal_);
+      return false;
+    }
+    if (queue_.empty()) return true;
     Pending p = std::move(queue_.front());
     queue_.pop_front();
     if (!Include(p)) return false;
   }
-  return true;
 }
 
 bool Compilation::CompressSettled(bool all) {
@@ -333,7 +391,10 @@ void Compilation::AddSystemFiles() {
   StringPool pool;
   std::vector<uint8_t> windowsFile = BuildWindowsFile(windows, project_.compatibility10, pool);
   std::vector<uint8_t> contents;
-  if (!contentsName_.empty()) platform::ReadFile(resolver_.NativePath(contentsName_), contents);
+  // Only a contents file that went in: one outside the project gives nothing away.
+  if (!contentsName_.empty() && included_.count(Fold(contentsName_)) &&
+      InsideProject(resolver_.NativePath(contentsName_)))
+    platform::ReadFile(resolver_.NativePath(contentsName_), contents);
   Progress(project_.fullTextSearch ? "Building the search index" : "Building the topic table", true);
   search::SearchFiles::Output searchFiles =
       search_->Finish(pool, std::string(contents.begin(), contents.end()));
@@ -379,6 +440,7 @@ bool Compilation::Steps(CompileStats& stats) {
   for (const Warning& w : warnings) Warn(w.file, w.line, w.text);
   codePage_ = AnsiCodePageOf(project_.lcid);
   search_ = std::make_unique<search::SearchFiles>(project_.lcid, codePage_, project_.fullTextSearch);
+  if (!platform::RealPath(folder_, &realRoot_)) realRoot_.clear();
   const std::string output = OutputPath();
   stats.outputPath = output;
   Message("Compiling " + projectPath_ + " into " + output);
@@ -443,6 +505,8 @@ std::string Plural(uint64_t n, const char* one, const char* many) {
 }
 
 }  // namespace
+
+void SetCompileLimitsForTesting(const CompileLimits* limits) { g_testLimits = limits; }
 
 std::string WithThousands(uint64_t n) {
   std::string digits = std::to_string(n), out;

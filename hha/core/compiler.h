@@ -38,6 +38,29 @@ struct CompileStats {
 bool CompileProject(const std::string& projectPath, const CompileCallbacks& callbacks,
                     CompileStats* stats = nullptr, unsigned threads = 0);
 
+// What one project may ask of the compiler. A project beyond any of them is refused
+// with an error that says which, and nothing is written: each guards the machine (or
+// the readers of the help file) against a hostile or broken project.
+struct CompileLimits {
+  // Bytes of all files together, and so of any one file. Files are read whole into
+  // the memory of a 32-bit process, and the C library's file positions there are
+  // signed 32-bit: 2 GiB - 1 is the most that fits both.
+  uint64_t sectionBytes = 0x7FFFFFFF;
+  // Distinct file names a project may reach, found or missing. Each costs a directory
+  // entry and a few hundred bytes of bookkeeping; the largest Javadoc trees have
+  // 30,000 pages, and a million keeps a 32-bit process well inside its memory.
+  uint64_t files = 1000000;
+  // Links followed one after the other from a file the project names. Javadoc reaches
+  // every page within a dozen; only a generated trap goes on for thousands.
+  uint32_t linkDepth = 10000;
+  // Nested lists in a contents or index file. Readers build the tree one level per
+  // list, often recursively; real contents go a few levels deep.
+  uint32_t sitemapDepth = 100;
+};
+
+// Lets tests reach the limits with small inputs; nullptr restores the defaults above.
+void SetCompileLimitsForTesting(const CompileLimits* limits);
+
 // "1,234,567": the way the summary prints sizes.
 std::string WithThousands(uint64_t n);
 

@@ -73,9 +73,11 @@ void CollectCss(std::string_view text, size_t begin, size_t end, size_t base,
   }
 }
 
-}  // namespace
-
-void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& out) {
+// The tag reader behind VisitLinks and SitemapDepth; `depth` (when given) receives the
+// deepest <ul> nesting.
+void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size_t* depth) {
+  size_t open = 0;
+  if (depth) *depth = 0;
   if (source == LinkSource::kCss) {
     CollectCss(text, 0, text.size(), 0, out);
     return;
@@ -102,6 +104,8 @@ void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& out
       ++i;
       continue;
     }
+    if (depth && IEquals(tag, "ul")) *depth = std::max(*depth, ++open);
+    else if (depth && IEquals(tag, "/ul") && open > 0) --open;
     // Attributes up to '>'.
     std::string paramName, paramValue;
     size_t paramValueOffset = 0;
@@ -153,6 +157,18 @@ void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& out
     }
     i = tagEnd;
   }
+}
+
+}  // namespace
+
+void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& visit) {
+  Walk(text, source, visit, nullptr);
+}
+
+size_t SitemapDepth(std::string_view text) {
+  size_t depth = 0;
+  Walk(text, LinkSource::kSitemap, [](const Link&) {}, &depth);
+  return depth;
 }
 
 bool LocalLinkPath(const std::string& link, std::string* path) {

@@ -25,6 +25,10 @@ using LinkVisitor = std::function<void(const Link&)>;
 // read as CSS.
 void VisitLinks(std::string_view text, LinkSource source, const LinkVisitor& visit);
 
+// How deep the lists (<ul>) of a sitemap nest: the depth of its deepest entry, counting
+// the outermost list as 1. Tags are read as VisitLinks reads them.
+size_t SitemapDepth(std::string_view text);
+
 // Turns a link into a path relative to the linking file's folder: drops "#..." and
 // "?...", decodes %XX. False for links that leave the help file (a scheme such as
 // http:, mailto:, javascript:, ms-its:, or "//host"), for bare fragments and for empty

@@ -29,6 +29,18 @@ bool ListDir(const std::string& path, std::vector<DirEntry>& out);
 
 bool IsFile(const std::string& path);
 
+// The size of a regular file, without reading it. False when it cannot be found.
+bool FileSize(const std::string& path, uint64_t* size);
+
+// The absolute path of an existing file or folder with every symbolic link, junction and
+// "."/".." part resolved (POSIX realpath; GetFinalPathNameByHandle on Windows, without
+// its "\\?\" prefix). False when the path cannot be resolved.
+bool RealPath(const std::string& path, std::string* real);
+
+// True when `real` (from RealPath) names `folder` (also from RealPath) or something
+// inside it; case-insensitive on Windows, where names are.
+bool IsInside(const std::string& real, const std::string& folder);
+
 // True for "/x" (POSIX) or "C:\x", "\\server\x", "\x" (Windows).
 bool IsAbsolute(const std::string& path);
 

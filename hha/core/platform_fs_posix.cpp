@@ -2,6 +2,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include <chrono>
 #include <cstdio>
 
@@ -28,6 +31,26 @@ bool ListDir(const std::string& path, std::vector<DirEntry>& out) {
 bool IsFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FileSize(const std::string& path, uint64_t* size) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool RealPath(const std::string& path, std::string* real) {
+  char* r = realpath(path.empty() ? "." : path.c_str(), nullptr);
+  if (!r) return false;
+  *real = r;
+  std::free(r);
+  return true;
+}
+
+bool IsInside(const std::string& real, const std::string& folder) {
+  if (real.compare(0, folder.size(), folder) != 0) return false;
+  return real.size() == folder.size() || folder.back() == '/' || real[folder.size()] == '/';
 }
 
 bool IsAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }

@@ -27,6 +27,42 @@ bool IsFile(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FileSize(const std::string& path, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+bool RealPath(const std::string& path, std::string* real) {
+  // Opening without access rights is enough to ask where the name leads; backup
+  // semantics let the same call open folders.
+  HANDLE h = CreateFileA(path.empty() ? "." : path.c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  CloseHandle(h);
+  if (n == 0 || n >= sizeof buffer) return false;
+  std::string r(buffer, n);
+  if (r.compare(0, 8, "\\\\?\\UNC\\") == 0) r = "\\" + r.substr(7);
+  else if (r.compare(0, 4, "\\\\?\\") == 0) r.erase(0, 4);
+  *real = r;
+  return true;
+}
+
+bool IsInside(const std::string& real, const std::string& folder) {
+  if (real.size() < folder.size() ||
+      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, real.data(), (int)folder.size(),
+                     folder.data(), (int)folder.size()) != CSTR_EQUAL)
+    return false;
+  const char last = folder.empty() ? '\\' : folder.back();
+  return real.size() == folder.size() || last == '\\' || real[folder.size()] == '\\';
+}
+
 bool IsAbsolute(const std::string& path) {
   if (path.size() >= 2 && path[1] == ':') return true;
   return !path.empty() && (path[0] == '\\' || path[0] == '/');

@@ -7,10 +7,14 @@
 namespace hha {
 namespace {
 
+// A carriage return counts as space: a project whose line ends were converted twice
+// ("\r\r\n") must not name "page.html\r".
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 

@@ -34,22 +34,25 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// HTML's white space: sitemaps put tabs and line breaks between attributes too.
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
 // The value of attribute `name` inside one tag's text, "" when absent.
 std::string Attribute(const std::string& tag, const std::string& name) {
   const std::string lower = Lower(tag);
   for (size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
     if (at > 0 && std::isalnum(static_cast<unsigned char>(lower[at - 1]))) continue;
     size_t i = at + name.size();
-    while (i < tag.size() && tag[i] == ' ') ++i;
+    while (i < tag.size() && IsSpace(tag[i])) ++i;
     if (i >= tag.size() || tag[i] != '=') continue;
     ++i;
-    while (i < tag.size() && tag[i] == ' ') ++i;
+    while (i < tag.size() && IsSpace(tag[i])) ++i;
     if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
       const size_t end = tag.find(tag[i], i + 1);
       return tag.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
     }
     size_t end = i;
-    while (end < tag.size() && tag[end] != ' ' && tag[end] != '>') ++end;
+    while (end < tag.size() && !IsSpace(tag[end]) && tag[end] != '>') ++end;
     return tag.substr(i, end - i);
   }
   return "";

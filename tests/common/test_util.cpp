@@ -109,6 +109,21 @@ void SetReadOnly(const std::string& path, bool readOnly) {
 #endif
 }
 
+bool MakeSymlink(const std::string& target, const std::string& link, bool folder) {
+#ifdef _WIN32
+  const DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  // Wine answers TRUE without making anything: only a reparse point that is there counts.
+  const DWORD flags = kUnprivileged | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+  const DWORD attrs = CreateSymbolicLinkA(link.c_str(), target.c_str(), flags)
+                          ? GetFileAttributesA(link.c_str())
+                          : INVALID_FILE_ATTRIBUTES;
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+  (void)folder;
+  return ::symlink(target.c_str(), link.c_str()) == 0;
+#endif
+}
+
 std::string HostPath(const std::string& unixPath) {
 #ifdef _WIN32
   if (unixPath.empty()) return unixPath;
@@ -119,6 +134,8 @@ std::string HostPath(const std::string& unixPath) {
 }
 
 std::string SourceDir() { return HostPath(Getenv("QB_SOURCE_DIR")); }
+
+bool InCi() { return Getenv("CI") == "true"; }
 
 std::string TestDataDir() {
   std::string dir = Getenv("QB_TESTDATA");

@@ -5,6 +5,13 @@
 #include <cstdint>
 #include <string>
 
+// Skips the current test for `why` (something it needs is missing); fails it under CI.
+#define QB_SKIP_OR_FAIL(why)                                      \
+  do {                                                            \
+    if (::qb::test::InCi()) FAIL() << why << " (required when CI=true)"; \
+    GTEST_SKIP() << why;                                          \
+  } while (0)
+
 namespace qb::test {
 
 // A fresh, empty folder that is removed (with everything in it) on destruction.
@@ -32,11 +39,19 @@ bool FileExists(const std::string& path);
 void MakeDirs(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
 
+// Makes `link` a symbolic link to `target` (a folder link when `folder`). False where the
+// system or the account cannot make one (Windows without the right, older Wine).
+bool MakeSymlink(const std::string& target, const std::string& link, bool folder);
+
 // A host (Unix) path as the program sees it: unchanged natively, "Z:\..." under Wine.
 std::string HostPath(const std::string& unixPath);
 // The shared test data folder (../shared/testdata beside the sources), or "" when it is
-// absent; tests that need it skip themselves then.
+// absent; tests that need it skip themselves then (QB_SKIP_OR_FAIL).
 std::string TestDataDir();
+
+// True under CI (CI=true), where a test's missing data or reader is a fault, not a reason
+// to skip: a green run must have run everything.
+bool InCi();
 // The source tree's root, as the program sees it.
 std::string SourceDir();
 

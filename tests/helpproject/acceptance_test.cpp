@@ -120,7 +120,7 @@ class AcceptanceTest : public ::testing::Test {
 
   void SetUp() override {
     const char* trees = std::getenv("QB_TREES_DIR");
-    if (test::TestDataDir().empty() || !trees) GTEST_SKIP() << "no shared test data";
+    if (test::TestDataDir().empty() || !trees) QB_SKIP_OR_FAIL("no shared test data");
     treesDir = test::HostPath(trees);
   }
 

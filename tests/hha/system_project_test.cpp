@@ -166,7 +166,7 @@ class RealJavadoc : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RealJavadoc, CompilesAndReadsBackWhole) {
   const std::string data = qb::test::TestDataDir();
-  if (data.empty()) GTEST_SKIP() << "no shared test data";
+  if (data.empty()) QB_SKIP_OR_FAIL("no shared test data");
   const std::string name = GetParam();
   TempDir dir;
   std::string root = dir / name;
@@ -176,7 +176,7 @@ TEST_P(RealJavadoc, CompilesAndReadsBackWhole) {
     const std::string cmd = "tar -xJf '" + data + "/" + name + ".tar.xz' -C '" + dir.path() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   } else {
-    GTEST_SKIP() << name << " is not in the test data";
+    QB_SKIP_OR_FAIL(name << " is not in the test data");
   }
   for (auto& e : fs::recursive_directory_iterator(root))
     fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);

@@ -55,6 +55,15 @@ void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
+  // A converter that composes (glibc's CP1258 joins a letter and the accent after it)
+  // holds the last letter back until it sees what follows: the piece's end releases it.
+  char* o = buffer;
+  size_t oLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &o, &oLeft);
+  for (char* p = buffer; p + 4 <= o; p += 4) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    out->push_back(static_cast<char32_t>(u[0] | u[1] << 8 | u[2] << 16 | u[3] << 24));
+  }
 }
 
 Encoder::Encoder(uint32_t codePage) : codePage_(codePage) {
@@ -77,7 +86,9 @@ bool Encoder::Convert(char32_t c, std::string* bytes) {
   char* o = buffer;
   size_t oLeft = sizeof buffer;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+  size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+  if (r != static_cast<size_t>(-1) && iconv(cd, nullptr, nullptr, &o, &oLeft) == static_cast<size_t>(-1))
+    r = static_cast<size_t>(-1);
   if (r == static_cast<size_t>(-1) || r > 0 || o == buffer) return false;  // r > 0: substituted
   bytes->assign(buffer, o);
   return true;

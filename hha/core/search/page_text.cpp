@@ -343,7 +343,9 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       if (name == "head") inHead = !closing;
       else if (name == "body") inHead = false;
       else if (name == "title") {
-        inTitle = !closing;
+        // The first title names the page, as in browsers; a reader that stops after it
+        // (titles only) must see the same.
+        inTitle = !closing && !out->hasTitle;
         titleSplitter.End();
         if (closing) {
           out->hasTitle = true;
