@@ -7,11 +7,12 @@
 #include <cstring>
 
 #include "engine/conversion_job.h"
+#include "support/scoped_win.h"
 
 namespace qb {
 namespace {
 
-HMODULE g_library = nullptr;
+ScopedModule g_library;
 CompileEntry g_entry = nullptr;
 const char* g_libraryName = "hha.dll";
 
@@ -35,23 +36,20 @@ int LoadHelpCompiler() {
     *PathFindFileNameA(program) = 0;
     moved = SetCurrentDirectoryA(program) != FALSE;
   }
-  g_library = LoadLibraryA(g_libraryName);
+  g_library.reset(LoadLibraryA(g_libraryName));
   if (moved) SetCurrentDirectoryA(previous);
   if (!g_library) return -2;
   g_entry = reinterpret_cast<CompileEntry>(
-      reinterpret_cast<void*>(GetProcAddress(g_library, "HHA_CompileHHP")));
+      reinterpret_cast<void*>(GetProcAddress(g_library.get(), "HHA_CompileHHP")));
   if (!g_entry) {
-    FreeLibrary(g_library);
-    g_library = nullptr;
+    g_library.reset();
     return -3;
   }
   return 0;
 }
 
 void UnloadHelpCompiler() {
-  if (!g_library) return;
-  FreeLibrary(g_library);
-  g_library = nullptr;
+  g_library.reset();
   g_entry = nullptr;
 }
 

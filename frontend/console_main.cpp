@@ -13,7 +13,8 @@
 #include "engine/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "frontend/job_setup.h"
-#include "resources/resource_ids.h"
+#include "resources/version.h"
+#include "support/scoped_win.h"
 
 namespace {
 
@@ -185,8 +186,8 @@ int Convert(const char* indexPath, const char* outputName, const char* title) {
   FileStamp before = StampOf(job.OutputPath);
   SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
   unsigned threadId = 0;
-  HANDLE worker = reinterpret_cast<HANDLE>(
-      _beginthreadex(nullptr, 0, &qb::ConversionWorker, &job, 0, &threadId));
+  qb::ScopedHandle worker(reinterpret_cast<HANDLE>(
+      _beginthreadex(nullptr, 0, &qb::ConversionWorker, &job, 0, &threadId)));
   if (!worker) {
     qb::UnloadHelpCompiler();
     return Fail("cannot start the conversion thread", kExitFailed);
@@ -198,8 +199,8 @@ int Convert(const char* indexPath, const char* outputName, const char* title) {
     DispatchMessageA(&message);
   }
   // "Finished" comes before the worker's clean-up; wait for that too.
-  WaitForSingleObject(worker, INFINITE);
-  CloseHandle(worker);
+  WaitForSingleObject(worker.get(), INFINITE);
+  worker.reset();
   SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   session.reporter.Finish();
   qb::UnloadHelpCompiler();

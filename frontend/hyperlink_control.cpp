@@ -3,8 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace qb {
 namespace {
@@ -68,14 +70,23 @@ bool ParseColour(char* text, COLORREF* colour) {
   return true;
 }
 
-void BuildHandCursorPlanes(unsigned char* andPlane, unsigned char* xorPlane) {
-  std::memset(andPlane, 0xFF, 128);
-  std::memset(xorPlane, 0x00, 128);
-  for (int row = 0; row < 22; ++row) {
-    for (int column = 0; column < 17; ++column) {
-      const char pixel = kHandRows[row][column];
+int HandCursorRowBytes(int size) { return (size + 15) / 16 * 2; }  // rows are whole words
+
+int HandCursorHotSpotX(int size) { return (5 * size + 31) / 32; }
+
+void BuildHandCursorPlanes(unsigned char* andPlane, unsigned char* xorPlane, int size) {
+  const int rowBytes = HandCursorRowBytes(size);
+  std::memset(andPlane, 0xFF, static_cast<size_t>(rowBytes * size));
+  std::memset(xorPlane, 0x00, static_cast<size_t>(rowBytes * size));
+  for (int row = 0; row < size; ++row) {
+    const int designRow = row * 32 / size;
+    if (designRow >= 22) break;
+    for (int column = 0; column < size; ++column) {
+      const int designColumn = column * 32 / size;
+      if (designColumn >= 17) break;
+      const char pixel = kHandRows[designRow][designColumn];
       if (pixel == '.') continue;
-      const int byte = row * 4 + column / 8;
+      const int byte = row * rowBytes + column / 8;
       const unsigned char bit = static_cast<unsigned char>(0x80 >> (column % 8));
       andPlane[byte] &= static_cast<unsigned char>(~bit);
       if (pixel == 'W') xorPlane[byte] |= bit;
@@ -90,8 +101,6 @@ void HyperLinkControl::SetShellExecuteForTesting(ShellExecuteFunction function) 
 HyperLinkControl::~HyperLinkControl() {
   std::free(label_);
   std::free(url_);
-  if (ownsLinkFont_ && linkFont_) DeleteObject(linkFont_);
-  if (cursor_) DestroyCursor(cursor_);
 }
 
 bool HyperLinkControl::SetUrl(const char* url) {
@@ -148,10 +157,15 @@ void HyperLinkControl::SetUp() {
   }
 
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  unsigned char andPlane[128];
-  unsigned char xorPlane[128];
-  BuildHandCursorPlanes(andPlane, xorPlane);
-  cursor_ = CreateCursor(instance, 5, 0, 32, 32, andPlane, xorPlane);
+  // The design is 32 pixels at 96 DPI; the program is DPI-aware, so on a 150% or 200%
+  // screen Windows shows the cursor as made, and the hand grows with the screen's DPI.
+  const int size = std::max(32, MulDiv(32, GetDeviceCaps(ScopedWindowDC(nullptr).get(),
+                                                         LOGPIXELSY), 96));
+  std::vector<unsigned char> andPlane(static_cast<size_t>(HandCursorRowBytes(size) * size));
+  std::vector<unsigned char> xorPlane(andPlane.size());
+  BuildHandCursorPlanes(andPlane.data(), xorPlane.data(), size);
+  cursor_.reset(CreateCursor(instance, HandCursorHotSpotX(size), 0, size, size,
+                             andPlane.data(), xorPlane.data()));
 
   if (drawsOwnText_) {
     normalFont_ = reinterpret_cast<HFONT>(SendMessageA(GetParent(window_), WM_GETFONT, 0, 0));
@@ -161,8 +175,7 @@ void HyperLinkControl::SetUp() {
       std::memset(&font, 0, sizeof font);
       GetObjectA(normalFont_, sizeof font, &font);
       font.lfUnderline = TRUE;
-      linkFont_ = CreateFontIndirectA(&font);
-      ownsLinkFont_ = linkFont_ != nullptr;
+      linkFont_.reset(CreateFontIndirectA(&font));
     }
   }
 
@@ -209,15 +222,15 @@ void HyperLinkControl::AddTool() {
 void HyperLinkControl::ReadRegistryColours() {
   // Read access only: asking for write access fails for users who may only read the key,
   // and their colours would be lost.
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &opened) != ERROR_SUCCESS)
     return;
+  ScopedRegistryKey key(opened);
   char buffer[kColourBuffer];
   std::memset(buffer, 0, sizeof buffer);
   COLORREF colour;
-  if (ReadColour(key, "Anchor Color", buffer, &colour)) linkColour_ = colour;
-  if (ReadColour(key, "Anchor Color Visited", buffer, &colour)) visitedColour_ = colour;
-  RegCloseKey(key);
+  if (ReadColour(key.get(), "Anchor Color", buffer, &colour)) linkColour_ = colour;
+  if (ReadColour(key.get(), "Anchor Color Visited", buffer, &colour)) visitedColour_ = colour;
 }
 
 UINT HyperLinkControl::TextAlignment() const {
@@ -232,18 +245,17 @@ bool HyperLinkControl::ComputeLinkRect() {
   RECT client;
   GetClientRect(window_, &client);
   linkRect_ = client;
-  HDC dc = GetDC(window_);
-  if (drawsOwnText_) {
-    HGDIOBJ previous = linkFont_ ? SelectObject(dc, linkFont_) : nullptr;
-    const UINT alignment = TextAlignment();
-    DrawTextA(dc, ShownText(), -1, &linkRect_, alignment | DT_CALCRECT | DT_WORDBREAK);
-    if (previous) SelectObject(dc, previous);
-    if (alignment == DT_CENTER)
-      OffsetRect(&linkRect_, (client.right - linkRect_.right) / 2, 0);
-    else if (alignment == DT_RIGHT)
-      OffsetRect(&linkRect_, client.right - linkRect_.right, 0);
+  if (!drawsOwnText_) return true;
+  ScopedWindowDC dc(window_);
+  const UINT alignment = TextAlignment();
+  {
+    ScopedSelection font(dc.get(), linkFont_.get());
+    DrawTextA(dc.get(), ShownText(), -1, &linkRect_, alignment | DT_CALCRECT | DT_WORDBREAK);
   }
-  ReleaseDC(window_, dc);
+  if (alignment == DT_CENTER)
+    OffsetRect(&linkRect_, (client.right - linkRect_.right) / 2, 0);
+  else if (alignment == DT_RIGHT)
+    OffsetRect(&linkRect_, client.right - linkRect_.right, 0);
   return true;
 }
 
@@ -274,13 +286,13 @@ void HyperLinkControl::Paint(HDC given) {
                     : visited_                 ? visitedColour_
                                                : linkColour_;
   COLORREF previousColour = SetTextColor(dc, colour);
-  HFONT font = linkFont_ ? linkFont_ : normalFont_;
-  HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
-  RECT rect = linkRect_;
-  DrawTextA(dc, ShownText(), -1, &rect, TextAlignment() | DT_WORDBREAK);
-  if (GetFocus() == window_) DrawFocusRect(dc, &linkRect_);
+  {
+    ScopedSelection font(dc, linkFont_ ? linkFont_.get() : normalFont_);
+    RECT rect = linkRect_;
+    DrawTextA(dc, ShownText(), -1, &rect, TextAlignment() | DT_WORDBREAK);
+    if (GetFocus() == window_) DrawFocusRect(dc, &linkRect_);
+  }
   SetTextColor(dc, previousColour);
-  if (previousFont) SelectObject(dc, previousFont);
   if (!given) EndPaint(window_, &paint);
 }
 
@@ -315,7 +327,7 @@ LRESULT HyperLinkControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
       return 0;
     case WM_MOUSEMOVE:
       if (url_ && InLinkRect(lParam)) {
-        SetCursor(cursor_);
+        SetCursor(cursor_.get());
         return 0;
       }
       return PassOn(message, wParam, lParam);

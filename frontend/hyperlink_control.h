@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "support/scoped_win.h"
+
 namespace qb {
 
 class HyperLinkControl {
@@ -28,7 +30,7 @@ class HyperLinkControl {
   COLORREF visitedColour() const { return visitedColour_; }
   bool visited() const { return visited_; }
   HWND tooltip() const { return tooltip_; }
-  HCURSOR cursor() const { return cursor_; }
+  HCURSOR cursor() const { return cursor_.get(); }
 
   using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
   // Test seam: what OpenLink calls instead of ShellExecuteA (null restores it).
@@ -51,8 +53,8 @@ class HyperLinkControl {
   WNDPROC previousProc_ = &DefWindowProcA;
   char* label_ = nullptr;
   char* url_ = nullptr;
-  HCURSOR cursor_ = nullptr;
-  HFONT linkFont_ = nullptr;
+  ScopedCursor cursor_;
+  ScopedFont linkFont_;  // made from the dialog's font at set-up; always this control's
   HFONT normalFont_ = nullptr;
   RECT linkRect_ = {0, 0, 0, 0};
   HWND tooltip_ = nullptr;
@@ -60,13 +62,16 @@ class HyperLinkControl {
   COLORREF visitedColour_ = 0x00800080;
   bool drawsOwnText_ = true;
   bool visited_ = false;
-  bool ownsLinkFont_ = false;
 };
 
 // "r,g,b" as the browser stores its link colours; modifies `text`. False when invalid.
 bool ParseColour(char* text, COLORREF* colour);
 
-// The 32x32 hand cursor's planes (AND, then XOR), 128 bytes each.
-void BuildHandCursorPlanes(unsigned char* andPlane, unsigned char* xorPlane);
+// The hand cursor's planes (AND, then XOR), `size` by `size` pixels of the 32x32 design
+// (each pixel repeated or left out evenly), rows of HandCursorRowBytes(size) bytes.
+void BuildHandCursorPlanes(unsigned char* andPlane, unsigned char* xorPlane, int size = 32);
+int HandCursorRowBytes(int size);
+// The hot spot's column at `size`: the first one that shows the design's fingertip.
+int HandCursorHotSpotX(int size);
 
 }  // namespace qb

@@ -9,6 +9,7 @@
 #include "frontend/job_setup.h"
 #include "resources/product.h"
 #include "resources/resource_ids.h"
+#include "resources/version.h"
 
 namespace qb {
 namespace {
@@ -85,12 +86,15 @@ BOOL MainDialog::OnInitDialog() {
   link_.SetUrl(kProductHomepage);
   link_.Attach(GetDlgItem(window_, IDC_HOMEPAGE));
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
-  HANDLE big = LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
-                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
-  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  HANDLE small = LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
-                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
-  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  // Icons loaded without LR_SHARED belong to the program, which destroys them.
+  bigIcon_.reset(static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+  SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+  smallIcon_.reset(static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+  SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   SetDlgItemTextA(window_, IDC_VERSION, QB_VERSION_TEXT);
   // The default limit (about 32 KB) would drop a large project's compiler messages.
   SendDlgItemMessageA(window_, IDC_OUTPUT, EM_SETLIMITTEXT, 0, 0);
@@ -145,11 +149,11 @@ void MainDialog::StartWorker() {
     CenteredMessageBox("Cannot start the conversion.", MB_SETFOREGROUND);
     return;
   }
-  WorkerThread = reinterpret_cast<HANDLE>(thread);
+  WorkerThread.reset(reinterpret_cast<HANDLE>(thread));
 }
 
 void MainDialog::OnExitOrCancel() {
-  if (WorkerThread == INVALID_HANDLE_VALUE) {
+  if (!WorkerThread) {
     DestroyWindow(window_);
     PostQuitMessage(0);
     return;
@@ -161,7 +165,7 @@ void MainDialog::OnExitOrCancel() {
   SetJobControl(JobPause);
   const bool yes = CenteredMessageBox("Do you really want to cancel?", MB_YESNO) == IDYES;
   // The job may have finished while the question was open; it was joined then.
-  if (WorkerThread == INVALID_HANDLE_VALUE) {
+  if (!WorkerThread) {
     SetJobControl(JobCancel);
     return;
   }
@@ -169,7 +173,7 @@ void MainDialog::OnExitOrCancel() {
     CancelInProgress = SetJobControl(JobCancel) == JobCancel;
   else
     SetJobControl(JobRun);
-  ResumeThread(WorkerThread);
+  ResumeThread(WorkerThread.get());
 }
 
 bool MainDialog::OnSysCommand(WPARAM command) {
@@ -198,11 +202,10 @@ LRESULT MainDialog::OnJobProgress(WPARAM kind, LPARAM arguments) {
 }
 
 void MainDialog::JoinWorker() {
-  if (WorkerThread == INVALID_HANDLE_VALUE) return;
+  if (!WorkerThread) return;
   SetJobControl(JobCancel);
-  WaitForSingleObject(WorkerThread, 1000);
-  CloseHandle(WorkerThread);
-  WorkerThread = INVALID_HANDLE_VALUE;
+  WaitForSingleObject(WorkerThread.get(), 1000);
+  WorkerThread.reset();  // closed whether or not the thread has ended
 }
 
 void MainDialog::EnableInputs(bool enable) {

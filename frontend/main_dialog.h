@@ -6,6 +6,7 @@
 
 #include "engine/conversion_job.h"
 #include "frontend/hyperlink_control.h"
+#include "support/scoped_win.h"
 
 namespace qb {
 
@@ -19,7 +20,7 @@ class MainDialog {
   // Creates the dialog, hidden, from resource 101 of `instance`; null on failure.
   HWND Create(HINSTANCE instance);
   HWND window() const { return window_; }
-  HANDLE workerThread() const { return WorkerThread; }
+  HANDLE workerThread() const { return WorkerThread.get(); }
   bool cancelInProgress() const { return CancelInProgress; }
   HyperLinkControl& link() { return link_; }
 
@@ -44,10 +45,13 @@ class MainDialog {
   void StartWorker();
 
   HWND window_ = nullptr;
-  HANDLE WorkerThread = INVALID_HANDLE_VALUE;
+  ScopedHandleOrInvalid WorkerThread;  // INVALID_HANDLE_VALUE while no worker runs
   bool CancelInProgress = false;
   ConversionJob job_ = {};
   HyperLinkControl link_;
+  // The window's icons; destroyed after the window (members go after the destructor).
+  ScopedIcon bigIcon_;
+  ScopedIcon smallIcon_;
 };
 
 }  // namespace qb

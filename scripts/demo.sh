@@ -4,19 +4,17 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+. scripts/wine-env.sh
 
 demo="$root/build/demo"
 rm -rf "$demo"
 mkdir -p "$demo"
 cp -r samples/javadoc "$demo/javadoc"
-bash scripts/wine-prefix.sh
+qb_wine_prefix
 
 index="Z:$(echo "$demo/javadoc/index.html" | tr '/' '\\')"
 echo "== quillbinder-cli.exe \"$index\" quill-demo.chm \"Quill Demo API\""
-# Wine needs a display for the worker's message window; a private one if none is there.
-run=(wine "${QB_WIN_BUILD:-build/win-release}/frontend/quillbinder-cli.exe" "$index" quill-demo.chm "Quill Demo API")
-if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else xvfb-run -a "${run[@]}"; fi
+qb_wine "${QB_WIN_BUILD:-build/win-release}/frontend/quillbinder-cli.exe" "$index" quill-demo.chm "Quill Demo API"
 wineserver -w
 
 chm="$demo/javadoc/quill-demo.chm"

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the release package: a zip with quillbinder.exe, quillbinder-cli.exe, hha.dll
-# and a short README, named after the version in the version resource. The zip is then
-# unpacked into a scratch folder and the unpacked console program converts the sample,
-# so a package that does not work is never left behind as if it did.
+# Builds the release package build/package/quillbinder-<version>.zip and its SHA-256 file
+# beside it. The zip holds the two programs, hha.dll, README.txt, the project's licence
+# and the licences of the runtime libraries linked into the programs. The version is the
+# build's (project(VERSION) in CMakeLists.txt); the script checks that the unpacked
+# console program prints it and that both programs carry it in their version block, and
+# that the unpacked console program converts the sample, so a package that does not work
+# is never left behind as if it did.
 # Usage: bash scripts/package.sh        (after, or instead of, scripts/build.sh)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
+fail() { echo "package: $*" >&2; exit 1; }
 
 bash scripts/install-deps.sh
 bash scripts/enable-i386.sh
@@ -14,51 +18,57 @@ cmake -S . -B build/win-release -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686
   -DCMAKE_BUILD_TYPE=Release -DQB_TESTS=OFF >/dev/null
 cmake --build build/win-release -j "$(nproc)"
 
-version=$(sed -n 's/^#define QB_VERSION_NUMBERS \([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1.\2.\3.\4/p' \
-  resources/resource_ids.h)
-[ -n "$version" ] || { echo "package: no version in resources/resource_ids.h" >&2; exit 1; }
+version=$(cat build/win-release/version.txt)
+[ -n "$version" ] || fail "no version in build/win-release/version.txt"
 name="quillbinder-$version"
 stage="build/package/$name"
 rm -rf build/package
-mkdir -p "$stage"
+mkdir -p "$stage/licenses"
 for f in quillbinder.exe quillbinder-cli.exe hha.dll; do
   cp "build/win-release/frontend/$f" "$stage/"
   i686-w64-mingw32-strip "$stage/$f"
 done
-cat > "$stage/README.txt" <<EOT
-quillbinder $version
-====================
-
-quillbinder turns the HTML output of the Javadoc generator into one compiled HTML Help
-file (.chm). Keep the three files together in one folder.
-
-quillbinder.exe      the desktop program: pick the Javadoc index.html, type a file name
-                     and a title, press Go. The help file is written into the Javadoc
-                     folder; the temporary files are removed when the job ends.
-quillbinder-cli.exe  the same conversion for scripts:
-                       quillbinder-cli <path to index.html> <output file name> [title]
-                     Exit code 0 when the help file was written, 1 when the conversion
-                     failed or was cancelled (Ctrl+C), 2 for bad arguments.
-hha.dll              quillbinder's own HTML Help compiler (entry HHA_CompileHHP).
-
-Both programs need nothing else: no installation, no registry entries, no other DLLs.
-EOT
-sed -i 's/$/\r/' "$stage/README.txt"
-(cd build/package && rm -f "$name.zip" && zip -q -r "$name.zip" "$name")
+sed "s/@VERSION@/$version/g" resources/release/README.txt.in > "$stage/README.txt"
+cp LICENSE "$stage/LICENSE.txt"
+# The texts of the toolchain the programs were linked with, as its packages ship them.
+cp resources/release/THIRD-PARTY-NOTICES.txt "$stage/licenses/"
+cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime.txt"
+cp /usr/share/common-licenses/GPL-3 "$stage/licenses/GPL-3.txt"
+grep -q "GCC RUNTIME LIBRARY EXCEPTION" "$stage/licenses/gcc-runtime.txt" \
+  || fail "the GCC runtime's copyright file lacks the Runtime Library Exception"
+# Notepad on Windows 7 shows bare LF as one long line.
+for f in "$stage"/*.txt "$stage"/licenses/*.txt; do sed -i 's/\r\?$/\r/' "$f"; done
+(cd build/package && rm -f "$name.zip" && zip -q -X -r "$name.zip" "$name")
 zip="build/package/$name.zip"
+(cd build/package && sha256sum "$name.zip" > "$name.zip.sha256")
 
-# The unpacked package, on its own, converts the sample.
+# The unpacked package, on its own: its version everywhere, and it converts the sample.
 check=$(mktemp -d)
 trap 'rm -rf "$check"' EXIT
 unzip -q "$zip" -d "$check"
+(cd build/package && sha256sum -c --quiet "$name.zip.sha256") || fail "SHA-256 file does not match"
+for f in quillbinder.exe quillbinder-cli.exe; do
+  info=$(7z x -tPE -so "$check/$name/$f" .rsrc/version.txt | iconv -f UTF-16LE -t UTF-8 | tr -d '\r')
+  numbers=$(echo "$info" | sed -n 's/^FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1.\2.\3.\4/p')
+  text=$(echo "$info" | sed -n 's/.*VALUE "FileVersion", *"\([^"]*\)".*/\1/p')
+  [ "$text" = "$version" ] || fail "$f: version block says '$text', the package '$version'"
+  [ "$(printf '%s' "$version" | awk -F. '{printf "%d.%d.%d.%d", $1, $2, $3, $4}')" = "$numbers" ] \
+    || fail "$f: FILEVERSION $numbers does not match $version"
+  listing=$(7z l -tPE "$check/$name/$f")
+  grep -q '\.rsrc/MANIFEST/1$' <<<"$listing" || fail "$f carries no manifest"
+done
 cp -r samples/javadoc "$check/javadoc"
-export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
-bash scripts/wine-prefix.sh
+. scripts/wine-env.sh
+qb_wine_prefix
+said=$(qb_wine "$check/$name/quillbinder-cli.exe" --version 2>/dev/null | tr -d '\r')
+wineserver -w  # the next run may get another virtual display
+[ "$said" = "quillbinder-cli $version" ] || fail "the console program says '$said'"
 index="Z:$(echo "$check/javadoc/index.html" | tr '/' '\\')"
-run=(wine "$check/$name/quillbinder-cli.exe" "$index" check.chm "Package check")
-if [ -n "${DISPLAY:-}" ]; then "${run[@]}" >/dev/null; else xvfb-run -a "${run[@]}" >/dev/null; fi
+qb_wine "$check/$name/quillbinder-cli.exe" "$index" check.chm "Package check" >/dev/null
 wineserver -w
-[ "$(head -c 4 "$check/javadoc/check.chm")" = "ITSF" ] || { echo "package: the unpacked program did not work" >&2; exit 1; }
+[ "$(head -c 4 "$check/javadoc/check.chm")" = "ITSF" ] || fail "the unpacked program did not work"
 
 echo "Package: $zip ($(stat -c %s "$zip") bytes)"
+cat "$zip.sha256"
 unzip -l "$zip"

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/version.h"
 #include "tests/common/test_util.h"
 
 namespace qb {
@@ -168,7 +169,7 @@ TEST_F(ConsoleTest, HelpAndVersion) {
   EXPECT_EQ(help.out.rfind("Usage: quillbinder-cli <path to index.html> <output file name> [title]", 0), 0u);
   CliRun version = RunCli("--version");
   EXPECT_EQ(version.exitCode, 0u);
-  EXPECT_EQ(version.out, "quillbinder-cli 1.1.0.0007\n");
+  EXPECT_EQ(version.out, "quillbinder-cli " QB_VERSION_TEXT "\n");
 }
 
 }  // namespace

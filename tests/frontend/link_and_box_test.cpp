@@ -13,6 +13,7 @@
 #include "frontend/main_dialog.h"
 #include "resources/product.h"
 #include "resources/resource_ids.h"
+#include "resources/version.h"
 #include "tests/frontend/box_answerer.h"
 #include "tests/frontend/gui_test_support.h"
 
@@ -145,37 +146,6 @@ TEST(ProgramResources, IconHasA32And16PixelImageOf16Colours) {
     sizes.push_back(entry[0]);
   }
   EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
-}
-
-TEST(ProgramResources, VersionBlockNamesTheProductInUsEnglish) {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-  ASSERT_GT(size, 0u);
-  std::vector<char> data(size);
-  ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, data.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000007u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000007u);
-  WORD* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
-                             reinterpret_cast<void**>(&translation), &length));
-  EXPECT_EQ(translation[0], 0x0409);
-  EXPECT_EQ(translation[1], 1200);
-  for (const char* key : {"FileVersion", "ProductVersion", "FileDescription", "ProductName"}) {
-    char* value = nullptr;
-    std::string query = std::string("\\StringFileInfo\\040904B0\\") + key;
-    ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value),
-                               &length)) << key;
-    const std::string expected = std::string(key).find("Version") != std::string::npos
-                                     ? "1.1.0.0007" : "quillbinder";
-    EXPECT_EQ(std::string(value), expected) << key;
-  }
 }
 
 // ---- Hyperlink -------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -128,8 +129,9 @@ TEST(LinkColour, RejectsIncompleteStringsAndMinusOne) {
 
 enum Pixel { Transparent, Black, White };
 
-Pixel At(const unsigned char* andPlane, const unsigned char* xorPlane, int column, int row) {
-  const int byte = row * 4 + column / 8;
+Pixel At(const unsigned char* andPlane, const unsigned char* xorPlane, int column, int row,
+         int rowBytes = 4) {
+  const int byte = row * rowBytes + column / 8;
   const int bit = 0x80 >> (column % 8);
   const bool a = (andPlane[byte] & bit) != 0;
   const bool x = (xorPlane[byte] & bit) != 0;
@@ -166,6 +168,28 @@ TEST(HandCursor, RowsReadLeftToRightWithTheHighBitFirst) {
   for (int column = 0; column < 17; ++column)
     EXPECT_EQ(At(andPlane, xorPlane, column, 21),
               column >= 5 && column <= 14 ? Black : Transparent) << column;
+}
+
+// On a 150% or 200% screen the hand is made larger, so that it matches the system's
+// pointers there.
+TEST(HandCursor, LargerSizesKeepTheDesignAndTheFingertipAtTheHotSpot) {
+  unsigned char and32[128], xor32[128];
+  BuildHandCursorPlanes(and32, xor32);
+  EXPECT_EQ(HandCursorHotSpotX(32), 5);
+  for (int size : {40, 48, 64}) {
+    const int rowBytes = HandCursorRowBytes(size);
+    EXPECT_EQ(rowBytes % 2, 0) << size;  // CreateCursor takes rows of whole words
+    std::vector<unsigned char> andPlane(rowBytes * size), xorPlane(rowBytes * size);
+    BuildHandCursorPlanes(andPlane.data(), xorPlane.data(), size);
+    const int hot = HandCursorHotSpotX(size);
+    EXPECT_EQ(At(andPlane.data(), xorPlane.data(), hot, 0, rowBytes), Black) << size;
+    EXPECT_EQ(At(andPlane.data(), xorPlane.data(), hot - 1, 0, rowBytes), Transparent) << size;
+    if (size != 64) continue;
+    for (int row = 0; row < 64; ++row)
+      for (int column = 0; column < 64; ++column)
+        ASSERT_EQ(At(andPlane.data(), xorPlane.data(), column, row, rowBytes),
+                  At(and32, xor32, column / 2, row / 2)) << column << "," << row;
+  }
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ QB_HHA_KEEP_CHM="$out" "$build/tests/hha/hha_reader_roundtrip_test" \
 chm="$out/A-jdom-1.1.3.chm"
 
 if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/tests/hha/reader_check.sh" "$build" "$out"; fi
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+. "$here/scripts/wine-env.sh"
 
 shoot() { sleep "$2"; import -window root "$out/$1.png"; }
 

@@ -1,0 +1,170 @@
+// The resources of the two shipped programs, read from the built files as the system's
+// loader reads them: the application manifest through an activation context made from
+// it, the version block through the version API.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "resources/version.h"
+#include "tests/common/test_util.h"
+
+namespace qb {
+namespace {
+
+const char* const kPrograms[] = {"QB_GUI", "QB_CLI"};  // environment names of their paths
+
+std::string ProgramPath(const char* variable) {
+  const char* path = std::getenv(variable);
+  return path ? test::HostPath(path) : std::string();
+}
+
+// Loader calls that older import libraries may lack; kernel32 has them since Windows 7.
+using QuerySettings = BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*,
+                                    SIZE_T, SIZE_T*);
+
+std::wstring Setting(HANDLE context, const wchar_t* space, const wchar_t* name) {
+  static const auto query = reinterpret_cast<QuerySettings>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+  if (!query) return L"(no QueryActCtxSettingsW)";
+  wchar_t value[64] = L"";
+  SIZE_T written = 0;
+  if (!query(0, context, space, name, value, 64, &written)) return L"(absent)";
+  return value;
+}
+
+class ProgramManifest : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    path = ProgramPath(GetParam());
+    ASSERT_FALSE(path.empty()) << GetParam() << " is not set";
+    ACTCTXA request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    context = CreateActCtxA(&request);
+    // Fails when the resource is missing or is not a manifest the loader accepts.
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << path << " error " << GetLastError();
+  }
+  void TearDown() override {
+    if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
+  }
+  std::string path;
+  HANDLE context = INVALID_HANDLE_VALUE;
+};
+
+TEST_P(ProgramManifest, AsksForCommonControls6) {
+  std::vector<unsigned char> answer(4096);  // the structures are followed by their strings
+  ASSERT_TRUE(QueryActCtxW(0, context, nullptr, ActivationContextDetailedInformation,
+                           answer.data(), answer.size(), nullptr));
+  const DWORD count =
+      reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(answer.data())
+          ->ulAssemblyCount;
+  // Assembly 1 is the program itself; the rest are what it depends on.
+  std::vector<std::wstring> dependencies;
+  for (DWORD index = 2; index <= count; ++index) {
+    ASSERT_TRUE(QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext,
+                             answer.data(), answer.size(), nullptr));
+    const auto* assembly =
+        reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(answer.data());
+    std::wstring identity(assembly->lpAssemblyEncodedAssemblyIdentity,
+                          assembly->ulEncodedAssemblyIdentityLength / sizeof(wchar_t));
+    // "name,attribute=\"value\",...": the name and the major version are what matter.
+    const size_t version = identity.find(L"version=\"");
+    dependencies.push_back(identity.substr(0, identity.find(L',')) + L" " +
+                           (version == std::wstring::npos ? L"?" : identity.substr(version + 9, 2)));
+  }
+  EXPECT_EQ(dependencies, std::vector<std::wstring>{L"Microsoft.Windows.Common-Controls 6."});
+}
+
+TEST_P(ProgramManifest, IsSystemDpiAwareAndKeepsTheAnsiCodePage) {
+  EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                    L"dpiAware"), L"true");
+  EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                    L"dpiAwareness"), L"system");
+  // A UTF-8 active code page would change what every *A call means.
+  EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2019/WindowsSettings",
+                    L"activeCodePage"), L"(absent)");
+}
+
+TEST_P(ProgramManifest, RunsAsInvokerOnWindows7To11) {
+  ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
+  ASSERT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext,
+                           &level, sizeof level, nullptr));
+  EXPECT_EQ(level.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
+  EXPECT_EQ(level.UiAccess, 0u);
+
+  // The answer is a count and the elements, whose layout grew over Windows versions; so
+  // the systems are found by their identifiers' bytes.
+  std::vector<unsigned char> answer(1024);
+  SIZE_T written = 0;
+  ASSERT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext,
+                           answer.data(), answer.size(), &written));
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(answer.data()), 4u);
+  const GUID systems[] = {
+      {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}},  // 7
+      {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}},  // 8
+      {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}},  // 8.1
+      {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}},  // 10, 11
+  };
+  const auto* begin = reinterpret_cast<const unsigned char*>(answer.data());
+  const auto* end = begin + answer.size();
+  for (const GUID& system : systems) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&system);
+    EXPECT_NE(std::search(begin, end, bytes, bytes + sizeof system), end)
+        << std::hex << system.Data1;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, ProgramManifest, ::testing::ValuesIn(kPrograms));
+
+// The fixed numbers and the text of both programs name the one version the console
+// program prints, the text padding the build number to four digits.
+TEST(ProgramVersion, BlockAgreesWithTheTextInBothPrograms) {
+  unsigned numbers[4] = {};
+  ASSERT_EQ(std::sscanf(QB_VERSION_TEXT, "%u.%u.%u.%u", &numbers[0], &numbers[1], &numbers[2],
+                        &numbers[3]), 4);
+  char padded[32];
+  std::snprintf(padded, sizeof padded, "%u.%u.%u.%04u", numbers[0], numbers[1], numbers[2],
+                numbers[3]);
+  EXPECT_STREQ(QB_VERSION_TEXT, padded);
+  for (const char* variable : kPrograms) {
+    const std::string path = ProgramPath(variable);
+    SCOPED_TRACE(path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const DWORD ms = numbers[0] << 16 | numbers[1], ls = numbers[2] << 16 | numbers[3];
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1200);
+    for (const char* key : {"FileVersion", "ProductVersion", "FileDescription", "ProductName"}) {
+      char* value = nullptr;
+      const std::string query = std::string("\\StringFileInfo\\040904B0\\") + key;
+      ASSERT_TRUE(VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value),
+                                 &length)) << key;
+      EXPECT_STREQ(value, std::string(key).find("Version") != std::string::npos
+                              ? QB_VERSION_TEXT : "quillbinder") << key;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qb
