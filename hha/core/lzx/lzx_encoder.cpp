@@ -45,10 +45,11 @@ void WriteStoredInterval(const uint8_t* data, uint32_t length, std::vector<uint8
 }
 
 // Splits items[first, last) in halves by uncompressed size while the halves, each with
-// its own trees, come out smaller than the whole; appends the chosen block ends.
+// its own trees, come out smaller than the whole; appends the chosen block ends. The
+// halves are weighed first, so the whole's statistics are their sum rather than a
+// second count (each item is counted once, not once per level).
 uint64_t Split(const std::vector<Item>& items, const std::vector<uint32_t>& positions,
-               size_t first, size_t last, std::vector<size_t>& ends) {
-  const uint64_t whole = BlockWriter::EstimateBits(items.data() + first, last - first);
+               size_t first, size_t last, std::vector<size_t>& ends, BlockStats& stats) {
   const uint32_t from = positions[first], to = positions[last];
   if (to - from >= 2 * kMinSplitBytes) {
     const uint32_t middle = from + (to - from) / 2;
@@ -56,16 +57,22 @@ uint64_t Split(const std::vector<Item>& items, const std::vector<uint32_t>& posi
     while (mid < last && positions[mid] < middle) ++mid;
     if (mid > first && mid < last) {
       std::vector<size_t> parts;
-      const uint64_t halves = Split(items, positions, first, mid, parts) +
-                              Split(items, positions, mid, last, parts);
+      BlockStats right;
+      const uint64_t halves = Split(items, positions, first, mid, parts, stats) +
+                              Split(items, positions, mid, last, parts, right);
+      stats.Add(right);
+      const uint64_t whole = BlockWriter::EstimateBits(stats);
       if (halves < whole) {
         ends.insert(ends.end(), parts.begin(), parts.end());
         return halves;
       }
+      ends.push_back(last);
+      return whole;
     }
   }
+  stats.Collect(items.data() + first, last - first);
   ends.push_back(last);
-  return whole;
+  return BlockWriter::EstimateBits(stats);
 }
 
 }  // namespace
@@ -108,7 +115,8 @@ void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uin
   positions[items.size()] = pos;
 
   std::vector<size_t> ends;
-  Split(items, positions, 0, items.size(), ends);
+  BlockStats stats;
+  Split(items, positions, 0, items.size(), ends, stats);
 
   const size_t base = out.size();
   BlockWriter writer(out);
