@@ -239,7 +239,12 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         break;
       }
       const uint32_t maxLen = std::min(end - pos, kMaxMatch);
-      for (; cleared < j + maxLen; ++cleared) cost[cleared + 1] = kUnreached;
+      if (cleared < j + maxLen) {
+        // A run at a time: one call per node to clear four bytes was 1.5% of the time.
+        const uint32_t to = std::min(j + maxLen + 256, kMaxStretch + kMaxMatch);
+        std::fill(cost + cleared + 1, cost + to + 1, kUnreached);
+        cleared = to;
+      }
       const uint32_t* here = nodeReps[j].r;
       const Match* matches = found_.data() + foundStart_[pos];
       const unsigned count = foundStart_[pos + 1] - foundStart_[pos];
