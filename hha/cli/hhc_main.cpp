@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   if (help || usage || project.empty()) {
     std::fputs("usage: quillbinder-hhc [--fast] [--timing] project.hhp\n"
                "Compiles an HTML Help project into the .chm file that it names.\n"
-               "  --fast    compress for speed over size (about 0.5% larger)\n"
+               "  --fast    compress for speed over size (about 1% larger)\n"
                "  --timing  tell how long the compile waited for the compressor\n",
                help ? stdout : stderr);
     return 1;

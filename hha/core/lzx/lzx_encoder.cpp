@@ -17,6 +17,12 @@ namespace {
 // Smallest block the splitter considers: below 4 KiB the ~50-100 bytes of trees rarely
 // pay for themselves on text.
 constexpr uint32_t kMinSplitBytes = 0x1000;
+// Matches this long are taken without weighing alternatives. On the search-enabled
+// java.base stream, with the default passes: 48 was 12% faster but 0.4% larger, 128 1%
+// smaller at twice the time. The fast mode's single pass at 32 takes 35% less time than
+// the default for 1.1% more bytes (at 48: 26% less time, 0.6% more).
+constexpr unsigned kNiceLength = 64;
+constexpr unsigned kFastNiceLength = 32;
 
 // One uncompressed block per frame: after the 27 header bits (28 with the E8 bit) the
 // stream needs 1-16 padding bits, then R0-R2 (all 1 right after a reset) and the bytes.
@@ -90,7 +96,7 @@ void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uin
   // compresses. When it saves less than an eighth (packed index data, images, fonts),
   // the near-optimal parse would gain a few percent of little, and its greedy items
   // are coded as they are.
-  parser.FindMatches(data, length, items);
+  parser.FindMatches(data, length, fast ? kFastNiceLength : kNiceLength, items);
   const bool poor = BlockWriter::EstimateBits(items.data(), items.size()) > length * 7ull;
   CostModel costs;
   if (poor) {

@@ -1,8 +1,8 @@
 // Parser. Within a stretch of input, every position is a node and every literal or match
 // an edge weighted by its bit cost; a forward pass finds the cheapest path, carrying the
 // repeat offsets R0-R2 of the best arrival at each node (a path-dependent state, so the
-// result is near-optimal rather than optimal). A match at least kNiceLength long ends
-// the stretch and is taken as is: with long matches there is little left to choose.
+// result is near-optimal rather than optimal). A match at least the "nice" length long
+// ends the stretch and is taken as is: with long matches there is little left to choose.
 #include "hha/core/lzx/parser.h"
 
 #include <algorithm>
@@ -11,10 +11,6 @@
 namespace hha::lzx {
 
 namespace {
-// Matches this long are taken without a search: HTML has many long repeats, and weighing
-// alternatives around them costs time. On Javadoc 48 was 12% faster but 0.4% larger,
-// 32 22% faster and 1.3% larger, 128 1% smaller at twice the time.
-constexpr unsigned kNiceLength = 64;
 // Longest stretch searched at once; bounds the node array and ends searches that would
 // otherwise run over a whole frame of short matches.
 constexpr unsigned kMaxStretch = 2048;
@@ -117,8 +113,10 @@ inline uint16_t FormattedOffset(uint32_t distance, const uint32_t reps[kNumRepea
 }
 }  // namespace
 
-void Parser::FindMatches(const uint8_t* data, uint32_t length, std::vector<Item>& items) {
+void Parser::FindMatches(const uint8_t* data, uint32_t length, unsigned niceLength,
+                         std::vector<Item>& items) {
   items.clear();
+  nice_ = niceLength;
   data_ = data;
   length_ = length;
   finder_.Reset(data, length);
@@ -148,7 +146,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     unsigned repSlot = 0, repLen = 0;
     if (pos >= itemEnd) {
       repLen = maxLen >= kMinMatch ? LongestRep(data, pos, maxLen, reps, &repSlot) : 0;
-    } else if (longest >= kNiceLength) {
+    } else if (longest >= nice_) {
       // A long match inside the current item: cut the item short here, as the parse
       // would end its stretch here.
       Item& last = items.back();
@@ -170,7 +168,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     items.push_back(item);
     if (item.length > 1) UpdateReps(reps, item.value);
     itemEnd = pos + item.length;
-    if (item.length >= kNiceLength) {
+    if (item.length >= nice_) {
       // The parse takes this match as it is: its inside needs no matches.
       for (uint32_t p = pos + 1; p < itemEnd; ++p) {
         finder_.Skip(p);
@@ -265,7 +263,7 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         }
       }
       const unsigned longest = count ? matches[count - 1].length : 0;
-      if (longestRep >= kNiceLength || longest >= kNiceLength) {
+      if (longestRep >= nice_ || longest >= nice_) {
         stop = j;
         if (longestRep + 1 >= longest) {  // a repeat offset costs fewer bits
           longMatch = {static_cast<uint16_t>(longestRep), static_cast<uint16_t>(longestRepSlot)};

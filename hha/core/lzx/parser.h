@@ -34,8 +34,11 @@ class Parser {
  public:
   // Finds the matches of data[0, length) (length = one or two frames), keeps them for
   // Parse, and writes a greedy parse into items (statistics for a first cost model).
-  // Matches never cross a frame end.
-  void FindMatches(const uint8_t* data, uint32_t length, std::vector<Item>& items);
+  // Matches never cross a frame end. A match of niceLength or more is taken as it is,
+  // by both parses, without weighing alternatives: HTML has many long repeats, and
+  // weighing around them costs time (see lzx_encoder.cpp for the figures).
+  void FindMatches(const uint8_t* data, uint32_t length, unsigned niceLength,
+                   std::vector<Item>& items);
   // Near-optimal parse of the data given to FindMatches under the given costs.
   // everyCut: an edge for every length of every match, not only the full ones.
   void Parse(const CostModel& costs, bool everyCut, std::vector<Item>& items);
@@ -55,6 +58,7 @@ class Parser {
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
+  unsigned nice_ = kMaxMatch;
   MatchFinder finder_;
   // Matches found per position (none inside long matches), kept for the parses.
   std::vector<Match> found_;
