@@ -296,11 +296,10 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
           arrival[j + len] = better ? (len << 16 | value) : arrival[j + len];
         }
         const uint32_t longBase = base + symbols[7];
-        const uint8_t* lengthCosts = costs.length - (kMinMatch + 7);
         uint32_t* c1 = cost + j;
         uint32_t* a1 = arrival + j;
         for (; len <= to; ++len) {
-          const uint32_t c = longBase + lengthCosts[len];
+          const uint32_t c = longBase + costs.length[len - (kMinMatch + 7)];
           const bool better = c < c1[len];
           c1[len] = better ? c : c1[len];
           a1[len] = better ? (len << 16 | value) : a1[len];
