@@ -3,6 +3,9 @@
 # corpus: wall time, peak memory (max RSS) and .chm size of each, and their ratios.
 # Figures are printed, never judged: this is not a test. Both outputs are then read back
 # with chmlib (every page byte-identical) and 7-Zip to show the result is usable.
+# Then our section 1 (rebuilt from the .chm) is compressed again by the section-1
+# benchmark, next to wimlib's LZX at level 1000 on the same stream, each 64 KiB reset
+# interval on its own. FASTCHM=/path/to/fastchm adds that compiler to the comparison.
 # Usage: bash bench/run_bench.sh [large|small] [--no-fts]
 #   large: the java.base module's Javadoc (~1,450 pages); small: one package (quick run).
 #   --no-fts: compile without the full-text index, so mostly the compressor is timed.
@@ -24,14 +27,18 @@ command -v chmcmd >/dev/null || need+=(fp-utils)
 [[ -x /usr/bin/time ]] || need+=(time)
 command -v extract_chmLib >/dev/null || need+=(libchm-bin)
 command -v 7z >/dev/null || need+=(p7zip-full)
+[[ -f /usr/include/wimlib.h ]] || need+=(libwim-dev)
+[[ -f /usr/include/chm_lib.h ]] || need+=(libchm-dev)
+[[ -f /usr/include/mspack.h ]] || need+=(libmspack-dev)
 if ((${#need[@]})); then $sudo_cmd apt-get install -y "${need[@]}"; fi
 
 echo "== building quillbinder-hhc (release)"
 build="$root/build/release-bench"
 cmake -S "$root" -B "$build" -G Ninja -DQB_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release \
-  -DQB_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target quillbinder-hhc >/dev/null
+  >/dev/null
+cmake --build "$build" -j2 --target quillbinder-hhc lzx_section_bench >/dev/null
 hhc="$build/hha/quillbinder-hhc"
+section_bench="$build/tests/hha/lzx/lzx_section_bench"
 
 echo "== corpus ($kind)"
 corpus="$(bash "$root/bench/make_corpus.sh" "$kind")"
@@ -50,8 +57,10 @@ write_project() {  # name
   } >"$corpus/$1.hhp"
 }
 write_project quillbinder
+write_project quillbinder-fast
 write_project chmcmd
-rm -f "$corpus/quillbinder.chm" "$corpus/chmcmd.chm"
+rm -f "$corpus/quillbinder.chm" "$corpus/quillbinder-fast.chm" "$corpus/chmcmd.chm"
+[[ -n "${FASTCHM:-}" ]] && write_project fastchm && rm -f "$corpus/fastchm.chm"
 
 measure() {  # label command...
   local label="$1"; shift
@@ -67,22 +76,37 @@ measure() {  # label command...
 }
 
 echo "== compiling (same machine, same run)"
-q=$(measure quillbinder "$hhc" quillbinder.hhp)
+q=$(measure quillbinder "$hhc" --timing quillbinder.hhp)
+f=$(measure quillbinder-fast "$hhc" --fast quillbinder-fast.hhp)
 c=$(measure chmcmd chmcmd --no-html-scan chmcmd.hhp)
 read -r _ qwall qrss <<<"$q"
+read -r _ fwall frss <<<"$f"
 read -r _ cwall crss <<<"$c"
 qsize=$(stat -c %s "$corpus/quillbinder.chm" 2>/dev/null || echo 0)
+fsize=$(stat -c %s "$corpus/quillbinder-fast.chm" 2>/dev/null || echo 0)
 csize=$(stat -c %s "$corpus/chmcmd.chm" 2>/dev/null || echo 0)
+cpu() { awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {printf "%.2f", u + s}' "$corpus/$1.time"; }
 
-printf '\n%-14s %10s %14s %14s\n' compiler "wall s" "peak RSS KiB" "size bytes"
-printf '%-14s %10s %14s %14s\n' quillbinder "$qwall" "$qrss" "$qsize"
-printf '%-14s %10s %14s %14s\n' chmcmd "$cwall" "$crss" "$csize"
+printf '\n%-16s %10s %10s %14s %14s\n' compiler "wall s" "cpu s" "peak RSS KiB" "size bytes"
+printf '%-16s %10s %10s %14s %14s\n' quillbinder "$qwall" "$(cpu quillbinder)" "$qrss" "$qsize"
+printf '%-16s %10s %10s %14s %14s\n' "quillbinder --fast" "$fwall" "$(cpu quillbinder-fast)" "$frss" "$fsize"
+printf '%-16s %10s %10s %14s %14s\n' chmcmd "$cwall" "$(cpu chmcmd)" "$crss" "$csize"
+if [[ -n "${FASTCHM:-}" ]]; then
+  x=$(measure fastchm "$FASTCHM" fastchm.hhp)
+  read -r _ xwall xrss <<<"$x"
+  xsize=$(stat -c %s "$corpus/fastchm.chm" 2>/dev/null || echo 0)
+  printf '%-16s %10s %10s %14s %14s\n' fastchm "$xwall" "$(cpu fastchm)" "$xrss" "$xsize"
+fi
+grep -h '^Waited' "$corpus/quillbinder.log" || true
 awk -v qw="$qwall" -v cw="$cwall" -v qr="$qrss" -v cr="$crss" -v qs="$qsize" -v cs="$csize" \
   -v in_bytes="$bytes" 'BEGIN {
     printf "\nquillbinder / chmcmd: time %.3f (chmcmd %.1fx slower), memory %.3f, size %.3f\n",
       qw / cw, cw / qw, qr / cr, qs / cs
     printf "compression of the input: quillbinder %.2f:1, chmcmd %.2f:1\n",
       in_bytes / qs, in_bytes / cs }'
+
+echo "== section 1 against wimlib's LZX (level 1000, 64 KiB intervals), one thread each"
+"$section_bench" --threads 1 --wimlib --chm "$corpus/quillbinder.chm" || true
 
 echo "== reading quillbinder.chm back"
 out="$corpus/extracted"

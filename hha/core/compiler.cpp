@@ -79,10 +79,12 @@ struct Pending {
 
 class Compilation {
  public:
-  Compilation(const std::string& projectPath, const CompileCallbacks& cb, unsigned threads)
+  Compilation(const std::string& projectPath, const CompileCallbacks& cb, unsigned threads,
+              bool fast)
       : projectPath_(projectPath),
         cb_(cb),
         threads_(threads),
+        fast_(fast),
         folder_(platform::DirName(projectPath)),
         projectName_(platform::BaseName(projectPath)),
         resolver_(folder_),
@@ -145,6 +147,7 @@ class Compilation {
   const std::string projectPath_;
   const CompileCallbacks& cb_;
   unsigned threads_;
+  bool fast_;
   std::string folder_, projectName_;
   FileResolver resolver_;
   const CompileLimits limits_;
@@ -550,13 +553,15 @@ bool Compilation::Steps(CompileStats& stats) {
         contentFailed_ = true;
         return false;
       },
-      threads_);
+      threads_, fast_);
   if (!IncludeAll() || !CompressSettled(true)) return false;
   AddSystemFiles();
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
     if (!stopped_ && !contentFailed_) Message("Error: compression failed.");
     return false;
   }
+  stats.compressorWaitMs = compressor_->CallerWaitMs();
+  stats.compressorIdleMs = compressor_->WorkerIdleMs();
   CompressedSection section;
   section.uncompressedLength = compressor_->UncompressedLength();
   section.compressedLength = content_.size();
@@ -610,11 +615,11 @@ std::string WithThousands(uint64_t n) {
 }
 
 bool CompileProject(const std::string& projectPath, const CompileCallbacks& callbacks,
-                    CompileStats* statsOut, unsigned threads) {
+                    CompileStats* statsOut, unsigned threads, bool fast) {
   CompileStats stats;
   bool ok;
   {
-    Compilation c(projectPath, callbacks, threads);
+    Compilation c(projectPath, callbacks, threads, fast);
     ok = c.Run(stats);
   }
   auto say = [&](const std::string& t) {

@@ -1,7 +1,8 @@
 // Compresses arbitrary bytes as section 1 and decodes them with chmlib's LZX decoder,
 // frame by frame as chmlib reads a .chm; any difference or decoder error aborts.
 // The first byte stretches the input by repetition (0-4 extra frames), so that short
-// fuzz inputs also reach frame ends, reset intervals, long matches and repeat offsets.
+// fuzz inputs also reach frame ends, reset intervals, long matches and repeat offsets,
+// and picks one or two threads and the default or the fast encoder.
 #include <lzx.h>
 
 #include <cstdint>
@@ -18,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; input.size() < size - 1 + extra; ++i) input.push_back(input[i]);
   }
   const unsigned threads = data[0] & 0x80 ? 2 : 1;
+  const bool fast = (data[0] & 0x40) != 0;
 
   std::vector<uint8_t> stream;
   hha::lzx::SectionCompressor compressor(
@@ -25,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         stream.insert(stream.end(), p, p + n);
         return true;
       },
-      threads);
+      threads, fast);
   if (!compressor.Write(input.data(), input.size()) || !compressor.Finish()) std::abort();
   const std::vector<uint64_t>& starts = compressor.FrameStarts();
   const size_t frames = (input.size() + 0x7FFF) / 0x8000;

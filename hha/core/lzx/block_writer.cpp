@@ -11,21 +11,24 @@ namespace hha::lzx {
 
 namespace {
 
-struct BlockStats {
-  uint32_t main[kMainSymbols] = {0};
-  uint32_t length[kLengthSymbols] = {0};
-  uint32_t aligned[kAlignedSymbols] = {0};
-  uint64_t verbatimExtraBits = 0;  // all footer bits raw
-  uint64_t alignedRawBits = 0;     // footer bits that stay raw in an aligned block
-  uint32_t size = 0;
-};
-
 inline unsigned MainSymbolOf(const Item& it) {
   if (it.length == 1) return it.value;
   return kNumChars + PositionSlot(it.value) * 8 + std::min(it.length - kMinMatch, 7u);
 }
 
-void Collect(const Item* items, size_t count, BlockStats& s) {
+}  // namespace
+
+void BlockStats::Add(const BlockStats& o) {
+  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] += o.main[i];
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] += o.length[i];
+  for (unsigned i = 0; i < kAlignedSymbols; ++i) aligned[i] += o.aligned[i];
+  verbatimExtraBits += o.verbatimExtraBits;
+  alignedRawBits += o.alignedRawBits;
+  size += o.size;
+}
+
+void BlockStats::Collect(const Item* items, size_t count) {
+  BlockStats& s = *this;
   for (size_t i = 0; i < count; ++i) {
     const Item& it = items[i];
     s.size += it.length;
@@ -42,6 +45,8 @@ void Collect(const Item* items, size_t count, BlockStats& s) {
     }
   }
 }
+
+namespace {
 
 // Pretree coding of one run of code lengths.
 struct PretreeCode {
@@ -145,7 +150,11 @@ BlockWriter::BlockWriter(std::vector<uint8_t>& out) : bits_(out), base_(out.size
 
 uint64_t BlockWriter::EstimateBits(const Item* items, size_t count) {
   BlockStats s;
-  Collect(items, count, s);
+  s.Collect(items, count);
+  return EstimateBits(s);
+}
+
+uint64_t BlockWriter::EstimateBits(const BlockStats& s) {
   static const uint8_t zeros[kMainSymbols] = {0};
   Trees t;
   return Plan(s, zeros, zeros, t);
@@ -153,7 +162,7 @@ uint64_t BlockWriter::EstimateBits(const Item* items, size_t count) {
 
 void BlockWriter::WriteBlock(const Item* items, size_t count) {
   BlockStats s;
-  Collect(items, count, s);
+  s.Collect(items, count);
   Trees t;
   Plan(s, prevMain_, prevLength_, t);
 

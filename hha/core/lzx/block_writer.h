@@ -14,6 +14,19 @@
 
 namespace hha::lzx {
 
+// Symbol counts of a run of items: what the size of a block depends on.
+struct BlockStats {
+  uint32_t main[kMainSymbols] = {0};
+  uint32_t length[kLengthSymbols] = {0};
+  uint32_t aligned[kAlignedSymbols] = {0};
+  uint64_t verbatimExtraBits = 0;  // all footer bits raw
+  uint64_t alignedRawBits = 0;     // footer bits that stay raw in an aligned block
+  uint32_t size = 0;
+
+  void Collect(const Item* items, size_t count);
+  void Add(const BlockStats& other);
+};
+
 class BlockWriter {
  public:
   // Appends to out; frame offsets are relative to out.size() at construction. Writes
@@ -31,6 +44,7 @@ class BlockWriter {
   // Size in bits of items[0, count) as one block, header included (estimated against
   // all-zero previous lengths, which slightly overstates the header).
   static uint64_t EstimateBits(const Item* items, size_t count);
+  static uint64_t EstimateBits(const BlockStats& stats);
 
  private:
   BitWriter bits_;

@@ -19,8 +19,11 @@ constexpr uint32_t kWindowSize = 0x10000;
 //   frameStarts:  frameStarts[0] = 0 and, for a two-frame interval, frameStarts[1] =
 //                 the offset within this interval's output where the second frame's
 //                 bits begin (both relative to the first byte appended to out).
+//   fast:         one near-optimal pass with costs from a greedy parse instead of two,
+//                 and long matches taken sooner (about 1% larger output for a third
+//                 less time).
 // Never fails: input that does not compress is stored.
 void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
-                           uint32_t frameStarts[2]);
+                           uint32_t frameStarts[2], bool fast = false);
 
 }  // namespace hha::lzx

@@ -38,13 +38,16 @@ inline uint32_t Hash3(const uint8_t* p) {
 }
 }  // namespace
 
-MatchFinder::MatchFinder()
-    : head_(kHash3Base + (size_t{1} << kHash3Bits), -1), prev_(0x10000, -1) {}
+MatchFinder::MatchFinder() : head_(kHash3Base + (size_t{1} << kHash3Bits), 0), prev_(0x10000, 0) {}
 
 void MatchFinder::Reset(const uint8_t* data, uint32_t length) {
   data_ = data;
   length_ = length;
-  std::fill(head_.begin(), head_.end(), -1);
+  if (epoch_ >= 0xFFFE0000u) {  // after 65,534 intervals
+    std::fill(head_.begin(), head_.end(), 0);
+    epoch_ = 0;
+  }
+  epoch_ += 0x10000;
 }
 
 uint32_t MatchFinder::Hash(uint32_t pos) const {
@@ -53,11 +56,11 @@ uint32_t MatchFinder::Hash(uint32_t pos) const {
 
 void MatchFinder::Skip(uint32_t pos) {
   if (pos + 3 > length_) return;
-  head_[kHash3Base + Hash3(data_ + pos)] = static_cast<int32_t>(pos);
+  head_[kHash3Base + Hash3(data_ + pos)] = epoch_ + pos;
   if (pos + 4 > length_) return;
   const uint32_t h = Hash(pos);
   prev_[pos] = head_[h];
-  head_[h] = static_cast<int32_t>(pos);
+  head_[h] = epoch_ + pos;
 }
 
 unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
@@ -66,30 +69,31 @@ unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
     return 0;
   }
   const uint8_t* cur = data_ + pos;
-  int32_t& head3 = head_[kHash3Base + Hash3(cur)];
-  const int32_t near3 = head3;
-  head3 = static_cast<int32_t>(pos);
+  uint32_t& head3 = head_[kHash3Base + Hash3(cur)];
+  const uint32_t near3 = head3;
+  head3 = epoch_ + pos;
   const uint32_t h = Hash(pos);
-  int32_t cand = head_[h];
+  uint32_t cand = head_[h];
   prev_[pos] = cand;
-  head_[h] = static_cast<int32_t>(pos);
+  head_[h] = epoch_ + pos;
+  const uint32_t floor = epoch_;  // entries below it belong to earlier intervals
 
   const unsigned stopAt = std::min(maxLen, kGoodEnough);
   unsigned best = 2;
   unsigned count = 0;
-  if (near3 >= 0 && pos - static_cast<uint32_t>(near3) <= kMaxDistance) {
-    const uint8_t* ref = data_ + near3;
+  if (near3 >= floor && pos - (near3 - floor) <= kMaxDistance) {
+    const uint8_t* ref = data_ + (near3 - floor);
     if (ref[0] == cur[0] && ref[1] == cur[1] && ref[2] == cur[2]) {
       best = CommonLength(cur, ref, maxLen);
-      out[count++] = {static_cast<uint16_t>(best), static_cast<uint16_t>(pos - near3)};
+      out[count++] = {static_cast<uint16_t>(best), static_cast<uint16_t>(pos - (near3 - floor))};
       if (best >= stopAt) return count;
     }
   }
   const uint32_t first4 = Load32(cur);
-  for (unsigned depth = 0; cand >= 0 && depth < kMaxChainDepth; ++depth) {
-    const uint32_t distance = pos - static_cast<uint32_t>(cand);
+  for (unsigned depth = 0; cand >= floor && depth < kMaxChainDepth; ++depth) {
+    const uint32_t distance = pos - (cand - floor);
     if (distance > kMaxDistance) break;
-    const uint8_t* ref = data_ + cand;
+    const uint8_t* ref = data_ + (cand - floor);
     // A longer match must agree at the current best length first: one compare skips
     // most candidates.
     if (ref[best] == cur[best] && Load32(ref) == first4) {
@@ -101,7 +105,7 @@ unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
         if (len >= stopAt) break;
       }
     }
-    cand = prev_[cand];
+    cand = prev_[cand - floor];
   }
   return count;
 }

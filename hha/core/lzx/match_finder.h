@@ -46,8 +46,11 @@ class MatchFinder {
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
-  std::vector<int32_t> head_;
-  std::vector<int32_t> prev_;
+  // Table entries are positions plus epoch_, which grows by 2^16 at every reset, so a
+  // reset forgets every entry without clearing the tables: anything below epoch_ is empty.
+  uint32_t epoch_ = 0;
+  std::vector<uint32_t> head_;
+  std::vector<uint32_t> prev_;
 };
 
 }  // namespace hha::lzx

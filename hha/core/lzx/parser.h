@@ -17,6 +17,9 @@ struct Item {
   uint16_t value;
 };
 
+// Costs are in 1/kCostScale bits: whole bits make ties of choices that differ by less.
+constexpr unsigned kCostScale = 8;
+
 // Bit costs the parser weighs: code lengths of the main and length trees.
 struct CostModel {
   uint8_t main[kMainSymbols];
@@ -29,32 +32,40 @@ struct CostModel {
 
 class Parser {
  public:
-  // Parses data[0, length) (length = one or two frames) into items. Matches never cross
-  // a frame end. The match finder's work is kept, so a second call with a better cost
-  // model over the same data (reparse = true) only redoes the path search.
-  void Parse(const uint8_t* data, uint32_t length, const CostModel& costs, bool reparse,
-             std::vector<Item>& items);
+  // Finds the matches of data[0, length) (length = one or two frames), keeps them for
+  // Parse, and writes a greedy parse into items (statistics for a first cost model).
+  // Matches never cross a frame end. A match of niceLength or more is taken as it is,
+  // by both parses, without weighing alternatives: HTML has many long repeats, and
+  // weighing around them costs time (see lzx_encoder.cpp for the figures).
+  void FindMatches(const uint8_t* data, uint32_t length, unsigned niceLength,
+                   std::vector<Item>& items);
+  // Near-optimal parse of the data given to FindMatches under the given costs.
+  // everyCut: an edge for every length of every match, not only the full ones.
+  void Parse(const CostModel& costs, bool everyCut, std::vector<Item>& items);
 
  private:
-  struct Node {
-    uint32_t cost;
-    uint16_t length;  // of the item arriving here; 0 = unreached
-    uint16_t value;
-    uint32_t reps[kNumRepeats];
+  // Per node (position in a stretch), in separate arrays so that relaxing a run of match
+  // lengths touches only costs and arrivals: cost, the arriving item (length << 16 |
+  // value) and the repeat offsets after it.
+  struct Reps {
+    uint32_t r[kNumRepeats];
   };
 
-  void ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool reparse,
+  void ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
                   uint32_t reps[kNumRepeats], std::vector<Item>& items);
-  unsigned MatchesAt(uint32_t pos, uint32_t end, bool reparse, const Match*& out);
+  void SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats],
+                  std::vector<Item>& items);
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
+  unsigned nice_ = kMaxMatch;
   MatchFinder finder_;
-  // Matches found per visited position, kept for the reparse.
+  // Matches found per position (none inside long matches), kept for the parses.
   std::vector<Match> found_;
   std::vector<uint32_t> foundStart_;  // index into found_ per position, +1 entry
-  std::vector<uint8_t> visited_;
-  std::vector<Node> nodes_;
+  std::vector<uint32_t> cost_;
+  std::vector<uint32_t> arrival_;
+  std::vector<Reps> reps_;
 };
 
 }  // namespace hha::lzx

@@ -4,6 +4,7 @@
 #include "hha/core/lzx/section_compressor.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "hha/core/lzx/lzx_encoder.h"
@@ -14,11 +15,22 @@ namespace {
 // Intervals in flight per worker: two keep a worker busy while the writer waits for the
 // oldest one, and bound memory to a few hundred KiB per thread whatever the input size.
 constexpr size_t kInFlightPerThread = 3;
+
+uint64_t ElapsedNs(std::chrono::steady_clock::time_point since) {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - since)
+                                   .count());
+}
 }  // namespace
 
+uint64_t SectionCompressor::WorkerIdleMs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return workerIdleNs_ / 1000000;
+}
+
 SectionCompressor::SectionCompressor(std::function<bool(const uint8_t*, size_t)> sink,
-                                     unsigned threads)
-    : sink_(std::move(sink)) {
+                                     unsigned threads, bool fast)
+    : sink_(std::move(sink)), fast_(fast) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads_ = threads;
   maxInFlight_ = threads_ == 1 ? 1 : threads_ * kInFlightPerThread;
@@ -43,13 +55,17 @@ void SectionCompressor::WorkerLoop() {
     std::shared_ptr<Job> job;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      workAvailable_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (!stopping_ && queue_.empty()) {
+        const auto t0 = std::chrono::steady_clock::now();
+        workAvailable_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+        if (!queue_.empty()) workerIdleNs_ += ElapsedNs(t0);
+      }
       if (queue_.empty()) return;
       job = queue_.front();
       queue_.pop_front();
     }
     CompressResetInterval(job->input.data(), static_cast<uint32_t>(job->input.size()),
-                          job->output, job->frameStarts);
+                          job->output, job->frameStarts, fast_);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       job->done = true;
@@ -63,7 +79,7 @@ void SectionCompressor::Submit(std::vector<uint8_t> interval) {
   job->input = std::move(interval);
   if (threads_ == 1) {
     CompressResetInterval(job->input.data(), static_cast<uint32_t>(job->input.size()),
-                          job->output, job->frameStarts);
+                          job->output, job->frameStarts, fast_);
     job->done = true;
     inFlight_.push_back(job);
     return;
@@ -80,7 +96,11 @@ bool SectionCompressor::WriteOldest() {
   std::shared_ptr<Job> job;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    jobDone_.wait(lock, [&] { return inFlight_.front()->done; });
+    if (!inFlight_.front()->done) {
+      const auto t0 = std::chrono::steady_clock::now();
+      jobDone_.wait(lock, [&] { return inFlight_.front()->done; });
+      callerWaitNs_ += ElapsedNs(t0);
+    }
     job = inFlight_.front();
     inFlight_.pop_front();
   }

@@ -21,7 +21,9 @@ class SectionCompressor {
   //       Called only from the threads that call Write and Finish.
   // threads: worker threads; 0 = one per core, 1 = compress on the calling thread.
   //       The output bytes do not depend on it.
-  SectionCompressor(std::function<bool(const uint8_t*, size_t)> sink, unsigned threads);
+  // fast: speed over size (see CompressResetInterval).
+  SectionCompressor(std::function<bool(const uint8_t*, size_t)> sink, unsigned threads,
+                    bool fast = false);
   ~SectionCompressor();
   SectionCompressor(const SectionCompressor&) = delete;
   SectionCompressor& operator=(const SectionCompressor&) = delete;
@@ -40,6 +42,11 @@ class SectionCompressor {
   // Compressed offset of each 32 KiB frame, in order; complete after Finish. The reset
   // table adds the compressed length itself as its final entry.
   const std::vector<uint64_t>& FrameStarts() const { return frameStarts_; }
+  // Time the calling thread spent waiting for workers to finish an interval, and the
+  // time workers spent waiting for an interval to compress (summed over workers), in
+  // milliseconds: how well the caller's own work and the compression overlap.
+  uint64_t CallerWaitMs() const { return callerWaitNs_ / 1000000; }
+  uint64_t WorkerIdleMs() const;
 
  private:
   struct Job {
@@ -56,6 +63,9 @@ class SectionCompressor {
 
   std::function<bool(const uint8_t*, size_t)> sink_;
   unsigned threads_;
+  bool fast_;
+  uint64_t callerWaitNs_ = 0;
+  uint64_t workerIdleNs_ = 0;  // guarded by mutex_
   size_t maxInFlight_;
   bool failed_ = false;
   uint64_t uncompressed_ = 0;
@@ -63,7 +73,7 @@ class SectionCompressor {
   std::vector<uint64_t> frameStarts_;
   std::vector<uint8_t> pending_;  // bytes of the interval being filled
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable workAvailable_;
   std::condition_variable jobDone_;
   std::deque<std::shared_ptr<Job>> inFlight_;  // in stream order, guarded by mutex_

@@ -70,14 +70,14 @@ std::vector<uint8_t> HtmlLike(uint64_t seed, size_t n) {
 }
 
 LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
-                          size_t chunkSize) {
+                          size_t chunkSize, bool fast) {
   LzxStream stream;
   hha::lzx::SectionCompressor compressor(
       [&](const uint8_t* p, size_t n) {
         stream.bytes.insert(stream.bytes.end(), p, p + n);
         return true;
       },
-      threads);
+      threads, fast);
   for (size_t pos = 0; pos < data.size(); pos += chunkSize) {
     if (!compressor.Write(data.data() + pos, std::min(chunkSize, data.size() - pos))) break;
   }

@@ -24,7 +24,7 @@ std::vector<uint8_t> HtmlLike(uint64_t seed, size_t n);
 
 // Compresses through hha::lzx::SectionCompressor in chunks of chunkSize.
 LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
-                          size_t chunkSize = 1 << 20);
+                          size_t chunkSize = 1 << 20, bool fast = false);
 
 // Decodes with chmlib and libmspack and compares with data padded to whole frames;
 // returns "" when both give the data back.
