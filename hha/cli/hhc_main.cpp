@@ -25,9 +25,21 @@ void Print(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-    std::fputs("usage: quillbinder-hhc project.hhp\n"
-               "Compiles an HTML Help project into the .chm file that it names.\n",
+  std::string project;
+  bool viewerSafePages = false, usage = argc < 2;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--viewer-safe-pages") viewerSafePages = true;
+    else if (arg == "--help" || arg == "-h" || !project.empty() || arg.empty()) usage = true;
+    else project = arg;
+  }
+  if (usage || project.empty()) {
+    std::fputs("usage: quillbinder-hhc [--viewer-safe-pages] project.hhp\n"
+               "Compiles an HTML Help project into the .chm file that it names.\n"
+               "  --viewer-safe-pages  put every HTML page in treated for the HTML Help\n"
+               "                       viewer: newest document mode, no scripts, no search\n"
+               "                       box, a static header (the files on disk stay as\n"
+               "                       they are)\n",
                argc == 2 ? stdout : stderr);
     return 1;
   }
@@ -37,7 +49,7 @@ int main(int argc, char** argv) {
   callbacks.message = Print;
   callbacks.progress = [](const std::string&) { return g_interrupted == 0; };
   try {
-    return hha::CompileProject(argv[1], callbacks) ? 0 : 1;
+    return hha::CompileProject(project, callbacks, nullptr, 0, viewerSafePages) ? 0 : 1;
   } catch (const std::exception&) {
     Print("Error: the compiler ran out of memory.\r\n");
     return 1;

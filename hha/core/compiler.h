@@ -20,6 +20,7 @@ struct CompileCallbacks {
 
 struct CompileStats {
   uint64_t pages = 0;        // HTML files compiled
+  uint64_t treatedPages = 0; // of them, treated for the HTML Help viewer
   uint64_t otherFiles = 0;   // everything else taken from the project folder
   uint64_t inputBytes = 0;   // their total size
   uint64_t outputBytes = 0;  // size of the .chm
@@ -34,9 +35,12 @@ struct CompileStats {
 // target and moved into place only on success; on an error or a stop the temporary file
 // is removed and an existing .chm stays as it was. Missing files and bad project lines
 // are warnings, not failures. `threads` is the compressor's thread count (0 = one per
-// core). True when the .chm was written.
+// core). With `viewerSafePages` every HTML page goes in treated for the HTML Help viewer
+// (page_treatment.h), as when the project asks for it; the files on disk are only read.
+// True when the .chm was written.
 bool CompileProject(const std::string& projectPath, const CompileCallbacks& callbacks,
-                    CompileStats* stats = nullptr, unsigned threads = 0);
+                    CompileStats* stats = nullptr, unsigned threads = 0,
+                    bool viewerSafePages = false);
 
 // "1,234,567": the way the summary prints sizes.
 std::string WithThousands(uint64_t n);
