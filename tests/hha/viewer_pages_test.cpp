@@ -226,27 +226,34 @@ TEST(ViewerSafePages, GeneratedJdk17Tree) {
   }
 }
 
-// Real trees: JDK 9 (iframes), 10 (-html5, unnamed package), 11 (split index), 14 (one
-// module), 21 (one package), 25 (one module).
+// Real trees: JDK 8 (frames), 9 (iframes), 10 (-html5, unnamed package), 11 (split
+// index), 14 (one module), 21 (one package), 25 (one module).
 class RealModernTree : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RealModernTree, EveryPageIsTreated) {
   const std::string data = qb::test::TestDataDir();
-  const fs::path modern = fs::path(data).parent_path() / "testdata-modern" / GetParam();
-  if (data.empty() || !fs::is_directory(modern)) SKIP_OR_FAIL(GetParam() << " is not in the shared test data");
+  const fs::path source = fs::path(data).parent_path() / GetParam();
+  if (data.empty() || !fs::is_directory(source)) SKIP_OR_FAIL(GetParam() << " is not in the shared test data");
   TempDir dir;
   const std::string root = dir / "doc";
-  fs::copy(modern, root, fs::copy_options::recursive);
+  fs::copy(source, root, fs::copy_options::recursive);
   for (auto& e : fs::recursive_directory_iterator(root))
     fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
   CompileAndCheck(ListPages(root));
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedTestData, RealModernTree,
-                         ::testing::Values("J09-readmeestudo-iframes", "J10-tictactoe-html5-unnamed",
-                                           "J11-asteroids-splitindex", "J14-todolist-module",
-                                           "J21-which-single-package", "J25-rhomu-module"),
-                         [](const auto& info) { return info.param.substr(0, 3); });
+                         ::testing::Values("testdata/E-jdom-2.0.6.1",
+                                           "testdata-modern/J09-readmeestudo-iframes",
+                                           "testdata-modern/J10-tictactoe-html5-unnamed",
+                                           "testdata-modern/J11-asteroids-splitindex",
+                                           "testdata-modern/J14-todolist-module",
+                                           "testdata-modern/J21-which-single-package",
+                                           "testdata-modern/J25-rhomu-module"),
+                         [](const auto& info) {
+                           const std::string tree = info.param.substr(info.param.find('/') + 1);
+                           return tree.substr(0, tree.find('-'));
+                         });
 
 }  // namespace
 }  // namespace hha::test
