@@ -7,16 +7,18 @@
 namespace qb {
 
 // True when the project file was written completely; failures are reported first.
+// `viewerSafePages` asks our compiler to put the pages in treated for the HTML Help viewer,
+// in a line that every other compiler takes for a comment.
 bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const char* title,
-                      const char* startPage);
+                      const char* startPage, bool viewerSafePages = false);
 
-// Serves the eight keys of the project template from the four job strings (each copied
+// Serves the nine keys of the project template from the four job strings (each copied
 // cut to 259 characters). Every value writer returns true: a failed write is caught when
 // the output is closed, where it can be told as such rather than as a template fault.
 class ProjectKeyProvider : public TemplateKeyProvider {
  public:
   ProjectKeyProvider(const char* sourceIndexPath, const char* outputPath, const char* title,
-                     const char* startPage);
+                     const char* startPage, bool viewerSafePages = false);
   bool WriteValue(const char* key, BufferedFileWriter& output) override;
 
  private:
@@ -28,18 +30,20 @@ class ProjectKeyProvider : public TemplateKeyProvider {
   bool WriteAbout(BufferedFileWriter& output);
   bool WriteAboutTitle(BufferedFileWriter& output);
   bool WriteFiles(BufferedFileWriter& output);
+  bool WriteOwnOptions(BufferedFileWriter& output);
   bool WriteSiblingName(BufferedFileWriter& output, const char* extension);
 
   struct Key {
     const char* name;
     bool (ProjectKeyProvider::*write)(BufferedFileWriter&);
   };
-  static const Key kKeys[8];
+  static const Key kKeys[9];
 
   char sourceIndexPath_[kPathCapacity];
   char outputPath_[kPathCapacity];
   char title_[kPathCapacity];
   char startPage_[kPathCapacity];
+  bool viewerSafePages_;
 };
 
 }  // namespace qb
