@@ -83,14 +83,18 @@ struct Tag {
   }
 };
 
-// Reads the start or end tag at text[at] == '<'. False for anything else (text, a tag
-// that is not closed).
-bool ReadTag(std::string_view text, size_t at, Tag* tag) {
+// Reads the start or end tag at text[at] == '<'. False for anything else; `resume` (if
+// given) is then where reading can go on: past the '<' when it starts no tag, else where
+// the unfinished tag ran out. A browser takes all of that for the tag, and going on
+// from there keeps a page full of unfinished tags linear.
+bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullptr) {
   const size_t n = std::min(text.size(), at + kMaxTagBytes);
   size_t i = at + 1;
+  if (resume) *resume = i;
   tag->isEnd = i < n && text[i] == '/';
   if (tag->isEnd) ++i;
   if (i >= n || !IsAlpha(text[i])) return false;
+  if (resume) *resume = n;
   const size_t nameBegin = i;
   while (i < n && !IsSpace(text[i]) && text[i] != '/' && text[i] != '>') ++i;
   tag->name = LowerCopy(text.substr(nameBegin, i - nameBegin));
@@ -168,10 +172,8 @@ class Treatment {
       } else if (i + 1 < in_.size() && (in_[i + 1] == '!' || in_[i + 1] == '?')) {
         const size_t e = in_.find('>', i);
         i = e == npos ? in_.size() : e + 1;
-      } else if (Tag tag; ReadTag(in_, i, &tag)) {
+      } else if (Tag tag; ReadTag(in_, i, &tag, &i)) {
         i = tag.isEnd ? EndTag(tag) : StartTag(tag);
-      } else {
-        ++i;
       }
     }
     Flush(in_.size());
@@ -285,7 +287,11 @@ class Treatment {
   }
 
   size_t NoScript(const Tag& tag) {
-    const size_t close = noscriptUnclosed_ ? npos : IFind(in_, "</noscript", tag.end);
+    // The first </noscript after this tag is the one found for an earlier tag, if that
+    // lies beyond this one.
+    if (noscriptClose_ == npos || noscriptClose_ < tag.end)
+      noscriptClose_ = noscriptUnclosed_ ? npos : IFind(in_, "</noscript", tag.end);
+    const size_t close = noscriptClose_;
     Tag closeTag;
     if (close == npos || !ReadTag(in_, close, &closeTag) || closeTag.name != "noscript") {
       noscriptUnclosed_ = close == npos;
@@ -312,6 +318,7 @@ class Treatment {
         hasRefresh |= refresh;
         refreshOnly &= refresh;
         notice &= IsNoticeMarkup(t.name);
+        if (!notice && !refreshOnly) return tag.end;  // nothing to learn from the rest
         i = t.end;
       } else {
         return tag.end;
@@ -340,8 +347,8 @@ class Treatment {
         const size_t e = in_.find("-->", i + 4);
         if (e == npos) break;
         i = e + 3;
-      } else if (!ReadTag(in_, i, &t)) {
-        ++i;
+      } else if (!ReadTag(in_, i, &t, &i)) {
+        continue;
       } else if (t.name == tag.name) {
         depth += t.isEnd ? -1 : 1;
         if (depth == 0) return t.end;
@@ -392,6 +399,7 @@ class Treatment {
   // Set once a search finds no end: later ones are not tried, so that a page full of
   // unclosed elements is still read once (it keeps what they would have removed).
   bool noscriptUnclosed_ = false, elementUnclosed_ = false;
+  size_t noscriptClose_ = npos;
 };
 
 }  // namespace
