@@ -42,7 +42,9 @@ class TemplateCopy {
 
 }  // namespace
 
-const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[8] = {
+const char kDefaultProjectLanguage[] = "0x409 English (United States)";
+
+const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[9] = {
     {"compiledFile", &ProjectKeyProvider::WriteCompiledFile},
     {"contentsFile", &ProjectKeyProvider::WriteContentsFile},
     {"indexFile", &ProjectKeyProvider::WriteIndexFile},
@@ -51,10 +53,14 @@ const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[8] = {
     {"about", &ProjectKeyProvider::WriteAbout},
     {"aboutTitle", &ProjectKeyProvider::WriteAboutTitle},
     {"files", &ProjectKeyProvider::WriteFiles},
+    {"language", &ProjectKeyProvider::WriteLanguage},
 };
 
 ProjectKeyProvider::ProjectKeyProvider(const char* sourceIndexPath, const char* outputPath,
-                                       const char* title, const char* startPage) {
+                                       const char* title, const char* startPage,
+                                       const char* language, bool listRootPages)
+    : listRootPages_(listRootPages) {
+  CopyCut(language_, kPathCapacity, language);
   CopyCut(sourceIndexPath_, kPathCapacity, sourceIndexPath);
   CopyCut(outputPath_, kPathCapacity, outputPath);
   CopyCut(title_, kPathCapacity, title);
@@ -109,6 +115,11 @@ bool ProjectKeyProvider::WriteAboutTitle(BufferedFileWriter& output) {
   return true;
 }
 
+bool ProjectKeyProvider::WriteLanguage(BufferedFileWriter& output) {
+  AppendText(output, language_);
+  return true;
+}
+
 bool ProjectKeyProvider::WriteFiles(BufferedFileWriter& output) {
   char folder[kPathCapacity];
   CopyCut(folder, kPathCapacity, sourceIndexPath_);
@@ -119,8 +130,10 @@ bool ProjectKeyProvider::WriteFiles(BufferedFileWriter& output) {
   while (walker.Next()) {
     const char* name = walker.findData.cFileName;
     if (walker.kind == WalkEntryKind::Directory) {
-      if (lstrcmpA(name, "index-files") == 0) walker.SkipDescend = 1;
-    } else if (walker.kind == WalkEntryKind::File && walker.relativeDir[0] != '\0' &&
+      if (lstrcmpA(name, "index-files") == 0 && !listRootPages_) walker.SkipDescend = 1;
+    } else if (walker.kind == WalkEntryKind::File &&
+               (walker.relativeDir[0] != '\0' ||
+                (listRootPages_ && lstrcmpiA(name, kAboutPageName) != 0)) &&
                lstrcmpA(FindExtension(name), ".html") == 0) {
       // A name the search returned is never an extension: "._x.html" stays its own file.
       char relative[kPathCapacity];
@@ -134,7 +147,7 @@ bool ProjectKeyProvider::WriteFiles(BufferedFileWriter& output) {
 }
 
 bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const char* title,
-                      const char* startPage) {
+                      const char* startPage, const char* language, bool listRootPages) {
   char projectPath[kPathCapacity];
   if (!DeriveTempName(outputPath, ".hhp", projectPath)) {
     // Refused rather than cut: a cut name could be another file's.
@@ -158,7 +171,8 @@ bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const
     return false;
   }
 
-  ProjectKeyProvider provider(sourceIndexPath, outputPath, title, startPage);
+  ProjectKeyProvider provider(sourceIndexPath, outputPath, title, startPage, language,
+                              listRootPages);
   if (!replacer.Run(provider)) {
     ReportProgress(ProgressOutput, "Replacer was not succesfull");
     replacer.Finish();

@@ -6,9 +6,16 @@
 
 namespace qb {
 
+// The Language value of the template's own (classic) projects.
+extern const char kDefaultProjectLanguage[];
+
 // True when the project file was written completely; failures are reported first.
+// `language` is the Language value; `listRootPages` adds the .html pages beside
+// index.html to the files (non-classic trees keep their overview, class lists and help
+// there; classic trees only frames, which the help file reaches through links).
 bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const char* title,
-                      const char* startPage);
+                      const char* startPage, const char* language = kDefaultProjectLanguage,
+                      bool listRootPages = false);
 
 // Serves the eight keys of the project template from the four job strings (each copied
 // cut to 259 characters). Every value writer returns true: a failed write is caught when
@@ -16,7 +23,8 @@ bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const
 class ProjectKeyProvider : public TemplateKeyProvider {
  public:
   ProjectKeyProvider(const char* sourceIndexPath, const char* outputPath, const char* title,
-                     const char* startPage);
+                     const char* startPage, const char* language = kDefaultProjectLanguage,
+                     bool listRootPages = false);
   bool WriteValue(const char* key, BufferedFileWriter& output) override;
 
  private:
@@ -28,18 +36,21 @@ class ProjectKeyProvider : public TemplateKeyProvider {
   bool WriteAbout(BufferedFileWriter& output);
   bool WriteAboutTitle(BufferedFileWriter& output);
   bool WriteFiles(BufferedFileWriter& output);
+  bool WriteLanguage(BufferedFileWriter& output);
   bool WriteSiblingName(BufferedFileWriter& output, const char* extension);
 
   struct Key {
     const char* name;
     bool (ProjectKeyProvider::*write)(BufferedFileWriter&);
   };
-  static const Key kKeys[8];
+  static const Key kKeys[9];
 
   char sourceIndexPath_[kPathCapacity];
   char outputPath_[kPathCapacity];
   char title_[kPathCapacity];
   char startPage_[kPathCapacity];
+  char language_[kPathCapacity];
+  bool listRootPages_;
 };
 
 }  // namespace qb
