@@ -204,7 +204,9 @@ void ReadSummaryTypes(const JavadocTree& tree, const std::string& folder, const 
       std::string local;
       if (ResolveTreeLink(folder, href, &local) && seen.insert(local).second) {
         bool interfaceLike = false;
-        if (kindsFromPages) interfaceLike = ClassPageIsInterfaceLike(tree.folder + local);
+        // Links percent-encode what is not ASCII; the file has the plain name.
+        if (kindsFromPages)
+          interfaceLike = ClassPageIsInterfaceLike(tree.folder + PercentDecode(local));
         visitor.Type(TypeName(content, tree.pageCodePage), local, interfaceLike);
       }
       break;
@@ -217,9 +219,11 @@ void ReadSummaryTypes(const JavadocTree& tree, const std::string& folder, const 
 void WalkPackage(const JavadocTree& tree, const ListedPackage& package, ContentsVisitor& visitor) {
   std::string path = PackagePath(package.name);
   std::string folder;
-  // Modules of 11+ hold their packages; those of 9-10 do not.
+  // Modules of 11+ hold their packages (and have their summary inside); those of 9-10
+  // do not.
   if (!package.module.empty() &&
-      FileExists(tree.folder + package.module + "/" + path + "package-summary.html"))
+      (FileExists(tree.folder + package.module + "/" + path + "package-summary.html") ||
+       FileExists(tree.folder + package.module + "/module-summary.html")))
     folder = package.module + "/" + path;
   else
     folder = path;

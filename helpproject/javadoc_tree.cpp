@@ -143,7 +143,7 @@ std::string FramelessStartPage(const std::string& folder, std::string_view index
   if (target.empty()) return "index.html";
   std::string resolved;
   if (ResolveTreeLink("", WithoutFragment(target), &resolved) && !resolved.empty() &&
-      FileExists(folder + resolved) && !IsRedirect(folder + resolved))
+      FileExists(folder + PercentDecode(resolved)) && !IsRedirect(folder + PercentDecode(resolved)))
     return resolved;
   return FirstListedSummary(folder);
 }
@@ -153,7 +153,7 @@ std::string FramelessStartPage(const std::string& folder, std::string_view index
 std::string FrameStartPage(const std::string& folder, const std::string& src) {
   std::string resolved;
   if (ResolveTreeLink("", WithoutFragment(src), &resolved) && !resolved.empty() &&
-      FileExists(folder + resolved))
+      FileExists(folder + PercentDecode(resolved)))
     return resolved;
   if (FileExists(folder + "overview-summary.html")) return "overview-summary.html";
   return FirstListedSummary(folder);
