@@ -65,7 +65,7 @@ TEST(ProjectTemplateResource, IsTheTemplateWithoutTerminator) {
   HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(104), "text");
   ASSERT_NE(found, nullptr);
   DWORD size = SizeofResource(nullptr, found);
-  EXPECT_EQ(size, 486u);
+  EXPECT_EQ(size, 468u);
   const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
   ASSERT_NE(data, nullptr);
   std::string text(data, size);
