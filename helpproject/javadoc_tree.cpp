@@ -159,6 +159,27 @@ std::string FrameStartPage(const std::string& folder, const std::string& src) {
   return FirstListedSummary(folder);
 }
 
+// Non-ASCII bytes that all form UTF-8 sequences (a cut sequence at the end counts).
+bool LooksLikeUtf8(std::string_view text) {
+  bool nonAscii = false;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    size_t n = b >= 0xC2 && b < 0xE0 ? 2 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xF0 && b < 0xF5 ? 4 : 0;
+    if (n == 0) return false;
+    for (size_t k = 1; k < n; ++k) {
+      if (i + k >= text.size()) return true;
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += n;
+  }
+  return nonAscii;
+}
+
 // The pages' charset decides first; UTF-8 pages (every page of JDK 9+) take the lang of
 // <html>, and without one (JDK 7) the script of their text.
 void ChooseLanguage(std::string_view page, bool classic, JavadocTree* tree) {
@@ -169,9 +190,16 @@ void ChooseLanguage(std::string_view page, bool classic, JavadocTree* tree) {
       tree->language = *language;
     return;
   }
-  if (codePage == 0) codePage = tree->generation >= JavadocGeneration::kIframes
-                                    ? kUtf8CodePage
-                                    : kWesternCodePage;
+  if (codePage == 0) {
+    // JDK 9+ write UTF-8. JDK 7/8 without -charset wrote the platform's encoding and
+    // said nothing: UTF-8 when the class list has non-ASCII text that is valid UTF-8.
+    codePage = kUtf8CodePage;
+    std::string sample;
+    if (tree->generation < JavadocGeneration::kIframes &&
+        (!ReadFilePrefix(tree->folder + "allclasses-frame.html", 64 * 1024, &sample) ||
+         !LooksLikeUtf8(sample)))
+      codePage = kWesternCodePage;
+  }
   tree->pageCodePage = codePage;
   if (codePage != kUtf8CodePage) {
     if (const HelpLanguage* language = HelpLanguageOfCodePage(codePage))
@@ -187,7 +215,7 @@ void ChooseLanguage(std::string_view page, bool classic, JavadocTree* tree) {
     // A frameset holds no prose; the start page does.
     std::string start;
     if (ReadFilePrefix(tree->folder + tree->startPage, kHeadBytes, &start))
-      language = HelpLanguageOfText(start);
+      language = HelpLanguageOfText(ToUtf8(start, codePage));
   }
   if (language) tree->language = *language;
 }
