@@ -44,7 +44,9 @@ class TemplateCopy {
 
 }  // namespace
 
-const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[9] = {
+const char kDefaultProjectLanguage[] = "0x409 English (United States)";
+
+const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[10] = {
     {"compiledFile", &ProjectKeyProvider::WriteCompiledFile},
     {"contentsFile", &ProjectKeyProvider::WriteContentsFile},
     {"indexFile", &ProjectKeyProvider::WriteIndexFile},
@@ -54,12 +56,15 @@ const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[9] = {
     {"aboutTitle", &ProjectKeyProvider::WriteAboutTitle},
     {"files", &ProjectKeyProvider::WriteFiles},
     {"ownOptions", &ProjectKeyProvider::WriteOwnOptions},
+    {"language", &ProjectKeyProvider::WriteLanguage},
 };
 
 ProjectKeyProvider::ProjectKeyProvider(const char* sourceIndexPath, const char* outputPath,
                                        const char* title, const char* startPage,
+                                       const char* language, bool listRootPages,
                                        bool viewerSafePages)
-    : viewerSafePages_(viewerSafePages) {
+    : listRootPages_(listRootPages), viewerSafePages_(viewerSafePages) {
+  CopyCut(language_, kPathCapacity, language);
   CopyCut(sourceIndexPath_, kPathCapacity, sourceIndexPath);
   CopyCut(outputPath_, kPathCapacity, outputPath);
   CopyCut(title_, kPathCapacity, title);
@@ -114,6 +119,11 @@ bool ProjectKeyProvider::WriteAboutTitle(BufferedFileWriter& output) {
   return true;
 }
 
+bool ProjectKeyProvider::WriteLanguage(BufferedFileWriter& output) {
+  AppendText(output, language_);
+  return true;
+}
+
 // Nothing at all unless asked, so that a classic tree's project stays as it always was.
 bool ProjectKeyProvider::WriteOwnOptions(BufferedFileWriter& output) {
   if (viewerSafePages_) AppendText(output, kViewerSafePagesLine);
@@ -130,8 +140,10 @@ bool ProjectKeyProvider::WriteFiles(BufferedFileWriter& output) {
   while (walker.Next()) {
     const char* name = walker.findData.cFileName;
     if (walker.kind == WalkEntryKind::Directory) {
-      if (lstrcmpA(name, "index-files") == 0) walker.SkipDescend = 1;
-    } else if (walker.kind == WalkEntryKind::File && walker.relativeDir[0] != '\0' &&
+      if (lstrcmpA(name, "index-files") == 0 && !listRootPages_) walker.SkipDescend = 1;
+    } else if (walker.kind == WalkEntryKind::File &&
+               (walker.relativeDir[0] != '\0' ||
+                (listRootPages_ && lstrcmpiA(name, kAboutPageName) != 0)) &&
                lstrcmpA(FindExtension(name), ".html") == 0) {
       // A name the search returned is never an extension: "._x.html" stays its own file.
       char relative[kPathCapacity];
@@ -145,7 +157,8 @@ bool ProjectKeyProvider::WriteFiles(BufferedFileWriter& output) {
 }
 
 bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const char* title,
-                      const char* startPage, bool viewerSafePages) {
+                      const char* startPage, const char* language, bool listRootPages,
+                      bool viewerSafePages) {
   char projectPath[kPathCapacity];
   if (!DeriveTempName(outputPath, ".hhp", projectPath)) {
     // Refused rather than cut: a cut name could be another file's.
@@ -169,7 +182,8 @@ bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const
     return false;
   }
 
-  ProjectKeyProvider provider(sourceIndexPath, outputPath, title, startPage, viewerSafePages);
+  ProjectKeyProvider provider(sourceIndexPath, outputPath, title, startPage, language,
+                              listRootPages, viewerSafePages);
   if (!replacer.Run(provider)) {
     ReportProgress(ProgressOutput, "Replacer was not succesfull");
     replacer.Finish();

@@ -31,7 +31,7 @@ class ProjectFileTest : public ::testing::Test {
     std::string output = dir.path() + "\\" + outputName;
     return test::RunStage(recorder, [&] {
       return WriteProjectFile(index.c_str(), output.c_str(), title.c_str(), startPage.c_str(),
-                              viewerSafePages);
+                              kDefaultProjectLanguage, false, viewerSafePages);
     });
   }
 
@@ -67,7 +67,7 @@ TEST(ProjectTemplateResource, IsTheTemplateWithoutTerminator) {
   HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(104), "text");
   ASSERT_NE(found, nullptr);
   DWORD size = SizeofResource(nullptr, found);
-  EXPECT_EQ(size, 499u);
+  EXPECT_EQ(size, 481u);
   const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
   ASSERT_NE(data, nullptr);
   std::string text(data, size);
