@@ -44,7 +44,8 @@ int RunStages() {
 
   ReportProgress(ProgressStatus, "Creating project file");
   if (!WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage,
-                        ProjectLanguage(tree.language).c_str(), !classic))
+                        ProjectLanguage(tree.language).c_str(), /*listRootPages=*/!classic,
+                        /*viewerSafePages=*/!classic))
     return 0;
   if (TestJobCancel()) return 0;
 
