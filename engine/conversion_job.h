@@ -18,6 +18,9 @@ struct ConversionJob {
   char StartPage[kPathCapacity];
   volatile LONG Control;  // the JobControl word while the job runs
   HWND NotifyWindow;
+  // Set by the worker before the project is written: the JavadocGeneration of the tree
+  // (0, classic, until then). Later stages read it to treat non-classic pages.
+  int Generation;
 };
 
 enum JobControl : LONG {

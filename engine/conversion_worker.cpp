@@ -7,6 +7,7 @@
 #include "engine/help_compiler.h"
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/index_file_writer.h"
+#include "helpproject/javadoc_stages.h"
 #include "helpproject/project_file_writer.h"
 
 namespace qb {
@@ -33,16 +34,30 @@ int RunStages() {
   ReportProgress(ProgressStatus, "Creating temporary files");
   if (!WriteAboutPage(job.OutputPath)) return 0;
 
+  // Trees that the classic reading finds no frame in (JDK 7 and later) get their own
+  // start page and readers; classic trees keep everything the job setup found.
+  JavadocTree tree;
+  InspectJobTree(job.SourceIndexPath, &tree);
+  job.Generation = static_cast<int>(tree.generation);
+  const bool classic = tree.classic();
+  if (!classic) lstrcpynA(job.StartPage, tree.startPage.c_str(), kPathCapacity);
+
   ReportProgress(ProgressStatus, "Creating project file");
-  if (!WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage)) return 0;
+  if (!WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage,
+                        ProjectLanguage(tree.language).c_str(), /*listRootPages=*/!classic,
+                        /*viewerSafePages=*/!classic))
+    return 0;
   if (TestJobCancel()) return 0;
 
   ReportProgress(ProgressStatus, "Creating contents file");
-  if (!WriteContentsFile(job.StartPage, job.SourceIndexPath, job.OutputPath)) return 0;
+  if (classic ? !WriteContentsFile(job.StartPage, job.SourceIndexPath, job.OutputPath)
+              : !WriteJavadocContentsFile(tree, job.OutputPath))
+    return 0;
   if (TestJobCancel()) return 0;
 
   ReportProgress(ProgressStatus, "Creating index file");
-  if (!WriteIndexFile(job.OutputPath)) return 0;
+  if (classic ? !WriteIndexFile(job.OutputPath) : !WriteJavadocIndexFile(tree, job.OutputPath))
+    return 0;
   if (TestJobCancel()) return 0;
 
   ReportProgress(ProgressStatus, "Compiling with help compiler");

@@ -12,6 +12,7 @@
 #include "engine/conversion_job.h"
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/index_file_writer.h"
+#include "helpproject/javadoc_stages.h"
 #include "helpproject/project_file_writer.h"
 #include "support/path_names.h"
 
@@ -67,11 +68,21 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&t[0]);
     bool ok = qb::WriteAboutPage(job.OutputPath);
     QueryPerformanceCounter(&t[1]);
-    ok = qb::WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage) && ok;
+    // As the worker: the tree is looked at before the project is written.
+    qb::JavadocTree tree;
+    qb::InspectJobTree(job.SourceIndexPath, &tree);
+    if (!tree.classic()) qb::CopyCut(job.StartPage, qb::kPathCapacity, tree.startPage.c_str());
+    ok = qb::WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage,
+                              qb::ProjectLanguage(tree.language).c_str(), !tree.classic()) &&
+         ok;
     QueryPerformanceCounter(&t[2]);
-    ok = qb::WriteContentsFile(job.StartPage, job.SourceIndexPath, job.OutputPath) && ok;
+    ok = (tree.classic() ? qb::WriteContentsFile(job.StartPage, job.SourceIndexPath, job.OutputPath)
+                         : qb::WriteJavadocContentsFile(tree, job.OutputPath)) &&
+         ok;
     QueryPerformanceCounter(&t[3]);
-    ok = qb::WriteIndexFile(job.OutputPath) && ok;
+    ok = (tree.classic() ? qb::WriteIndexFile(job.OutputPath)
+                         : qb::WriteJavadocIndexFile(tree, job.OutputPath)) &&
+         ok;
     QueryPerformanceCounter(&t[4]);
     if (!ok) {
       std::fprintf(stderr, "a stage failed\n");

@@ -25,22 +25,28 @@ void Print(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool fast = false, timing = false;
+  hha::CompileSettings settings;
+  bool timing = false;
   std::string project;
   bool usage = false, help = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--fast") fast = true;
+    if (arg == "--fast") settings.fast = true;
+    else if (arg == "--viewer-safe-pages") settings.viewerSafePages = true;
     else if (arg == "--timing") timing = true;
     else if (arg == "--help" || arg == "-h") help = true;
-    else if (project.empty() && arg.rfind("--", 0) != 0) project = arg;
+    else if (project.empty() && !arg.empty() && arg.rfind("--", 0) != 0) project = arg;
     else usage = true;
   }
   if (help || usage || project.empty()) {
-    std::fputs("usage: quillbinder-hhc [--fast] [--timing] project.hhp\n"
+    std::fputs("usage: quillbinder-hhc [--fast] [--viewer-safe-pages] [--timing] project.hhp\n"
                "Compiles an HTML Help project into the .chm file that it names.\n"
-               "  --fast    compress for speed over size (about 1% larger)\n"
-               "  --timing  tell how long the compile waited for the compressor\n",
+               "  --fast               compress for speed over size (about 1% larger)\n"
+               "  --viewer-safe-pages  put every HTML page in treated for the HTML Help\n"
+               "                       viewer: newest document mode, no scripts, no search\n"
+               "                       box, a static header (the files on disk stay as\n"
+               "                       they are)\n"
+               "  --timing             tell how long the compile waited for the compressor\n",
                help ? stdout : stderr);
     return 1;
   }
@@ -51,7 +57,7 @@ int main(int argc, char** argv) {
   callbacks.progress = [](const std::string&) { return g_interrupted == 0; };
   try {
     hha::CompileStats stats;
-    const bool ok = hha::CompileProject(project, callbacks, &stats, 0, fast);
+    const bool ok = hha::CompileProject(project, callbacks, &stats, 0, settings);
     if (ok && timing) {
       std::printf("Waited %llu ms for the compressor; its workers were idle %llu ms.\n",
                   static_cast<unsigned long long>(stats.compressorWaitMs),

@@ -6,6 +6,10 @@
 // Unlike it, every missing file is reported once (with the first file and line that
 // names it) and the build goes on, and a file whose real path (symbolic links and
 // junctions resolved) lies outside the project folder is left out like a ".." path.
+//
+// When the project asks for viewer-safe pages, each HTML page is read, treated in memory
+// and compiled (compressed, indexed, its links followed) as its treated copy; the one
+// override stylesheet the copies link to is added at the end.
 #include "hha/core/compiler.h"
 
 #include <cstdio>
@@ -20,6 +24,7 @@
 #include "hha/core/link_collector.h"
 #include "hha/core/lzx/section_compressor.h"
 #include "hha/core/lzx/similarity_order.h"
+#include "hha/core/page_treatment.h"
 #include "hha/core/platform_fs.h"
 #include "hha/core/project_reader.h"
 #include "hha/core/search/search_files.h"
@@ -80,11 +85,12 @@ struct Pending {
 class Compilation {
  public:
   Compilation(const std::string& projectPath, const CompileCallbacks& cb, unsigned threads,
-              bool fast)
+              const CompileSettings& settings)
       : projectPath_(projectPath),
         cb_(cb),
         threads_(threads),
-        fast_(fast),
+        fast_(settings.fast),
+        treatPages_(settings.viewerSafePages),
         folder_(platform::DirName(projectPath)),
         projectName_(platform::BaseName(projectPath)),
         resolver_(folder_),
@@ -129,6 +135,10 @@ class Compilation {
   bool IncludeAll();
   bool Include(const Pending& p);
   bool Feed(const std::vector<uint8_t>& data, const std::string& status);
+  // Replaces a page's bytes by its treated copy.
+  void Treat(const std::string& actual, std::vector<uint8_t>& data) const;
+  void ChooseStylesheetName();
+  void AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
   bool CompressSettled(bool all);
   void AddSystemFiles();
@@ -148,6 +158,8 @@ class Compilation {
   const CompileCallbacks& cb_;
   unsigned threads_;
   bool fast_;
+  bool treatPages_;
+  std::string stylesheetName_;  // the override stylesheet's internal name, when treating
   std::string folder_, projectName_;
   FileResolver resolver_;
   const CompileLimits limits_;
@@ -176,7 +188,8 @@ class Compilation {
   // file cache.
   struct Included {
     std::string actual, internalName;
-    uint64_t size;
+    uint64_t size;  // of what goes in: the treated copy of a treated page
+    bool treated;
   };
   std::vector<Included> includedFiles_;  // in the order they were found
   lzx::SimilarityOrder order_;
@@ -248,6 +261,36 @@ bool Compilation::Feed(const std::vector<uint8_t>& data, const std::string& stat
   return Progress(status);
 }
 
+void Compilation::Treat(const std::string& actual, std::vector<uint8_t>& data) const {
+  const std::string folder = actual.substr(0, actual.find_last_of('/') + 1);
+  const std::string treated = TreatPageForViewer(
+      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), folder,
+      stylesheetName_);
+  data.assign(treated.begin(), treated.end());
+}
+
+// The stylesheet takes a name that no file of the project folder has, so that it can
+// neither replace a user's file nor be taken for one.
+void Compilation::ChooseStylesheetName() {
+  std::string base = kViewerStylesheetName, actual;
+  base.erase(base.find_last_of('.'));
+  stylesheetName_ = kViewerStylesheetName;
+  for (int n = 2; resolver_.Find(stylesheetName_, &actual); ++n)
+    stylesheetName_ = base + "-" + std::to_string(n) + ".css";
+  // The treated pages link to it; it is no file to look for.
+  queued_.insert(Fold(stylesheetName_));
+}
+
+void Compilation::AddViewerStylesheet() {
+  if (stats_->treatedPages == 0) return;
+  const uint64_t offset = compressor_->UncompressedLength();
+  compressor_->Write(reinterpret_cast<const uint8_t*>(kViewerStylesheet.data()),
+                     kViewerStylesheet.size());
+  itsf_->AddSection1("/" + stylesheetName_, offset, kViewerStylesheet.size());
+  Message("Made " + WithThousands(stats_->treatedPages) +
+          (stats_->treatedPages == 1 ? " page" : " pages") + " safe for the HTML Help viewer.");
+}
+
 bool Compilation::Include(const Pending& p) {
   std::string actual;
   if (!resolver_.Find(p.path, &actual)) {
@@ -278,6 +321,11 @@ bool Compilation::Include(const Pending& p) {
     return true;
   }
   if (project_.displayProgress) Message("  " + actual);
+  const bool treated = treatPages_ && p.kind == Kind::kHtml;
+  if (treated) {
+    Treat(actual, data);
+    ++stats_->treatedPages;
+  }
   // Stored under the first reference's spelling, as Microsoft's compiler stores it (the
   // .hhc says AppleWin-team.html, the disk applewin-team.html).
   const std::string internalName =
@@ -289,7 +337,7 @@ bool Compilation::Include(const Pending& p) {
   } else {
     if (!Progress("Compiling " + actual)) return false;
     order_.Add(data.data(), data.size());
-    includedFiles_.push_back({actual, internalName, data.size()});
+    includedFiles_.push_back({actual, internalName, data.size(), treated});
     if (!CompressSettled(false)) return false;
   }
   if (p.kind == Kind::kHtml) search_->AddPage(internalName, data);
@@ -378,7 +426,9 @@ bool Compilation::CompressSettled(bool all) {
   std::vector<uint8_t> data;
   for (size_t i : settled) {
     const Included& f = includedFiles_[i];
-    if (!platform::ReadFile(resolver_.NativePath(f.actual), data) || data.size() != f.size) {
+    const bool read = platform::ReadFile(resolver_.NativePath(f.actual), data);
+    if (read && f.treated) Treat(f.actual, data);
+    if (!read || data.size() != f.size) {
       Message("Error: \"" + f.actual + "\" changed or vanished during the build.");
       return false;
     }
@@ -534,6 +584,8 @@ bool Compilation::Steps(CompileStats& stats) {
   project_ = ReadProject(std::string(text.begin(), text.end()), projectName_, warnings);
   for (const Warning& w : warnings) Warn(w.file, w.line, w.text);
   codePage_ = AnsiCodePageOf(project_.lcid);
+  treatPages_ = treatPages_ || project_.viewerSafePages;
+  if (treatPages_) ChooseStylesheetName();
   search_ = std::make_unique<search::SearchFiles>(project_.lcid, codePage_, project_.fullTextSearch);
   if (!platform::RealPath(folder_, &realRoot_)) realRoot_.clear();
   const std::string output = OutputPath();
@@ -555,6 +607,7 @@ bool Compilation::Steps(CompileStats& stats) {
       },
       threads_, fast_);
   if (!IncludeAll() || !CompressSettled(true)) return false;
+  AddViewerStylesheet();
   AddSystemFiles();
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
     if (!stopped_ && !contentFailed_) Message("Error: compression failed.");
@@ -615,11 +668,11 @@ std::string WithThousands(uint64_t n) {
 }
 
 bool CompileProject(const std::string& projectPath, const CompileCallbacks& callbacks,
-                    CompileStats* statsOut, unsigned threads, bool fast) {
+                    CompileStats* statsOut, unsigned threads, const CompileSettings& settings) {
   CompileStats stats;
   bool ok;
   {
-    Compilation c(projectPath, callbacks, threads, fast);
+    Compilation c(projectPath, callbacks, threads, settings);
     ok = c.Run(stats);
   }
   auto say = [&](const std::string& t) {

@@ -20,6 +20,7 @@ struct CompileCallbacks {
 
 struct CompileStats {
   uint64_t pages = 0;        // HTML files compiled
+  uint64_t treatedPages = 0; // of them, treated for the HTML Help viewer
   uint64_t otherFiles = 0;   // everything else taken from the project folder
   uint64_t inputBytes = 0;   // their total size
   uint64_t outputBytes = 0;  // size of the .chm
@@ -33,16 +34,25 @@ struct CompileStats {
   uint64_t compressorIdleMs = 0;
 };
 
+// What the caller asks beyond what the project says.
+struct CompileSettings {
+  // Compress for speed over size (about a third less compression time for about 1% more
+  // bytes).
+  bool fast = false;
+  // Every HTML page goes in treated for the HTML Help viewer (page_treatment.h), as when
+  // the project asks for it; the files on disk are only read.
+  bool viewerSafePages = false;
+};
+
 // Compiles the project at `projectPath` (a platform path, ANSI on Windows) into the file
 // its "Compiled file" names. The .chm is first written to a temporary file beside the
 // target and moved into place only on success; on an error or a stop the temporary file
 // is removed and an existing .chm stays as it was. Missing files and bad project lines
 // are warnings, not failures. `threads` is the compressor's thread count (0 = one per
 // core). True when the .chm was written.
-// fast: compress for speed over size (about a third less compression time for about 1%
-// more bytes).
 bool CompileProject(const std::string& projectPath, const CompileCallbacks& callbacks,
-                    CompileStats* stats = nullptr, unsigned threads = 0, bool fast = false);
+                    CompileStats* stats = nullptr, unsigned threads = 0,
+                    const CompileSettings& settings = CompileSettings());
 
 // What one project may ask of the compiler. A project beyond any of them is refused
 // with an error that says which, and nothing is written: each guards the machine (or

@@ -24,6 +24,19 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// Comment lines in [OPTIONS] whose text starts so hold this compiler's own options.
+constexpr char kOwnPrefix[] = "quillbinder:";
+constexpr size_t kOwnPrefixLength = sizeof kOwnPrefix - 1;
+
+// The option text of an own-option comment line, or false for any other line.
+bool OwnOption(const std::string& line, std::string* option) {
+  if (line.empty() || line[0] != ';') return false;
+  const std::string text = Trim(line.substr(1));
+  if (Lower(text.substr(0, kOwnPrefixLength)) != kOwnPrefix) return false;
+  *option = Trim(text.substr(kOwnPrefixLength));
+  return true;
+}
+
 bool ParseYesNo(const std::string& v, bool* out) {
   std::string l = Lower(v);
   if (l == "yes" || l == "1" || l == "true") return *out = true, true;
@@ -143,6 +156,19 @@ Project ReadProject(const std::string& input, const std::string& fileName,
     ++lineNo;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
     std::string line = Trim(raw);
+    std::string own;
+    if (section == kOptions && OwnOption(line, &own)) {
+      const size_t eq = own.find('=');
+      const std::string value = eq == std::string::npos ? "" : Trim(own.substr(eq + 1));
+      bool on = false;
+      if (eq == std::string::npos || Lower(Trim(own.substr(0, eq))) != "viewer-safe pages")
+        warn(lineNo, "unknown quillbinder option \"" + own + "\"; ignored");
+      else if (!ParseYesNo(value, &on))
+        warn(lineNo, "\"" + value + "\" is neither Yes nor No; option ignored");
+      else
+        p.viewerSafePages = on;
+      continue;
+    }
     if (line.empty() || line[0] == ';') continue;
 
     if (line[0] == '[' && line.back() == ']') {

@@ -1,5 +1,9 @@
 // Reads an HTML Help project (.hhp): the [OPTIONS] keys, [WINDOWS] definitions and the
 // [FILES] list, as Microsoft's compiler reads them (keys case-insensitive, ';' comments).
+//
+// Options only this compiler knows are written in [OPTIONS] as comments, so that every
+// other compiler passes over them without a word:
+//   ;quillbinder: Viewer-safe pages=Yes
 #pragma once
 
 #include <cstdint>
@@ -45,6 +49,7 @@ struct Project {
   bool fullTextSearch = false;
   bool binaryToc = false;
   bool binaryIndex = true;  // Microsoft's default
+  bool viewerSafePages = false;  // pages go in treated for the HTML Help viewer
   uint32_t lcid = 0x409;
   std::vector<WindowDef> windows;
   std::vector<ProjectFile> files;

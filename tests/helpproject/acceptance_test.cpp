@@ -216,11 +216,13 @@ class AcceptanceTest : public ::testing::Test {
   std::unique_ptr<test::ProgressRecorder> recorder;
 };
 
+bool IsClassicTreeName(const std::string& name) { return name[0] != 'E' && name[0] != 'J'; }
+
 TEST_F(AcceptanceTest, ClassicTreesConvertCompletely) {
   Strings classic;
   for (const auto& entry : fs::directory_iterator(treesDir)) {
     std::string name = entry.path().filename().string();
-    if (entry.is_directory() && name[0] != 'E') classic.push_back(name);
+    if (entry.is_directory() && IsClassicTreeName(name)) classic.push_back(name);
   }
   EXPECT_GE(classic.size(), 6u);
   for (const auto& tree : classic) {
@@ -230,19 +232,89 @@ TEST_F(AcceptanceTest, ClassicTreesConvertCompletely) {
   }
 }
 
-// Lower-case markup, which the scanner deliberately does not read.
-TEST_F(AcceptanceTest, Jdk8TreeGivesEmptyContentsAndIndex) {
+std::string ProjectValue(const std::string& project, const std::string& key) {
+  size_t at = project.find("\r\n" + key + "=");
+  if (at == std::string::npos) return std::string();
+  at += 2 + key.size() + 1;
+  return project.substr(at, project.find("\r\n", at) - at);
+}
+
+// JDK 8 to 25 trees through the whole job: a real start page, contents and index from
+// the tree (counted against javadoc's lists by the native tests), every target and every
+// listed file present, the root pages listed.
+TEST_F(AcceptanceTest, TreesOfJdk8To25ConvertWithContentsIndexAndStartPage) {
+  Strings modern;
   for (const auto& entry : fs::directory_iterator(treesDir)) {
     std::string name = entry.path().filename().string();
-    if (!entry.is_directory() || name[0] != 'E') continue;
-    RunOn(name);
-    EXPECT_EQ(contents.find("<LI>"), std::string::npos);
-    EXPECT_EQ(index.find("<LI>"), std::string::npos);
-    EXPECT_NE(contents.find("<P><UL>\r\n</UL>\r\n</BODY>\r\n</HTML>\r\n"), std::string::npos);
-    EXPECT_NE(index.find("<UL></UL>\r\n</BODY>\r\n</HTML>"), std::string::npos);
-    return;
+    if (entry.is_directory() && !IsClassicTreeName(name)) modern.push_back(name);
   }
-  FAIL() << "no E tree";
+  EXPECT_GE(modern.size(), 7u);
+  for (const auto& tree : modern) {
+    SCOPED_TRACE(tree);
+    RunOn(tree);
+    std::string start = ProjectValue(project, "Default topic");
+    ASSERT_FALSE(start.empty());
+    std::string startText = ReadFile(folder + "\\" + start);
+    EXPECT_FALSE(startText.empty()) << start;
+    EXPECT_EQ(startText.find("http-equiv=\"Refresh\""), std::string::npos) << start;
+    EXPECT_EQ(ProjectValue(project, "Language"), "0x409 English (United States)");
+
+    auto entries = ParseContents(contents);
+    EXPECT_GT(entries.size(), 2u);
+    Strings locals = IndexLocals(index);
+    EXPECT_GT(locals.size(), entries.size());
+    for (const auto& entry : entries) locals.push_back(entry.local);
+    for (const auto& local : locals) {
+      std::string path = WithoutFragment(local);
+      EXPECT_TRUE(FileExists(folder + "\\" + path)) << local;
+    }
+
+    size_t files = project.find("[FILES]\r\n");
+    ASSERT_NE(files, std::string::npos);
+    std::set<std::string> listed;
+    for (size_t at = files + 9; at < project.size();) {
+      size_t end = project.find("\r\n", at);
+      listed.insert(project.substr(at, end - at));
+      at = end + 2;
+    }
+    for (const auto& name : listed)
+      if (name != "about_quillbinder.html") EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
+    EXPECT_EQ(listed.count("index.html"), 1u);
+    EXPECT_EQ(listed.count("help-doc.html"), 1u);
+  }
+}
+
+// A classic tree whose pages declare a charset that code page 1252 cannot hold gets the
+// matching language; its contents and index keep the pages' bytes, as without one.
+TEST_F(AcceptanceTest, ClassicTreeInGb2312GetsChineseLanguageAndSameFiles) {
+  const std::string name = "\xD6\xD0\xCE\xC4";  // "Chinese" in GB2312
+  auto write = [&](const std::string& tree, const std::string& meta) {
+    const std::string dir = treesDir + "\\" + tree;
+    test::WriteFile(dir + "\\index.html",
+                    "<HTML><HEAD>" + meta + "</HEAD><FRAMESET><FRAME src=\"overview-frame.html\" "
+                    "name=\"packageListFrame\"><FRAME src=\"overview-summary.html\" "
+                    "name=\"classFrame\"></FRAMESET></HTML>");
+    test::WriteFile(dir + "\\overview-summary.html", "<HTML>" + meta + "</HTML>");
+    test::WriteFile(dir + "\\overview-frame.html",
+                    "<A HREF=\"p/package-frame.html\" target=\"packageFrame\">p</A>");
+    test::WriteFile(dir + "\\p\\package-frame.html",
+                    "<A HREF=\"A.html\" target=\"classFrame\">" + name + "</A>");
+    test::WriteFile(dir + "\\p\\A.html", "<HTML>" + meta + "</HTML>");
+    test::WriteFile(dir + "\\index-all.html",
+                    "<DT><A HREF=\"p/A.html\"><B>" + name + "</B></A> - <A HREF=\"p/package-summary.html\">p</A>");
+  };
+  write("gb2312", "<META http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">");
+  write("nocharset", "");
+
+  RunOn("gb2312");
+  EXPECT_EQ(ProjectValue(project, "Language"), "0x804 Chinese (PRC)");
+  const std::string gbContents = contents, gbIndex = index;
+  EXPECT_NE(gbContents.find("value=\"" + name + "\""), std::string::npos);
+
+  RunOn("nocharset");
+  EXPECT_EQ(ProjectValue(project, "Language"), "0x409 English (United States)");
+  EXPECT_EQ(gbContents, contents);
+  EXPECT_EQ(gbIndex, index);
 }
 
 }  // namespace

@@ -95,6 +95,25 @@ TEST(ProjectReader, EveryUnusableLineIsAWarningWithItsLine) {
   EXPECT_TRUE(p.windows.empty());
 }
 
+// Microsoft's compiler sees these lines as comments; a project for both must stay quiet there.
+TEST(ProjectReader, OwnOptionsAreCommentLinesOfTheOptionsSection) {
+  std::vector<Warning> w;
+  Project p = ReadProject("[OPTIONS]\r\n; quillbinder: Viewer-Safe Pages = yes\r\n", "p.hhp", w);
+  EXPECT_TRUE(w.empty());
+  EXPECT_TRUE(p.viewerSafePages);
+  p = ReadProject("[OPTIONS]\r\n;quillbinder:Viewer-safe pages=Yes\r\n"
+                  ";quillbinder: Viewer-safe pages=No\r\n[FILES]\r\n;quillbinder: Viewer-safe pages=Yes\r\n",
+                  "p.hhp", w);
+  EXPECT_TRUE(w.empty());
+  EXPECT_FALSE(p.viewerSafePages) << "the last line in [OPTIONS] counts, other sections' are comments";
+  p = ReadProject("[OPTIONS]\r\n;quillbinder: Viewer-safe pages=Maybe\r\n;quillbinder: Colour=blue\r\n"
+                  ";quillbinder comment without a colon\r\n", "p.hhp", w);
+  ASSERT_EQ(w.size(), 2u);
+  EXPECT_EQ(w[0].line, 2);
+  EXPECT_EQ(w[1].line, 3);
+  EXPECT_FALSE(p.viewerSafePages);
+}
+
 TEST(ProjectReader, NumbersAreDecimalOrHex) {
   uint32_t v = 0;
   EXPECT_TRUE(ParseNumber("0x4384e", &v));

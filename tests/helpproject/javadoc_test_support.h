@@ -1,0 +1,56 @@
+// Javadoc trees for the tests of the non-classic readers: generated at test time by the
+// JDK's javadoc, or copied from ../shared; and what javadoc's own lists say they hold.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/common/test_util.h"
+
+namespace qb::test {
+
+// Missing tools or data skip a test, except on CI, where they fail it.
+#define QB_SKIP_OR_FAIL(why)                                              \
+  do {                                                                    \
+    const char* ci = std::getenv("CI");                                   \
+    if (ci && std::string(ci) == "true") FAIL() << (why) << " (CI=true)"; \
+    GTEST_SKIP() << (why);                                                \
+  } while (0)
+
+bool JavadocAvailable();
+
+// Writes the sources (relative name -> text, UTF-8) into `root`/src and runs javadoc
+// there with `arguments` (its output folder is `root`/`name`). False when it failed;
+// `log` gets its output.
+bool GenerateJavadoc(const std::string& root, const std::string& name,
+                     const std::vector<std::pair<std::string, std::string>>& sources,
+                     const std::string& arguments, std::string* log);
+
+// Copies a shared tree into `root`/name, writable. False when it is not there.
+bool CopySharedTree(const std::string& from, const std::string& root, const std::string& name);
+
+// What javadoc's own files of a tree name.
+struct JavadocLists {
+  std::vector<std::string> packageSummaries;  // listed packages that have a summary page
+  std::vector<std::string> types;             // rows of allclasses-index/-frame, resolved
+  bool hasTypeList = false;
+  size_t indexTerms = 0;                      // <dt> terms of the last run's index pages
+  bool hasIndexPages = false;
+};
+JavadocLists ReadJavadocLists(const std::string& tree);
+
+// One sitemap entry: depth 1 for top-level entries.
+struct SitemapEntry {
+  int depth = 0;
+  std::string name, local, image;
+  bool hasImage = false;
+};
+std::vector<SitemapEntry> ParseSitemap(const std::string& text);
+
+// An HTML-escaped sitemap value, unescaped (&amp; &lt; &gt; &quot; only).
+std::string Unescape(const std::string& value);
+
+}  // namespace qb::test
