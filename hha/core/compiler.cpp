@@ -278,7 +278,7 @@ void Compilation::ChooseStylesheetName() {
   for (int n = 2; resolver_.Find(stylesheetName_, &actual); ++n)
     stylesheetName_ = base + "-" + std::to_string(n) + ".css";
   // The treated pages link to it; it is no file to look for.
-  queued_.insert(Fold(stylesheetName_));
+  for (std::set<std::string>& tier : queued_) tier.insert(Fold(stylesheetName_));
 }
 
 void Compilation::AddViewerStylesheet() {
