@@ -19,11 +19,6 @@ constexpr size_t kClassHeadBytes = 4 * 1024;
 // Older class pages state the kind only in the declaration, 3.5-11 KB in.
 constexpr size_t kClassDeclarationBytes = 64 * 1024;
 
-struct ListedPackage {
-  std::string module;  // empty outside modules
-  std::string name;    // empty for the unnamed package
-};
-
 // A page held for the length of one reading.
 class Page {
  public:
@@ -39,30 +34,6 @@ class Page {
   MappedFileView view_;
   std::string_view text_;
 };
-
-bool ReadListFile(const std::string& folder, std::vector<ListedPackage>* packages) {
-  std::string list;
-  if (!ReadFilePrefix(folder + "element-list", 16 * 1024 * 1024, &list) &&
-      !ReadFilePrefix(folder + "package-list", 16 * 1024 * 1024, &list))
-    return false;
-  std::string module;
-  size_t start = 0;
-  while (start < list.size()) {
-    size_t end = list.find('\n', start);
-    if (end == std::string::npos) end = list.size();
-    std::string line = list.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (line.empty()) continue;
-    if (line.compare(0, 7, "module:") == 0) {
-      module = line.substr(7);
-      packages->push_back({module, std::string(1, '\0')});  // marks the module's start
-      continue;
-    }
-    packages->push_back({module, line == "unnamed package" ? std::string() : line});
-  }
-  return true;
-}
 
 // Without a list file (a hand-trimmed 7-10 tree): the packages of the overview frame.
 void ReadOverviewFrame(const JavadocTree& tree, std::vector<ListedPackage>* packages) {
@@ -256,7 +227,7 @@ bool WalkJavadocContents(const JavadocTree& tree, ContentsVisitor& visitor) {
   bool inModule = false;
   for (const ListedPackage& package : packages) {
     if (visitor.Cancelled()) return false;
-    if (package.name.size() == 1 && package.name[0] == '\0') {
+    if (package.StartsModule()) {
       if (inModule) visitor.EndGroup();
       std::string summary = ModuleSummary(tree, package.module);
       if (summary.empty()) visitor.Missing(package.module + "/module-summary.html");

@@ -109,27 +109,17 @@ std::string WithoutFragment(std::string link) {
 
 // The first package or module summary that the list file names and the tree holds.
 std::string FirstListedSummary(const std::string& folder) {
-  std::string list;
-  if (!ReadFilePrefix(folder + "element-list", 64 * 1024, &list) &&
-      !ReadFilePrefix(folder + "package-list", 64 * 1024, &list))
-    return std::string();
-  size_t start = 0;
-  while (start < list.size()) {
-    size_t end = list.find('\n', start);
-    if (end == std::string::npos) end = list.size();
-    std::string line = list.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+  std::vector<ListedPackage> packages;
+  if (!ReadListFile(folder, &packages)) return std::string();
+  for (const ListedPackage& package : packages) {
     std::string page;
-    if (line.compare(0, 7, "module:") == 0) {
-      page = line.substr(7) + "/module-summary.html";
-    } else if (line == "unnamed package") {
-      page = "package-summary.html";
+    if (package.StartsModule()) {
+      page = package.module + "/module-summary.html";
     } else {
-      for (char& c : line)
+      page = package.name;
+      for (char& c : page)
         if (c == '.') c = '/';
-      page = line + "/package-summary.html";
+      page += page.empty() ? "package-summary.html" : "/package-summary.html";
     }
     if (FileExists(folder + page)) return page;
   }
@@ -304,6 +294,30 @@ bool InspectJavadocTree(const std::string& indexPath, JavadocTree* tree) {
   if (!tree->classic() && tree->startPage.empty()) {
     tree->generation = JavadocGeneration::kClassic;
     tree->language = DefaultHelpLanguage();
+  }
+  return true;
+}
+
+bool ReadListFile(const std::string& folder, std::vector<ListedPackage>* packages) {
+  std::string list;
+  if (!ReadFilePrefix(folder + "element-list", 16 * 1024 * 1024, &list) &&
+      !ReadFilePrefix(folder + "package-list", 16 * 1024 * 1024, &list))
+    return false;
+  std::string module;
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find('\n', start);
+    if (end == std::string::npos) end = list.size();
+    std::string line = list.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty()) continue;
+    if (line.compare(0, 7, "module:") == 0) {
+      module = line.substr(7);
+      packages->push_back({module, std::string(1, '\0')});
+      continue;
+    }
+    packages->push_back({module, line == "unnamed package" ? std::string() : line});
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/text_encoding.h"
 
@@ -34,6 +35,16 @@ struct JavadocTree {
 // Reads `indexPath` (index.html) and the files beside it. False when index.html cannot
 // be read; the tree then stays classic.
 bool InspectJavadocTree(const std::string& indexPath, JavadocTree* tree);
+
+// One line of the list file (element-list, else package-list): the last run's packages,
+// each under the module whose `module:` line came before it.
+struct ListedPackage {
+  std::string module;  // empty outside modules
+  std::string name;    // empty for the unnamed package; "\0" for a module's own line
+  bool StartsModule() const { return name.size() == 1 && name[0] == '\0'; }
+};
+// False when the tree has no list file.
+bool ReadListFile(const std::string& folder, std::vector<ListedPackage>* packages);
 
 // Small file helpers shared by the readers of a tree.
 bool FileExists(const std::string& path);

@@ -12,15 +12,7 @@
 
 #include "hha/core/platform_fs.h"
 #include "hha/core/search/code_page.h"
-
-// Says which property failed before aborting, so a crash file explains itself.
-#define Check(condition)                                                  \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 

@@ -25,17 +25,9 @@
 #include "hha/core/compiler.h"
 #include "hha/core/platform_fs.h"
 #include "hha/core/system_files.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace fs = std::filesystem;
-
-// Says which property failed before aborting, so a crash file explains itself.
-#define Check(condition)                                                  \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 namespace {
 
