@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hha/core/search/char_table.h"
 #include "hha/core/search/code_page.h"
 #include "hha/core/search/page_text.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -110,11 +111,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (data[0] & 1) {
     const std::string page(reinterpret_cast<const char*>(data + 1), size - 1);
     Result r = Analyze(project, page);
+    const hha::search::CharTable table(0, project);
     for (const auto& [word, inTitle] : r.words) {
       Check(!word.empty() && word.size() <= hha::search::kMaxWordBytes);
       if (hha::search::IsDoubleByte(project)) continue;  // trail bytes may be ASCII there
-      for (char c : word)
-        Check(static_cast<unsigned char>(c) >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'));
+      // Words are made of the table's letters and digits, folded to lower case; a '.'
+      // stays only inside a word that begins with a digit.
+      const bool digitLed = table[static_cast<uint8_t>(word[0])].charClass == hha::search::kDigit;
+      for (char c : word) {
+        const uint8_t b = static_cast<uint8_t>(c);
+        Check(!(c >= 'A' && c <= 'Z'));
+        Check(c == '.' ? digitLed
+                       : table.IsLetter(b) || table[b].charClass == hha::search::kDigit ||
+                             table[b].charClass == hha::search::kHalfWidthKana);
+      }
     }
     const std::string& t = r.text.title;
     Check(t.empty() || (t.front() != ' ' && t.back() != ' ' && t.find("  ") == std::string::npos));
