@@ -1,12 +1,12 @@
 #include "engine/about_page.h"
 
-#include <windows.h>
-#include <shlwapi.h>
-
 #include <string>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
+#include "resources/text_resources.h"
 #include "support/buffered_file_writer.h"
+#include "support/native_file.h"
+#include "support/path_names.h"
 
 namespace qb {
 
@@ -14,15 +14,14 @@ bool WriteAboutPage(const char* outputPath) {
   char path[kPathCapacity];
   if (!DeriveSiblingName(outputPath, kAboutPageName, path)) {
     // Never cut into another name: report the whole path that does not fit.
-    std::string whole(outputPath, static_cast<const char*>(PathFindFileNameA(outputPath)));
+    std::string whole(outputPath, FindFileName(outputPath));
     ReportProgress(ProgressOutput, "Cannot create '%s'.", (whole + kAboutPageName).c_str());
     return false;
   }
 
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(105), "text");
-  DWORD size = found ? SizeofResource(nullptr, found) : 0;
-  HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
-  const void* text = loaded ? LockResource(loaded) : nullptr;
+  const char* text = nullptr;
+  uint32_t size = 0;
+  LoadTextResource(kAboutPageResource, &text, &size);
 
   BufferedFileWriter writer(BufferedFileWriter::kDefaultCapacity);
   if (!writer.Open(path)) {
@@ -40,7 +39,7 @@ bool WriteAboutPage(const char* outputPath) {
 
 bool DeleteAboutPage(const char* outputPath) {
   char path[kPathCapacity];
-  if (DeriveSiblingName(outputPath, kAboutPageName, path)) DeleteFileA(path);
+  if (DeriveSiblingName(outputPath, kAboutPageName, path)) NativeDeleteFile(path);
   return true;
 }
 

@@ -1,10 +1,10 @@
 // The about page that every compiled help file carries: resource 105, written byte for
-// byte beside the output file and removed again at the end of the job.
+// byte beside the output file (as kAboutPageName) and removed again at the end of the job.
 #pragma once
 
-namespace qb {
+#include "engine/job/temp_names.h"
 
-constexpr const char kAboutPageName[] = "about_quillbinder.html";
+namespace qb {
 
 // False (after reporting "Cannot create '%s'." or "Cannot write '%s'.") when the page
 // could not be written completely.

@@ -1,14 +1,16 @@
-#include <windows.h>
+#include "engine/conversion_worker.h"
 
 #include <mutex>
 
 #include "engine/about_page.h"
-#include "engine/conversion_job.h"
 #include "engine/help_compiler.h"
+#include "engine/job/temp_names.h"
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/index_file_writer.h"
 #include "helpproject/javadoc_stages.h"
 #include "helpproject/project_file_writer.h"
+#include "support/native_file.h"
+#include "support/path_names.h"
 
 namespace qb {
 namespace {
@@ -20,9 +22,8 @@ std::mutex g_workerSlot;
 
 void DeleteTemporaryFiles(const char* outputPath) {
   char name[kPathCapacity];
-  if (DeriveTempName(outputPath, ".hhp", name)) DeleteFileA(name);
-  if (DeriveTempName(outputPath, ".hhk", name)) DeleteFileA(name);
-  if (DeriveTempName(outputPath, ".hhc", name)) DeleteFileA(name);
+  for (const char* extension : kTemporaryExtensions)
+    if (DeriveTempName(outputPath, extension, name)) NativeDeleteFile(name);
   DeleteAboutPage(outputPath);
 }
 
@@ -40,7 +41,7 @@ int RunStages() {
   InspectJobTree(job.SourceIndexPath, &tree);
   job.Generation = static_cast<int>(tree.generation);
   const bool classic = tree.classic();
-  if (!classic) lstrcpynA(job.StartPage, tree.startPage.c_str(), kPathCapacity);
+  if (!classic) CopyCut(job.StartPage, kPathCapacity, tree.startPage.c_str());
 
   ReportProgress(ProgressStatus, "Creating project file");
   if (!WriteProjectFile(job.SourceIndexPath, job.OutputPath, job.Title, job.StartPage,
@@ -67,7 +68,7 @@ int RunStages() {
   return 0;
 }
 
-unsigned __stdcall ConversionWorker(void* param) {
+unsigned QB_STDCALL ConversionWorker(void* param) {
   std::lock_guard<std::mutex> slot(g_workerSlot);
   RunningJob = *static_cast<const ConversionJob*>(param);
 
@@ -76,17 +77,17 @@ unsigned __stdcall ConversionWorker(void* param) {
 
   // Past the post the dialog may start the next job; the clean-up works on its own copy.
   char outputPath[kPathCapacity];
-  lstrcpynA(outputPath, RunningJob.OutputPath, kPathCapacity);
+  CopyCut(outputPath, kPathCapacity, RunningJob.OutputPath);
   ReportProgress(ProgressFinished);
   DeleteTemporaryFiles(outputPath);
   return 0;
 }
 
-int __stdcall OnCompilerMessage(const char* text) {
+int QB_STDCALL OnCompilerMessage(const char* text) {
   return static_cast<int>(ReportProgress(ProgressOutput, "%s", text));
 }
 
-int __stdcall OnCompilerProgress(const char* text) {
+int QB_STDCALL OnCompilerProgress(const char* text) {
   if (TestJobCancel()) return 0;
   return static_cast<int>(ReportProgress(ProgressStatus, text));
 }

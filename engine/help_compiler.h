@@ -1,7 +1,10 @@
-// Binding to the help compiler library hha.dll and its entry HHA_CompileHHP.
+// Binding to the help compiler: on Windows the library hha.dll and its entry
+// HHA_CompileHHP; natively our compiler's core, called directly.
 #pragma once
 
 #include <cstdint>
+
+#include "engine/job/job_platform.h"
 
 namespace qb {
 
@@ -12,18 +15,19 @@ struct CompileOptions {
 };
 static_assert(sizeof(CompileOptions) == 308, "the compiler checks the block's size");
 
-using CompilerCallback = int(__stdcall*)(const char* text);
-using CompileEntry = int(__stdcall*)(const char* projectPath, CompilerCallback onMessage,
+using CompilerCallback = int(QB_STDCALL*)(const char* text);
+using CompileEntry = int(QB_STDCALL*)(const char* projectPath, CompilerCallback onMessage,
                                      CompilerCallback onProgress, CompileOptions* options);
 
 // 0: loaded and resolved; -2: the library could not be loaded; -3: it has no entry
-// HHA_CompileHHP (it is freed again). The current directory is not searched.
+// HHA_CompileHHP (it is freed again). The current directory is not searched. Natively
+// there is nothing to load: always 0.
 int LoadHelpCompiler();
 void UnloadHelpCompiler();
 // -1 when no library is loaded; otherwise 0 once the compiler has returned.
 int CompileProject(const char* projectPath);
 
-// Test seam: the bare library name that LoadHelpCompiler loads ("hha.dll").
+// Test seam: the bare library name that LoadHelpCompiler loads ("hha.dll"); Windows.
 void SetHelpCompilerLibraryNameForTesting(const char* bareName);
 
 }  // namespace qb

@@ -1,20 +1,13 @@
 // quillbinder-cli: the same conversion as the dialog's "Go", for build scripts and build
-// servers. It fills the job through the dialog's own checks, runs the same worker, and
-// receives its reports in a message-only window.
-#include <windows.h>
-#include <objbase.h>
-
-#include <process.h>
-
+// servers. It fills the job through the dialog's own checks and runs the same worker;
+// console_runner_{win,posix}.cpp deliver its reports here.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "engine/conversion_job.h"
-#include "engine/help_compiler.h"
+#include "frontend/console_runner.h"
 #include "frontend/job_setup.h"
 #include "resources/version.h"
-#include "support/scoped_win.h"
 
 namespace {
 
@@ -35,30 +28,13 @@ const char kUsage[] =
     "Exit codes: 0 the help file was written, 1 the conversion failed or was cancelled\n"
     "(Ctrl+C), 2 bad arguments.\n";
 
-volatile LONG g_cancelRequested = 0;
-qb::ConversionJob g_job;  // the worker copies it at its start
-
-// Runs on a thread of its own: ask the worker to stop and let it finish its clean-up.
-// The job record is marked first, so a Ctrl+C that comes before the worker has copied
-// it is carried into the copy instead of being overwritten by it.
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  InterlockedExchange(&g_cancelRequested, 1);
-  InterlockedExchange(&g_job.Control, qb::JobCancel);
-  qb::SetJobControl(qb::JobCancel);
-  return TRUE;
-}
-
 // Prints the worker's reports: the status as one line rewritten in place on a console,
 // plain lines when the output goes to a file or a pipe.
-class Reporter {
+class Reporter : public qb::ConsoleReportSink {
  public:
-  Reporter() {
-    DWORD mode = 0;
-    onConsole_ = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != FALSE;
-  }
+  Reporter() : onConsole_(qb::OutputIsConsole()) {}
 
-  void Status(const char* text) {
+  void Status(const char* text) override {
     if (onConsole_) {
       std::string line = text;
       if (line.size() > 78) line.resize(78);
@@ -72,7 +48,7 @@ class Reporter {
 
   // Output texts come as they were made: compiler messages end with "\r\n", the
   // stages' own messages with nothing. Each becomes whole lines.
-  void Output(const std::string& text) {
+  void Output(const std::string& text) override {
     ClearStatus();
     std::string lines;
     lines.reserve(text.size() + 1);
@@ -101,66 +77,12 @@ class Reporter {
   std::string lastOutput_;
 };
 
-struct Session {
-  Reporter reporter;
-  bool finished = false;
-};
-
-LRESULT CALLBACK ReportWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != qb::WM_JOB_PROGRESS)
-    return DefWindowProcA(window, message, wParam, lParam);
-  auto* session = reinterpret_cast<Session*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  switch (wParam) {
-    case qb::ProgressStatus:
-      session->reporter.Status(qb::ProgressStatusText(lParam));
-      return 1;  // a 0 here would stop the compiler
-    case qb::ProgressOutput:
-      session->reporter.Output(qb::FormatProgressOutput(lParam));
-      return 0;
-    case qb::ProgressFinished:
-      session->finished = true;
-      return 0;
-    default:
-      return 0;
-  }
-}
-
-HWND CreateReportWindow(Session* session) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = &ReportWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "QuillbinderConsoleReports";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                wc.hInstance, nullptr);
-  if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(session));
-  return window;
-}
-
-struct FileStamp {
-  bool exists = false;
-  FILETIME written = {};
-  uint64_t size = 0;
-};
-
-FileStamp StampOf(const char* path) {
-  FileStamp stamp;
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
-      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    stamp.exists = true;
-    stamp.written = data.ftLastWriteTime;
-    stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  }
-  return stamp;
-}
-
 // The compiler writes a new file and moves it into place, so a file written during this
 // run differs from the one found before it in time or size.
-bool WrittenDuringRun(const FileStamp& before, const FileStamp& after) {
+bool WrittenDuringRun(const qb::FileStamp& before, const qb::FileStamp& after) {
   if (!after.exists) return false;
   if (!before.exists) return true;
-  return CompareFileTime(&before.written, &after.written) != 0 || before.size != after.size;
+  return before.written != after.written || before.size != after.size;
 }
 
 int Fail(const std::string& reason, int code) {
@@ -168,48 +90,29 @@ int Fail(const std::string& reason, int code) {
   return code;
 }
 
+qb::ConversionJob g_job;  // the worker copies it at its start
+
 int Convert(const char* indexPath, const char* outputName, const char* title) {
-  Session session;
-  HWND window = CreateReportWindow(&session);
-  if (!window) return Fail("cannot create the report window", kExitFailed);
+  Reporter reporter;
+  qb::ConsoleJobRunner runner(reporter);
+  std::string error;
+  if (!runner.Open(&error)) return Fail(error, kExitFailed);
 
   qb::ConversionJob& job = g_job;
-  qb::JobSetup setup = qb::FillConversionJob(indexPath, outputName, title, window, job);
+  qb::JobSetup setup = qb::FillConversionJob(indexPath, outputName, title, runner.window(), job);
   if (setup.failure == qb::SetupFailure::OutputName) return Fail(setup.error, kExitUsage);
   if (setup.failure != qb::SetupFailure::None) return Fail(setup.error, kExitFailed);
 
-  if (qb::LoadHelpCompiler() != 0)
-    return Fail("the help compiler library hha.dll was not found beside the program "
-                "or has no entry HHA_CompileHHP",
-                kExitFailed);
+  if (!runner.LoadCompiler(&error)) return Fail(error, kExitFailed);
 
-  FileStamp before = StampOf(job.OutputPath);
-  SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
-  unsigned threadId = 0;
-  qb::ScopedHandle worker(reinterpret_cast<HANDLE>(
-      _beginthreadex(nullptr, 0, &qb::ConversionWorker, &job, 0, &threadId)));
-  if (!worker) {
-    qb::UnloadHelpCompiler();
-    return Fail("cannot start the conversion thread", kExitFailed);
-  }
+  qb::FileStamp before = qb::StampOf(job.OutputPath);
+  bool cancelled = false;
+  if (!runner.Run(job, &cancelled, &error)) return Fail(error, kExitFailed);
+  reporter.Finish();
 
-  MSG message;
-  while (!session.finished && GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-  // "Finished" comes before the worker's clean-up; wait for that too.
-  WaitForSingleObject(worker.get(), INFINITE);
-  worker.reset();
-  SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
-  session.reporter.Finish();
-  qb::UnloadHelpCompiler();
-  DestroyWindow(window);
-
-  if (InterlockedCompareExchange(&g_cancelRequested, 0, 0))
-    return Fail("cancelled by user", kExitFailed);
-  if (!WrittenDuringRun(before, StampOf(job.OutputPath))) {
-    std::string last = session.reporter.lastOutput();
+  if (cancelled) return Fail("cancelled by user", kExitFailed);
+  if (!WrittenDuringRun(before, qb::StampOf(job.OutputPath))) {
+    std::string last = reporter.lastOutput();
     while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
     return Fail(std::string("the help file '") + job.OutputPath + "' was not written" +
                     (last.empty() ? "" : " (" + last + ")"),
@@ -241,8 +144,5 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  CoInitialize(nullptr);
-  int code = Convert(argv[1], argv[2], argc == 4 ? argv[3] : "");
-  CoUninitialize();
-  return code;
+  return Convert(argv[1], argv[2], argc == 4 ? argv[3] : "");
 }

@@ -1,20 +1,20 @@
 #include "frontend/job_setup.h"
 
-#include <shlwapi.h>
-
 #include <cstring>
 
+#include "engine/job/temp_names.h"
 #include "support/html_scanner.h"
 #include "support/mapped_file_view.h"
+#include "support/native_file.h"
+#include "support/path_names.h"
 
 namespace qb {
 namespace {
 
 constexpr char kDefaultStartPage[] = "overview-summary.html";
-constexpr char kAboutPageName[] = "about_quillbinder.html";
 
 void CopyField(char (&field)[kPathCapacity], const char* text) {
-  lstrcpynA(field, text ? text : "", kPathCapacity);
+  CopyCut(field, kPathCapacity, text ? text : "");
 }
 
 JobSetup Refuse(SetupFailure failure, std::string text) {
@@ -22,14 +22,6 @@ JobSetup Refuse(SetupFailure failure, std::string text) {
   result.failure = failure;
   result.error = std::move(text);
   return result;
-}
-
-// Names the worker writes and deletes beside the output: a compiled file of the same name
-// would be removed by the clean-up after the compiler wrote it.
-bool IsTemporaryFileName(const char* name) {
-  const char* ext = PathFindExtensionA(name);
-  return lstrcmpiA(ext, ".hhp") == 0 || lstrcmpiA(ext, ".hhc") == 0 ||
-         lstrcmpiA(ext, ".hhk") == 0 || lstrcmpiA(name, kAboutPageName) == 0;
 }
 
 }  // namespace
@@ -54,7 +46,7 @@ bool ValidateIndexFile(ConversionJob& job, std::string* error) {
 }
 
 JobSetup FillConversionJob(const char* indexPath, const char* outputName, const char* title,
-                           HWND notifyWindow, ConversionJob& job) {
+                           JobWindow notifyWindow, ConversionJob& job) {
   char index[kPathCapacity];
   char name[kPathCapacity];
   char caption[kPathCapacity];
@@ -62,7 +54,7 @@ JobSetup FillConversionJob(const char* indexPath, const char* outputName, const 
   CopyField(name, outputName);
   CopyField(caption, title);
 
-  if (PathFindFileNameA(name) != name)
+  if (FindFileName(name) != name)
     return Refuse(SetupFailure::OutputName, "Output file name cannot contain path");
   if (name[0] == 0) return Refuse(SetupFailure::OutputName, "Please enter an output file name.");
   if (IsTemporaryFileName(name))
@@ -72,28 +64,28 @@ JobSetup FillConversionJob(const char* indexPath, const char* outputName, const 
                       "conversion. Please choose another name.");
 
   // The output goes where index.html is; a cut path would name a different file.
-  const size_t folderLength = static_cast<size_t>(PathFindFileNameA(index) - index);
+  const size_t folderLength = static_cast<size_t>(FindFileName(index) - index);
   if (folderLength + std::strlen(name) > kPathCapacity - 1)
     return Refuse(SetupFailure::OutputName,
                   std::string("Output path too long: '") + std::string(index, folderLength) +
                       name + "'.");
   char outputPath[kPathCapacity];
   std::memcpy(outputPath, index, folderLength);
-  lstrcpynA(outputPath + folderLength, name, kPathCapacity - static_cast<int>(folderLength));
+  CopyCut(outputPath + folderLength, kPathCapacity - folderLength, name);
 
   // The compiled file replaces what it is named after; the page it is made from must
   // not be that file.
-  if (lstrcmpiA(outputPath, index) == 0)
+  if (NativeSamePath(outputPath, index))
     return Refuse(SetupFailure::OutputName,
                   std::string("Output file name '") + name +
                       "' is the Javadoc page the help file is made from. Please choose "
                       "another name.");
 
   char derived[kPathCapacity];
-  if (!DeriveTempName(outputPath, ".hhp", derived) ||
-      !DeriveTempName(outputPath, ".hhc", derived) ||
-      !DeriveTempName(outputPath, ".hhk", derived) ||
-      !DeriveSiblingName(outputPath, kAboutPageName, derived))
+  bool fits = DeriveSiblingName(outputPath, kAboutPageName, derived);
+  for (const char* extension : kTemporaryExtensions)
+    fits = fits && DeriveTempName(outputPath, extension, derived);
+  if (!fits)
     return Refuse(SetupFailure::OutputName,
                   std::string("Output path too long for the temporary files: '") + outputPath +
                       "'.");

@@ -3,11 +3,9 @@
 // so the dialog and the console program refuse the same inputs with the same words.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
 
 namespace qb {
 
@@ -25,7 +23,7 @@ struct JobSetup {
 // Fills `job` (Control 0, NotifyWindow = `notifyWindow`, StartPage from index.html) from
 // the index path, the bare output name and the title, each cut to 259 characters.
 JobSetup FillConversionJob(const char* indexPath, const char* outputName, const char* title,
-                           HWND notifyWindow, ConversionJob& job);
+                           JobWindow notifyWindow, ConversionJob& job);
 
 // Reads job.SourceIndexPath and sets job.StartPage to the src of the frame named
 // "classFrame", or "overview-summary.html" when there is no such frame. False (with the

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "frontend/centered_message_box.h"
+#include "engine/conversion_worker.h"
+#include "engine/job/window_reports.h"
 #include "frontend/job_setup.h"
 #include "resources/product.h"
 #include "resources/resource_ids.h"

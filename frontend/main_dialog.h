@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
 #include "frontend/hyperlink_control.h"
 #include "support/scoped_win.h"
 

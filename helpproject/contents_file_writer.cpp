@@ -1,15 +1,16 @@
 #include "helpproject/contents_file_writer.h"
 
-#include <windows.h>
-
 #include <cstring>
 #include <string>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
+#include "engine/job/temp_names.h"
 #include "helpproject/entry_format.h"
+#include "helpproject/sitemap_frame.h"
 #include "resources/product.h"
 #include "support/html_scanner.h"
 #include "support/mapped_file_view.h"
+#include "support/native_file.h"
 #include "support/path_join.h"
 #include "support/path_names.h"
 
@@ -36,29 +37,9 @@ const char kClassEntry[] =
     "\t<param name=\"ImageNumber\" value=\"%s\">\r\n"
     "\t</OBJECT>\r\n";
 
-const char kFooter[] = "</UL>\r\n</BODY>\r\n</HTML>\r\n";
-
-std::string Header() {
-  return std::string(
-             "<HTML>\r\n"
-             "<HEAD>\r\n"
-             "  <!-- HTML Help Contents File -->\r\n"
-             "  <!-- Generated with quillbinder -->\r\n"
-             "  <!-- ") +
-         kProductHomepage +
-         " -->\r\n"
-         "</HEAD>\r\n"
-         "<BODY>\r\n"
-         "<OBJECT type=\"text/site properties\">\r\n"
-         "  <param name=\"FrameName\" value=\"main\">\r\n"
-         "</OBJECT>\r\n"
-         "<P><UL>\r\n";
-}
-
 bool FileExistsIn(const char* folder, const char* name) {
   char path[kPathCapacity];
-  return JoinPath(path, kPathCapacity, folder, name) &&
-         GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  return JoinPath(path, kPathCapacity, folder, name) && NativeFileExists(path);
 }
 
 // A class link's text with the one inline element around it (italics for interfaces,
@@ -173,11 +154,11 @@ bool WriteContentsFile(const char* startPage, const char* sourceIndexPath,
     writer.Close();
     return false;
   }
-  AppendText(writer, Header().c_str());
-  bool ok = lstrcmpA(startPage, kOverviewPage) == 0
+  AppendText(writer, ContentsHeader(kProductHomepage).c_str());
+  bool ok = std::strcmp(startPage, kOverviewPage) == 0
                 ? WriteOverviewEntries(javadocFolder, writer)
                 : WriteSinglePackage(startPage, javadocFolder, writer);
-  AppendText(writer, kFooter);
+  AppendText(writer, kContentsFooter);
   if (!writer.Close()) {
     ReportProgress(ProgressOutput, "Cannot write '%s'.", contentsPath);
     return false;

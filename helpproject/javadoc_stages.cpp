@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
+#include "engine/job/temp_names.h"
 #include "helpproject/javadoc_sitemaps.h"
 #include "resources/product.h"
 #include "support/path_names.h"

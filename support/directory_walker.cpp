@@ -8,11 +8,11 @@ namespace qb {
 namespace {
 
 bool IsDotEntry(const char* name) {
-  return lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0;
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
-bool IsDirectory(const WIN32_FIND_DATAA& data) {
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+bool IsDirectory(const FindData& data) {
+  return (data.dwFileAttributes & kFileAttributeDirectory) != 0;
 }
 
 }  // namespace
@@ -35,22 +35,21 @@ bool DirectoryWalker::Enter() {
     ParentStack.release(saved);
     return false;
   }
-  searchHandle = INVALID_HANDLE_VALUE;
+  searchHandle = NoSearch();
   std::memcpy(relativeDir, joined, sizeof relativeDir);
   return true;
 }
 
 bool DirectoryWalker::Step() {
-  if (searchHandle != INVALID_HANDLE_VALUE)
-    return FindNextFileA(searchHandle, &findData) != FALSE;
+  if (searchHandle != NoSearch()) return ContinueSearch(searchHandle, &findData);
   char folder[kPathCapacity];
   char pattern[kPathCapacity];
   // A cut pattern would search the wrong folder (or match the folder itself).
   if (!JoinFolderEntry(folder, sizeof folder, rootPath, relativeDir) ||
       !JoinPath(pattern, sizeof pattern, folder, "*"))
     return false;
-  searchHandle = FindFirstFileA(pattern, &findData);
-  return searchHandle != INVALID_HANDLE_VALUE;
+  searchHandle = BeginSearch(pattern, &findData);
+  return searchHandle != NoSearch();
 }
 
 // The directory in findData could not be entered: report it as left at once, so that
@@ -79,15 +78,15 @@ bool DirectoryWalker::Next() {
   bool found = Step();
   SkipDescend = 0;
   while (found && IsDotEntry(findData.cFileName))
-    found = FindNextFileA(searchHandle, &findData) != FALSE;
+    found = ContinueSearch(searchHandle, &findData);
   if (found) {
     state = 1;
     kind = IsDirectory(findData) ? WalkEntryKind::Directory : WalkEntryKind::File;
     return true;
   }
 
-  if (searchHandle != INVALID_HANDLE_VALUE) FindClose(searchHandle);
-  searchHandle = INVALID_HANDLE_VALUE;
+  EndSearch(searchHandle);
+  searchHandle = NoSearch();
   ParentEntry parent;
   if (!ParentStack.Pop(&parent)) {
     kind = WalkEntryKind::None;
@@ -96,7 +95,7 @@ bool DirectoryWalker::Next() {
   }
   CopyCut(findData.cFileName, sizeof findData.cFileName, FindFileName(relativeDir));
   findData.cAlternateFileName[0] = '\0';
-  searchHandle = static_cast<HANDLE>(parent.searchHandle);
+  searchHandle = parent.searchHandle;
   CopyCut(relativeDir, sizeof relativeDir, parent.relativeDir);
   ParentStack.release(parent.relativeDir);
   kind = WalkEntryKind::DirectoryLeft;
@@ -105,12 +104,11 @@ bool DirectoryWalker::Next() {
 }
 
 void DirectoryWalker::Close() {
-  if (searchHandle != INVALID_HANDLE_VALUE) FindClose(searchHandle);
-  searchHandle = INVALID_HANDLE_VALUE;
+  EndSearch(searchHandle);
+  searchHandle = NoSearch();
   ParentEntry parent;
   while (ParentStack.Pop(&parent)) {
-    if (parent.searchHandle != INVALID_HANDLE_VALUE)
-      FindClose(static_cast<HANDLE>(parent.searchHandle));
+    EndSearch(parent.searchHandle);
     ParentStack.release(parent.relativeDir);
   }
   ParentStack.ReleaseStorage();

@@ -1,9 +1,7 @@
 // Depth-first, pre-order walk of a folder tree through the system's directory search.
-// Windows only.
 #pragma once
 
-#include <windows.h>
-
+#include "support/directory_search.h"
 #include "support/parent_stack.h"
 #include "support/path_join.h"
 
@@ -19,7 +17,7 @@ enum class WalkEntryKind : int {
 
 // Construct, call Next until it returns false (setting SkipDescend after a Directory
 // entry that is not to be entered), then Close (or let the destructor do it). Entries of
-// one directory come in the order of the system's search; hidden and system entries are
+// one directory come in the order of the system's search (directory_search.h); hidden and system entries are
 // included; the root itself is never reported.
 //
 // A directory that cannot be searched (it vanished, it is not readable, or its path
@@ -27,10 +25,10 @@ enum class WalkEntryKind : int {
 // reported as Directory and at the next step as DirectoryLeft; the walk then goes on
 // with its parent. A root that cannot be searched ends the walk at the first Next.
 struct DirectoryWalker {
-  WIN32_FIND_DATAA findData{};
+  FindData findData;
   char rootPath[kPathCapacity];
   char relativeDir[kPathCapacity];
-  HANDLE searchHandle = INVALID_HANDLE_VALUE;
+  SearchHandle searchHandle = NoSearch();
   unsigned char SkipDescend = 0;
   WalkEntryKind kind = WalkEntryKind::None;
   // -1 fresh, 0 start, 1 an entry was reported, 2 over, 3 just returned to a parent.

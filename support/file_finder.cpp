@@ -1,32 +1,34 @@
 #include "support/file_finder.h"
 
+#include <cstring>
+
 namespace qb {
 namespace {
 
 bool IsDotEntry(const char* name) {
-  return lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0;
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 }  // namespace
 
 bool FileFinder::Next() {
   bool found;
-  if (searchHandle == INVALID_HANDLE_VALUE) {
-    searchHandle = FindFirstFileA(pattern, &findData);
-    found = searchHandle != INVALID_HANDLE_VALUE;
+  if (searchHandle == NoSearch()) {
+    searchHandle = BeginSearch(pattern, &findData);
+    found = searchHandle != NoSearch();
   } else {
-    found = FindNextFileA(searchHandle, &findData) != FALSE;
+    found = ContinueSearch(searchHandle, &findData);
   }
   while (found && (IsDotEntry(findData.cFileName) ||
-                   (findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
-    found = FindNextFileA(searchHandle, &findData) != FALSE;
+                   (findData.dwFileAttributes & kFileAttributeDirectory))) {
+    found = ContinueSearch(searchHandle, &findData);
   }
   return found;
 }
 
 void FileFinder::Close() {
-  if (searchHandle != INVALID_HANDLE_VALUE) FindClose(searchHandle);
-  searchHandle = INVALID_HANDLE_VALUE;
+  EndSearch(searchHandle);
+  searchHandle = NoSearch();
 }
 
 }  // namespace qb

@@ -1,18 +1,16 @@
-// Lists the plain files that match one search pattern in one folder. Windows only.
+// Lists the plain files that match one search pattern in one folder.
 #pragma once
 
-#include <windows.h>
-
-#include "support/path_join.h"
+#include "support/directory_search.h"
 
 namespace qb {
 
-// The owner fills `pattern` (for example a folder joined with "*"), steps the finder
-// and calls Close (or FindClose on `searchHandle`) afterwards.
+// The owner fills `pattern` (a folder joined with "*"), steps the finder and calls
+// Close afterwards.
 struct FileFinder {
-  WIN32_FIND_DATAA findData{};
+  FindData findData;
   char pattern[kPathCapacity] = "";
-  HANDLE searchHandle = INVALID_HANDLE_VALUE;
+  SearchHandle searchHandle = NoSearch();
 
   // True when `findData` describes the next plain file ("." and ".." and directories
   // are passed over), in the order of the system's search; false when none is left.

@@ -11,7 +11,7 @@ namespace qb {
 // Natively the image is always a heap copy of size + 1 bytes: the same contract as the
 // private mapping, with no page rule to care about.
 bool MappedFileView::Open(const char* path) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qb {
 
@@ -23,6 +24,19 @@ bool NativeCreateForWrite(const char* path, NativeFile* out);
 bool NativeWrite(NativeFile file, const void* data, uint32_t count, uint32_t* written);
 
 void NativeClose(NativeFile file);
+
+// True when the path names any file-system entry (a file or a folder).
+bool NativeFileExists(const char* path);
+// Deletes a file; false when it could not be deleted.
+bool NativeDeleteFile(const char* path);
+// True when two paths name the same file as the system compares names: case-insensitive
+// on Windows (lstrcmpiA), byte for byte elsewhere.
+bool NativeSamePath(const char* a, const char* b);
+
+// Natively a path may be written the Windows way, and the writers do: '\\' separates
+// like '/' (so a name holding a backslash cannot be reached). This is the path as the
+// system takes it: on Windows unchanged.
+std::string NativePath(const char* path);
 
 // Heap blocks of the file access classes (the process heap on Windows).
 void* NativeAlloc(uint32_t bytes);

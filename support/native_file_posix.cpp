@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,7 +15,7 @@ NativeWriteHook g_writeHook = nullptr;
 NativeFile NoFile() { return -1; }
 
 bool NativeCreateForWrite(const char* path, NativeFile* out) {
-  int fd = ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   *out = fd;
   return fd >= 0;
 }
@@ -29,6 +31,22 @@ bool NativeWrite(NativeFile file, const void* data, uint32_t count, uint32_t* wr
 }
 
 void NativeClose(NativeFile file) { ::close(static_cast<int>(file)); }
+
+bool NativeFileExists(const char* path) {
+  struct stat st;
+  return ::lstat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool NativeDeleteFile(const char* path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+bool NativeSamePath(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+std::string NativePath(const char* path) {
+  std::string out = path ? path : "";
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
 
 void* NativeAlloc(uint32_t bytes) { return std::malloc(bytes ? bytes : 1); }
 

@@ -25,6 +25,16 @@ bool NativeWrite(NativeFile file, const void* data, uint32_t count, uint32_t* wr
 
 void NativeClose(NativeFile file) { CloseHandle(file); }
 
+bool NativeFileExists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool NativeDeleteFile(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool NativeSamePath(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+
+std::string NativePath(const char* path) { return path ? path : ""; }
+
 void* NativeAlloc(uint32_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
 
 void NativeFree(void* block) {

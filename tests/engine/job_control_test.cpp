@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
+#include "engine/job/temp_names.h"
 
 namespace qb {
 namespace {

@@ -2,6 +2,9 @@
 
 #include <process.h>
 
+#include "engine/conversion_worker.h"
+#include "engine/job/window_reports.h"
+
 #include <cstring>
 
 #include "tests/common/test_util.h"

@@ -9,7 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/about_page.h"
-#include "engine/conversion_job.h"
+#include "engine/conversion_worker.h"
+#include "engine/job/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "resources/product.h"
 #include "tests/common/test_util.h"

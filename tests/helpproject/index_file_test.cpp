@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
 #include "helpproject/index_file_writer.h"
 #include "support/buffered_file_writer.h"
 #include "tests/common/test_util.h"

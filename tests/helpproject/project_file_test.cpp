@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
 #include "hha/core/project_reader.h"
 #include "helpproject/project_file_writer.h"
 #include "tests/common/test_util.h"

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "engine/conversion_job.h"
+#include "engine/job/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "tests/hha/chm_test_support.h"
 

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "engine/conversion_job.h"
+#include "engine/conversion_worker.h"
 #include "support/scoped_win.h"
 
 namespace qb {

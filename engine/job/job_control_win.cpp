@@ -1,21 +1,36 @@
-#include "engine/conversion_job.h"
-
-#include <shlwapi.h>
-
-#include <cstdarg>
+// The job's reports as window messages and the cancel word's pause, on Windows.
 #include <cstdio>
-#include <cstring>
 #include <vector>
+
+#include "engine/job/conversion_job.h"
+#include "engine/job/window_reports.h"
 
 namespace qb {
 
+static_assert(WM_JOB_PROGRESS == WM_USER + 10, "the dialog and the worker share it");
 // The receiver reads the arguments straight from the worker's stack, so this relies on
 // the 32-bit calling convention where a va_list is a pointer to them.
 static_assert(sizeof(void*) == 4, "WM_JOB_PROGRESS passes the x86 argument list itself");
 
-ConversionJob RunningJob;
-
 namespace {
+
+// Sends kinds 0 and 1, so the arguments on the worker's stack stay valid while the
+// window reads them; posts kind 2.
+class WindowReports : public JobReports {
+ public:
+  JobResult Status(const char* text) override {
+    // lParam is the address of the argument list behind the kind: here the one text.
+    return SendMessageA(RunningJob.NotifyWindow, WM_JOB_PROGRESS, ProgressStatus,
+                        reinterpret_cast<LPARAM>(&text));
+  }
+  JobResult Output(va_list formatAndArgs) override {
+    return SendMessageA(RunningJob.NotifyWindow, WM_JOB_PROGRESS, ProgressOutput,
+                        reinterpret_cast<LPARAM>(formatAndArgs));
+  }
+  void Finished() override {
+    PostMessageA(RunningJob.NotifyWindow, WM_JOB_PROGRESS, ProgressFinished, 0);
+  }
+};
 
 // Wakes a paused worker whenever the word changes. Auto-reset with a single waiter: a
 // release that lands between the worker's read of JobPause and its wait leaves the
@@ -27,32 +42,11 @@ HANDLE ControlChanged() {
 
 LONG ReadControl() { return InterlockedCompareExchange(&RunningJob.Control, 0, 0); }
 
-bool CopyBounded(char (&out)[kPathCapacity], const char* a, size_t aLen, const char* b) {
-  size_t bLen = std::strlen(b);
-  if (aLen + bLen > kPathCapacity - 1) {
-    out[0] = 0;
-    return false;
-  }
-  std::memmove(out, a, aLen);
-  std::memcpy(out + aLen, b, bLen + 1);
-  return true;
-}
-
 }  // namespace
 
-LRESULT ReportProgress(int kind, ...) {
-  va_list args;
-  va_start(args, kind);
-  HWND window = RunningJob.NotifyWindow;
-  LRESULT result = 0;
-  if (kind == ProgressFinished) {
-    PostMessageA(window, WM_JOB_PROGRESS, static_cast<WPARAM>(kind), 0);
-  } else {
-    result = SendMessageA(window, WM_JOB_PROGRESS, static_cast<WPARAM>(kind),
-                          reinterpret_cast<LPARAM>(args));
-  }
-  va_end(args);
-  return result;
+JobReports& PlatformJobReports() {
+  static WindowReports reports;
+  return reports;
 }
 
 LONG SetJobControl(LONG value) {
@@ -81,18 +75,6 @@ std::string FormatProgressOutput(LPARAM lParam) {
   std::vector<char> buffer(static_cast<size_t>(needed) + 1);
   std::vsnprintf(buffer.data(), buffer.size(), format, rest);
   return std::string(buffer.data(), static_cast<size_t>(needed));
-}
-
-bool DeriveTempName(const char* outputPath, const char* extension,
-                    char (&out)[kPathCapacity]) {
-  const char* ext = PathFindExtensionA(outputPath);
-  return CopyBounded(out, outputPath, static_cast<size_t>(ext - outputPath), extension);
-}
-
-bool DeriveSiblingName(const char* outputPath, const char* fileName,
-                       char (&out)[kPathCapacity]) {
-  const char* name = PathFindFileNameA(outputPath);
-  return CopyBounded(out, outputPath, static_cast<size_t>(name - outputPath), fileName);
 }
 
 }  // namespace qb

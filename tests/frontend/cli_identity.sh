@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The native and the Windows quillbinder-cli write byte-identical project, contents and
+# index files for every Javadoc tree of ../shared/testdata and ../shared/testdata-modern.
+# Each program converts its own copy of every tree in full. The job removes its temporary
+# files at its end, so a second hard link to each, made before the run, keeps what the job
+# wrote (both programs truncate an existing file in place rather than replace it). Paths
+# inside the files are the Windows program's ("pkg\a.html") on both; the one line that
+# names the output by its full path is compared with the tree's folder taken out.
+#   cli_identity.sh <native quillbinder-cli> <quillbinder-cli.exe>
+# Needs Wine (scripts/wine-env.sh) and a display. Without the shared data it skips, or
+# fails when CI=true.
+set -euo pipefail
+native="$(realpath "$1")"
+windows="$(realpath "$2")"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+shared="$root/../shared"
+. "$root/scripts/wine-env.sh"
+
+if [ ! -d "$shared/testdata" ] || [ ! -d "$shared/testdata-modern" ]; then
+  if [ "${CI:-}" = "true" ]; then
+    echo "FAIL: no shared test data at $shared (required when CI=true)"; exit 1
+  fi
+  echo "SKIP: no shared test data at $shared"; exit 0
+fi
+qb_wine_prefix
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+sh "$root/tests/helpproject/copy_trees.sh" "$work/native" "$shared/testdata" "$shared/testdata-modern"
+cp -R "$work/native" "$work/windows"
+
+# Runs one program on one tree copy; its temporary files survive as $kept/guide.*.
+run() {  # run <side> <tree>
+  local side="$1" tree="$2"
+  local folder="$work/$side/$tree" kept="$work/kept-$side/$tree"
+  mkdir -p "$kept"
+  for ext in hhp hhc hhk; do
+    : > "$folder/guide.$ext"
+    ln "$folder/guide.$ext" "$kept/guide.$ext"
+  done
+  if [ "$side" = native ]; then
+    "$native" "$folder/index.html" guide.chm "Identity Test" > "$kept/log" 2>&1
+  else
+    wine "$windows" "Z:$(echo "$folder/index.html" | tr '/' '\\')" guide.chm "Identity Test" \
+      > "$kept/log" 2>&1
+  fi
+}
+
+failed=0
+count=0
+for path in "$work/native"/*/; do
+  tree="$(basename "$path")"
+  [ -f "$path/index.html" ] || continue
+  count=$((count + 1))
+  run native "$tree" || { echo "FAIL $tree: the native program failed"; cat "$work/kept-native/$tree/log"; failed=1; }
+  run windows "$tree" || { echo "FAIL $tree: the Windows program failed"; cat "$work/kept-windows/$tree/log"; failed=1; }
+  for ext in hhp hhc hhk; do
+    a="$work/kept-native/$tree/guide.$ext"
+    b="$work/kept-windows/$tree/guide.$ext"
+    if [ ! -s "$a" ] || [ ! -s "$b" ]; then
+      echo "FAIL $tree: guide.$ext was not written"; failed=1; continue
+    fi
+    if [ "$ext" = hhp ]; then
+      # The output's full path is the one place where the two systems' paths differ.
+      nf="Compiled file=$work/native/$tree/"
+      wf="Compiled file=Z:$(echo "$work/windows/$tree/" | tr '/' '\\')"
+      python3 - "$a" "$b" "$nf" "$wf" <<'PY' || { echo "FAIL $tree: guide.hhp differs"; failed=1; }
+import sys
+a, b = (open(p, "rb").read() for p in sys.argv[1:3])
+a = a.replace(sys.argv[3].encode(), b"Compiled file=@FOLDER@", 1)
+b = b.replace(sys.argv[4].encode(), b"Compiled file=@FOLDER@", 1)
+if a != b:
+    import difflib
+    sys.stdout.writelines(difflib.unified_diff(a.decode("latin-1").splitlines(True),
+        b.decode("latin-1").splitlines(True), "native", "windows", n=1))
+    sys.exit(1)
+PY
+    elif ! cmp -s "$a" "$b"; then
+      echo "FAIL $tree: guide.$ext differs"; cmp "$a" "$b" || true; failed=1
+    fi
+  done
+done
+wineserver -w
+if [ "$count" -eq 0 ]; then echo "FAIL: no trees found"; exit 1; fi
+[ "$failed" -eq 0 ] && echo "OK: $count trees, identical project, contents and index files"
+exit "$failed"
