@@ -3,6 +3,15 @@
 namespace qb {
 namespace {
 
+// Natively a path may be written with slashes ("/tmp/api/"): one that is, and holds no
+// backslash, goes on with slashes, and its trailing slash is a separator already.
+// Relative names (the project's "pkg\\a.html") have no slash and join as on Windows.
+#ifdef _WIN32
+constexpr bool kSlashPaths = false;
+#else
+constexpr bool kSlashPaths = true;
+#endif
+
 // Appends parts to out[0 .. *length); false once something was cut.
 class PathBuilder {
  public:
@@ -10,8 +19,10 @@ class PathBuilder {
 
   void Append(const char* part, bool dotIsExtension) {
     if (!part || !*part) return;
-    if (length_ > 0 && out_[length_ - 1] != '\\' && !(dotIsExtension && part[0] == '.'))
-      Put('\\');
+    const bool slashes = kSlashPaths && slash_ && !backslash_;
+    if (length_ > 0 && out_[length_ - 1] != '\\' && !(slashes && out_[length_ - 1] == '/') &&
+        !(dotIsExtension && part[0] == '.'))
+      Put(slashes ? '/' : '\\');
     for (const char* p = part; *p; ++p) Put(*p);
   }
 
@@ -22,6 +33,8 @@ class PathBuilder {
 
  private:
   void Put(char c) {
+    slash_ = slash_ || c == '/';
+    backslash_ = backslash_ || c == '\\';
     if (length_ < limit_)
       out_[length_++] = c;
     else
@@ -32,6 +45,8 @@ class PathBuilder {
   size_t limit_;
   size_t length_ = 0;
   bool fitted_ = true;
+  bool slash_ = false;
+  bool backslash_ = false;
 };
 
 }  // namespace

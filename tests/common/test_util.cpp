@@ -27,6 +27,16 @@ std::string Native(std::string p) {
   return p;
 }
 
+// Natively, as in the program (support/native_file.h), a backslash separates too: the
+// tests shared with Windows write their paths the Windows way.
+std::string OnSystem(std::string p) {
+#ifndef _WIN32
+  for (char& c : p)
+    if (c == '\\') c = '/';
+#endif
+  return p;
+}
+
 std::string Getenv(const char* name) {
   const char* v = std::getenv(name);
   return v ? v : "";
@@ -65,13 +75,13 @@ std::string TempDir::operator/(const std::string& relative) const {
 
 void MakeDirs(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(path, ec);
+  fs::create_directories(OnSystem(path), ec);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  fs::path p(path);
+  fs::path p(OnSystem(path));
   if (p.has_parent_path()) MakeDirs(p.parent_path().string());
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = std::fopen(p.string().c_str(), "wb");
   if (!f) std::abort();
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
     std::abort();
@@ -80,7 +90,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadFile(const std::string& path, bool* ok) {
   std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = std::fopen(OnSystem(path).c_str(), "rb");
   if (!f) {
     if (ok) *ok = false;
     return out;
@@ -95,7 +105,7 @@ std::string ReadFile(const std::string& path, bool* ok) {
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::exists(path, ec);
+  return fs::exists(OnSystem(path), ec);
 }
 
 void SetReadOnly(const std::string& path, bool readOnly) {
@@ -105,7 +115,7 @@ void SetReadOnly(const std::string& path, bool readOnly) {
   attrs = readOnly ? (attrs | FILE_ATTRIBUTE_READONLY) : (attrs & ~FILE_ATTRIBUTE_READONLY);
   SetFileAttributesA(path.c_str(), attrs);
 #else
-  ::chmod(path.c_str(), readOnly ? 0444 : 0644);
+  ::chmod(OnSystem(path).c_str(), readOnly ? 0444 : 0644);
 #endif
 }
 

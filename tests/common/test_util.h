@@ -31,6 +31,7 @@ class TempDir {
   std::string path_;
 };
 
+// Paths may be written the Windows way natively too ('\\' separates like '/').
 // Writes bytes to a file, creating parent folders. Aborts the test on failure.
 void WriteFile(const std::string& path, const std::string& bytes);
 // The whole file; `ok` (if given) tells whether it could be read.

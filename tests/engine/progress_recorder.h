@@ -1,11 +1,11 @@
-// A real window on the test's thread that records every WM_JOB_PROGRESS in order, and a
-// runner that starts the worker on a job and pumps messages until it has finished.
+// Records every report of a job in order, and runs the worker or one stage while it
+// takes them: on Windows through a real window on the test's thread (WM_JOB_PROGRESS),
+// natively through installed JobReports on the worker's thread.
 #pragma once
-
-#include <windows.h>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +24,9 @@ class ProgressRecorder {
  public:
   ProgressRecorder();
   ~ProgressRecorder();
-  HWND window() const { return window_; }
+  ProgressRecorder(const ProgressRecorder&) = delete;
+  ProgressRecorder& operator=(const ProgressRecorder&) = delete;
+  JobWindow window() const { return window_; }
 
   // Called for each report while the worker waits for it (kinds 0 and 1), so a test can
   // act at an exact point of the sequence.
@@ -35,20 +37,24 @@ class ProgressRecorder {
   bool finished() const { return finishedCount_ > 0; }
   int finishedCount() const { return finishedCount_; }
 
-  // Starts ConversionWorker on `job` (NotifyWindow is set here), pumps messages until
-  // the worker has posted "finished" and ended, then a little longer to catch strays.
-  // False on timeout.
-  bool Run(ConversionJob& job, DWORD timeoutMs = 20000);
-  DWORD workerThreadId() const { return workerThreadId_; }
-  HANDLE workerThread() const { return worker_; }
+  // Starts ConversionWorker on `job` (NotifyWindow is set here) and takes its reports
+  // until the worker has posted "finished" and ended, then a little longer to catch
+  // strays. False on timeout.
+  bool Run(ConversionJob& job, unsigned timeoutMs = 20000);
+
+  // Runs `stage` on a second thread as the worker would (RunningJob reports here, the
+  // cancel word starts at JobRun) until it returns. `whilePumping`, if given, is called
+  // on this thread every few milliseconds meanwhile.
+  bool RunStage(const std::function<bool()>& stage,
+                const std::function<void()>& whilePumping = nullptr);
+
+  // Records one report as its receiver gets it; returns the receiver's result.
+  JobResult Record(int kind, const std::string& text);
 
  private:
-  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-  LRESULT OnProgress(WPARAM kind, LPARAM args);
-
-  HWND window_ = nullptr;
-  HANDLE worker_ = nullptr;
-  DWORD workerThreadId_ = 0;
+  JobWindow window_ = nullptr;
+  void* worker_ = nullptr;              // the worker thread's handle (Windows)
+  std::unique_ptr<JobReports> reports_;  // installed while a run lasts (natively)
   std::vector<ProgressEvent> events_;
   int finishedCount_ = 0;
 };

@@ -23,9 +23,11 @@ if [ ! -d "$shared/testdata" ] || [ ! -d "$shared/testdata-modern" ]; then
   echo "SKIP: no shared test data at $shared"; exit 0
 fi
 qb_wine_prefix
-
+# One persistent server for all runs, warmed up once (as scripts/run-wine-tests.sh).
+wineserver -p
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; wineserver -k >/dev/null 2>&1 || true' EXIT
+wine cmd /c exit >/dev/null 2>&1 || true
 sh "$root/tests/helpproject/copy_trees.sh" "$work/native" "$shared/testdata" "$shared/testdata-modern"
 cp -R "$work/native" "$work/windows"
 
@@ -39,9 +41,9 @@ run() {  # run <side> <tree>
     ln "$folder/guide.$ext" "$kept/guide.$ext"
   done
   if [ "$side" = native ]; then
-    "$native" "$folder/index.html" guide.chm "Identity Test" > "$kept/log" 2>&1
+    timeout 600 "$native" "$folder/index.html" guide.chm "Identity Test" > "$kept/log" 2>&1
   else
-    wine "$windows" "Z:$(echo "$folder/index.html" | tr '/' '\\')" guide.chm "Identity Test" \
+    timeout 600 wine "$windows" "Z:$(echo "$folder/index.html" | tr '/' '\\')" guide.chm "Identity Test" \
       > "$kept/log" 2>&1
   fi
 }
@@ -80,7 +82,6 @@ PY
     fi
   done
 done
-wineserver -w
 if [ "$count" -eq 0 ]; then echo "FAIL: no trees found"; exit 1; fi
 [ "$failed" -eq 0 ] && echo "OK: $count trees, identical project, contents and index files"
 exit "$failed"

@@ -1,6 +1,7 @@
-#include <windows.h>
-
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "engine/job/conversion_job.h"
 #include "helpproject/index_file_writer.h"
 #include "support/buffered_file_writer.h"
+#include "support/directory_search.h"
 #include "tests/common/test_util.h"
 #include "tests/helpproject/writer_test_support.h"
 
@@ -42,12 +44,12 @@ class IndexFileTest : public ::testing::Test {
   // Names in the order the system's search returns them from index-files.
   Strings SearchOrder() {
     Strings names;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((dir / "index-files/*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    FindData data;
+    SearchHandle search = BeginSearch((dir / "index-files/*").c_str(), &data);
+    if (search == NoSearch()) return names;
     do names.push_back(data.cFileName);
-    while (FindNextFileA(search, &data));
-    FindClose(search);
+    while (ContinueSearch(search, &data));
+    EndSearch(search);
     return names;
   }
   static int Position(const Strings& names, const std::string& name) {
@@ -223,16 +225,17 @@ class IndexCancelTest : public IndexFileTest {
       }
     };
   }
-  std::function<void()> ReleaseWith(LONG value) {
+  std::function<void()> ReleaseWith(JobWord value) {
     return [this, value] {
-      if (paused && std::chrono::steady_clock::now() - pausedAt > std::chrono::milliseconds(200)) {
+      if (paused && std::chrono::steady_clock::now() - pausedAt.load() > std::chrono::milliseconds(200)) {
         paused = false;
         SetJobControl(value);
       }
     };
   }
-  bool paused = false;
-  std::chrono::steady_clock::time_point pausedAt;
+  // Set on the worker's thread natively, read on the test's.
+  std::atomic<bool> paused{false};
+  std::atomic<std::chrono::steady_clock::time_point> pausedAt{};
 };
 
 TEST_F(IndexCancelTest, CancelDropsTheKeywordJustReadAndKeepsTheFooter) {
@@ -255,24 +258,26 @@ TEST_F(IndexCancelTest, ResumeAfterPauseWritesEverything) {
 // The status line holds at most 259 characters: a long page name gives way.
 TEST(IndexStatusLine, LongPageNameIsCutToFit) {
   // Only a short folder leaves room for a name longer than the line allows.
-  std::string folder = "Z:\\tmp\\qbhp" + std::to_string(GetCurrentProcessId());
-  if (GetFileAttributesA("Z:\\tmp") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no Z:\\tmp";
+  std::string tmp = test::HostPath("/tmp");
+  if (!test::FileExists(tmp)) GTEST_SKIP() << "no " << tmp;
+  std::string folder = tmp + test::kSep + "qbhp" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000);
   std::string name = "index-" + std::string(225, 'n') + ".html";
-  std::string page = folder + "\\" + name;
+  std::string page = folder + test::kSep + name;
   ASSERT_LE(page.size(), 259u);
   WriteFile(page, Term("<A HREF=\"q.html\">q</A>", " <A HREF=\"c\">C</A>"));
   test::ProgressRecorder recorder;
   BufferedFileWriter writer;
-  std::string out = folder + "\\out.hhk";
+  std::string out = folder + test::kSep + "out.hhk";
   ASSERT_TRUE(writer.Open(out.c_str()));
   EXPECT_TRUE(test::RunStage(recorder, [&] { return ScanIndexPage("", page.c_str(), true, writer); }));
   writer.Close();
   std::string expected = "Creating index file from " + name.substr(0, 223) + ", letter: Q";
   EXPECT_EQ(expected.size(), 259u);
   EXPECT_EQ(recorder.Texts(ProgressStatus), Strings{expected});
-  DeleteFileA(page.c_str());
-  DeleteFileA(out.c_str());
-  RemoveDirectoryA(folder.c_str());
+  std::remove(page.c_str());
+  std::remove(out.c_str());
+  std::filesystem::remove(folder);
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include <windows.h>
-
 #include <algorithm>
 #include <set>
 #include <string>
@@ -10,6 +8,7 @@
 #include "engine/job/conversion_job.h"
 #include "hha/core/project_reader.h"
 #include "helpproject/project_file_writer.h"
+#include "resources/text_resources.h"
 #include "tests/common/test_util.h"
 #include "tests/helpproject/writer_test_support.h"
 
@@ -64,12 +63,10 @@ class ProjectFileTest : public ::testing::Test {
 };
 
 TEST(ProjectTemplateResource, IsTheTemplateWithoutTerminator) {
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(104), "text");
-  ASSERT_NE(found, nullptr);
-  DWORD size = SizeofResource(nullptr, found);
+  const char* data = nullptr;
+  uint32_t size = 0;
+  ASSERT_TRUE(LoadTextResource(kProjectTemplateResource, &data, &size));
   EXPECT_EQ(size, 481u);
-  const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
-  ASSERT_NE(data, nullptr);
   std::string text(data, size);
   EXPECT_EQ(text, ReadFile(test::SourceDir() + "\\resources\\project_template.hhp"));
   EXPECT_EQ(text.find('\0'), std::string::npos);

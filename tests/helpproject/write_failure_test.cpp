@@ -1,8 +1,6 @@
 // Each stage must notice a failed write: a full disk once gave truncated files and a
 // stage that said it had succeeded. The fixture folder's temporary file names are
 // symbolic links to /dev/full, made natively before the test starts.
-#include <windows.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>

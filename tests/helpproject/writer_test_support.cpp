@@ -1,10 +1,5 @@
 #include "tests/helpproject/writer_test_support.h"
 
-#include <windows.h>
-
-#include <atomic>
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "engine/job/conversion_job.h"
@@ -19,31 +14,11 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     text.replace(at, from.size(), to);
 }
 
-void Pump() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
-
 }  // namespace
 
 bool RunStage(ProgressRecorder& recorder, const std::function<bool()>& stage,
               const std::function<void()>& whilePumping) {
-  RunningJob.NotifyWindow = recorder.window();
-  SetJobControl(JobRun);
-  std::atomic<bool> done{false};
-  bool result = false;
-  std::thread worker([&] {
-    result = stage();
-    done = true;
-  });
-  while (!done) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    Pump();
-    if (whilePumping) whilePumping();
-  }
-  worker.join();
-  Pump();
-  return result;
+  return recorder.RunStage(stage, whilePumping);
 }
 
 std::string Expected(const std::string& name, const std::string& folder) {

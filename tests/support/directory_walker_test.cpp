@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 
 #include "support/directory_walker.h"
 #include "support/file_finder.h"
+#include "support/mapped_file_view.h"
 #include "support/path_join.h"
 #include "tests/common/test_util.h"
 
@@ -182,9 +182,9 @@ TEST(WalkerDotNames, DotFoldersAreEnteredAndDotFilesReachable) {
     char folder[kPathCapacity], path[kPathCapacity];
     ASSERT_TRUE(JoinFolderEntry(folder, sizeof folder, w.rootPath, w.relativeDir));
     ASSERT_TRUE(JoinFolderEntry(path, sizeof path, folder, w.findData.cFileName));
-    DWORD attributes = GetFileAttributesA(path);
-    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << path;
-    EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << path;
+    MappedFileView file;  // opens plain files only
+    EXPECT_TRUE(file.Open(path)) << path;
+    file.Close();
   }
   EXPECT_EQ(Tree(events), ".DS_Store,.svn{entries},pkg{._X.html,.hidden{y.html},X.html}");
 }
@@ -249,12 +249,12 @@ TEST(WalkerEnd, EarlyCloseReleasesEveryLevel) {
   w.Close();
   EXPECT_EQ(w.ParentStack.count, 0u);
   EXPECT_EQ(w.ParentStack.elements, nullptr);
-  EXPECT_EQ(w.searchHandle, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(w.searchHandle, NoSearch());
   EXPECT_FALSE(w.Next());
-  // The searches are closed: the folders can go.
-  std::string dir = root / "a/b/c";
-  EXPECT_TRUE(DeleteFileA((dir + "\\d.html").c_str()));
-  EXPECT_TRUE(RemoveDirectoryA(dir.c_str()));
+  // The searches are closed: the folders can go (Windows keeps a searched one).
+  std::error_code error;
+  EXPECT_TRUE(std::filesystem::remove(root / "a/b/c/d.html", error));
+  EXPECT_TRUE(std::filesystem::remove(root / "a/b/c", error));
 }
 
 int g_allowed = -1;
@@ -331,9 +331,9 @@ TEST(FinderFiles, FolderOfSubdirectoriesOnlyGivesFalseAtOnce) {
   FileFinder f;
   JoinPath(f.pattern, sizeof f.pattern, root.path().c_str(), "*");
   EXPECT_FALSE(f.Next());
-  EXPECT_NE(f.searchHandle, INVALID_HANDLE_VALUE);
+  EXPECT_NE(f.searchHandle, NoSearch());
   f.Close();
-  EXPECT_EQ(f.searchHandle, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(f.searchHandle, NoSearch());
 }
 
 TEST(FinderFiles, MissingFolderGivesFalse) {

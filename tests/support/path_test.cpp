@@ -45,8 +45,17 @@ TEST(JoinPathSeparators, Table) {
   EXPECT_EQ(Join2(nullptr, "a"), "a");
 }
 
+// A slash separates only natively, in a path written with slashes alone; a path that
+// holds a backslash goes on with backslashes everywhere.
 TEST(JoinPathSeparators, OnlyABackslashAtTheEndCounts) {
+#ifdef _WIN32
   EXPECT_EQ(Join2("docs/", "a.html"), "docs/\\a.html");
+  EXPECT_EQ(Join2("/tmp/api", "a.html"), "/tmp/api\\a.html");
+#else
+  EXPECT_EQ(Join2("docs/", "a.html"), "docs/a.html");
+  EXPECT_EQ(Join2("/tmp/api", "a.html"), "/tmp/api/a.html");
+#endif
+  EXPECT_EQ(Join2("/tmp/api\\pkg", "a.html"), "/tmp/api\\pkg\\a.html");
   EXPECT_EQ(Join2("a", "\\b"), "a\\\\b");
 }
 
