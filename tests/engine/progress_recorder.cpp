@@ -30,8 +30,8 @@ ConversionJob MakeJob(const std::string& folder, const std::string& outputName,
                       const std::string& title, const std::string& startPage) {
   ConversionJob job;
   std::memset(&job, 0, sizeof job);
-  CopyCut(job.SourceIndexPath, kPathCapacity, (folder + "\\index.html").c_str());
-  CopyCut(job.OutputPath, kPathCapacity, (folder + "\\" + outputName).c_str());
+  CopyCut(job.SourceIndexPath, kPathCapacity, (folder + kSep + "index.html").c_str());
+  CopyCut(job.OutputPath, kPathCapacity, (folder + kSep + outputName).c_str());
   CopyCut(job.Title, kPathCapacity, title.c_str());
   CopyCut(job.StartPage, kPathCapacity, startPage.c_str());
   job.Control = 0;
