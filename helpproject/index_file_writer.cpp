@@ -9,6 +9,7 @@
 #include "helpproject/entry_format.h"
 #include "helpproject/sitemap_frame.h"
 #include "resources/product.h"
+#include "support/ascii.h"
 #include "support/file_finder.h"
 #include "support/html_scanner.h"
 #include "support/mapped_file_view.h"
@@ -90,10 +91,9 @@ bool ScanIndexPage(const char* folder, const char* path, bool inSubfolder,
       if (!hasContext) scanner.cursor = resume;
 
       StripKeywordMarkup(keyword);
-      unsigned char first = static_cast<unsigned char>(keyword.c_str()[0]);
-      if (first >= 'a' && first <= 'z') first = static_cast<unsigned char>(first - 'a' + 'A');
-      if (static_cast<char>(first) != letter) {
-        letter = static_cast<char>(first);
+      const char first = AsciiUpper(keyword.c_str()[0]);
+      if (first != letter) {
+        letter = first;
         ReportLetter(fileName, letter);
       }
       if (inSubfolder && target.compare(0, 3, "../") == 0) target.erase(0, 3);

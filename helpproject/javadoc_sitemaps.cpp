@@ -8,6 +8,7 @@
 #include "helpproject/javadoc_contents.h"
 #include "helpproject/javadoc_index.h"
 #include "helpproject/sitemap_frame.h"
+#include "support/ascii.h"
 #include "support/buffered_file_writer.h"
 #include "support/html_reader.h"
 #include "support/mapped_file_view.h"
@@ -158,8 +159,7 @@ bool WriteIndexPage(const JavadocTree& tree, const std::string& relative, bool i
                      return false;
                    }
                    std::string keyword = out.Name(term.keyword);
-                   char first = keyword.empty() ? '\0' : keyword[0];
-                   if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
+                   const char first = AsciiUpper(keyword.empty() ? '\0' : keyword[0]);
                    if (first != letter) {
                      letter = first;
                      reporter.Status("Creating index file from " + fileName +

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing and builds everything: the Windows programs (quillbinder.exe,
-# hha.dll, quillbinder-hhc.exe) and the native command-line compiler.
+# quillbinder-cli.exe, hha.dll, quillbinder-hhc.exe) and the native command-line programs
+# (quillbinder-cli, quillbinder-hhc); then the native program converts the sample.
 # Usage: bash scripts/build.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -19,7 +20,8 @@ cmake --build build/release -j "$jobs"
 
 echo
 echo "Built:"
-find build/win-release build/release -maxdepth 3 \( -name '*.exe' -o -name 'hha.dll' -o -name 'quillbinder-hhc' \) \
+find build/win-release build/release -maxdepth 3 \( -name '*.exe' -o -name 'hha.dll' -o -name 'quillbinder-hhc' \
+  -o -name 'quillbinder-cli' \) \
   -not -path '*/tests/*' -not -path '*/CMakeFiles/*' | sort | sed 's/^/  /'
 
 echo

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the release package build/package/quillbinder-<version>.zip and its SHA-256 file
-# beside it. The zip holds the two programs, hha.dll, README.txt, the project's licence
-# and the licences of the runtime libraries linked into the programs. The version is the
-# build's (project(VERSION) in CMakeLists.txt); the script checks that the unpacked
-# console program prints it and that both programs carry it in their version block, and
-# that the unpacked console program converts the sample, so a package that does not work
-# is never left behind as if it did.
+# Builds the release packages in build/package, each with its SHA-256 file beside it:
+# quillbinder-<version>.zip for Windows (the two programs, hha.dll, README.txt, the
+# project's licence and the licences of the runtime libraries linked into the programs)
+# and quillbinder-<version>-linux-x86_64.tar.gz (quillbinder-cli, quillbinder-hhc, a
+# README.txt and the licence). The version is the build's (project(VERSION) in
+# CMakeLists.txt); the script checks that the unpacked console programs print it, that
+# both Windows programs carry it in their version block, and that the unpacked console
+# programs convert the sample, so a package that does not work is never left behind as if
+# it did.
 # Usage: bash scripts/package.sh        (after, or instead of, scripts/build.sh)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,6 +19,9 @@ bash scripts/enable-i386.sh
 cmake -S . -B build/win-release -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DQB_TESTS=OFF >/dev/null
 cmake --build build/win-release -j "$(nproc)"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQB_SANITIZE=OFF \
+  -DQB_TESTS=OFF >/dev/null
+cmake --build build/release -j "$(nproc)" --target quillbinder-cli quillbinder-hhc
 
 version=$(cat build/win-release/version.txt)
 [ -n "$version" ] || fail "no version in build/win-release/version.txt"
@@ -69,6 +74,28 @@ qb_wine "$check/$name/quillbinder-cli.exe" "$index" check.chm "Package check" >/
 wineserver -w
 [ "$(head -c 4 "$check/javadoc/check.chm")" = "ITSF" ] || fail "the unpacked program did not work"
 
+# The Linux archive, checked the same way with the native programs.
+[ "$(cat build/release/version.txt)" = "$version" ] || fail "the native build has another version"
+tarname="$name-linux-x86_64"
+tarstage="build/package/$tarname"
+mkdir -p "$tarstage"
+cp build/release/frontend/quillbinder-cli build/release/hha/cli/quillbinder-hhc "$tarstage/"
+strip "$tarstage/quillbinder-cli" "$tarstage/quillbinder-hhc"
+sed "s/@VERSION@/$version/g" resources/release/README-linux.txt.in > "$tarstage/README.txt"
+cp LICENSE "$tarstage/LICENSE.txt"
+tarball="build/package/$tarname.tar.gz"
+tar -C build/package --owner=0 --group=0 --sort=name -czf "$tarball" "$tarname"
+(cd build/package && sha256sum "$tarname.tar.gz" > "$tarname.tar.gz.sha256")
+(cd build/package && sha256sum -c --quiet "$tarname.tar.gz.sha256") || fail "SHA-256 file does not match"
+tar -C "$check" -xzf "$tarball"
+said=$("$check/$tarname/quillbinder-cli" --version)
+[ "$said" = "quillbinder-cli $version" ] || fail "the Linux console program says '$said'"
+"$check/$tarname/quillbinder-cli" "$check/javadoc/index.html" linux-check.chm "Package check" >/dev/null
+[ "$(head -c 4 "$check/javadoc/linux-check.chm")" = "ITSF" ] || fail "the unpacked Linux program did not work"
+
 echo "Package: $zip ($(stat -c %s "$zip") bytes)"
 cat "$zip.sha256"
 unzip -l "$zip"
+echo "Package: $tarball ($(stat -c %s "$tarball") bytes)"
+cat "$tarball.sha256"
+tar -tzvf "$tarball"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: native tests (with sanitizers), the fuzzers for a few
-# seconds each, and the Windows tests under Wine and Xvfb.
+# seconds each, the Windows tests under Wine and Xvfb, and the native and Windows
+# console programs compared on the shared Javadoc trees.
 # Usage: bash scripts/test.sh        (installs what is missing first)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,3 +27,7 @@ cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 cmake --build build/win -j "$jobs"
 bash scripts/wine-prefix.sh
 xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh build/win
+
+echo "== the native and the Windows quillbinder-cli write the same project files"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash tests/frontend/cli_identity.sh \
+  build/native/frontend/quillbinder-cli build/win/frontend/quillbinder-cli.exe

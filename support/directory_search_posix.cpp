@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ascii.h"
 #include "support/native_file.h"
 #include "support/path_names.h"
 
@@ -19,17 +20,14 @@ struct Listing {
   size_t next = 0;
 };
 
-unsigned char AsciiUpper(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
 // NTFS keeps a folder's names in the order of their upper-cased UTF-16 code units; for
 // ASCII that is the byte order with the letters upper-cased ('_' after 'Z').
 bool ListedBefore(const FindData& a, const FindData& b) {
   const auto* x = reinterpret_cast<const unsigned char*>(a.cFileName);
   const auto* y = reinterpret_cast<const unsigned char*>(b.cFileName);
   for (size_t i = 0;; ++i) {
-    unsigned char p = AsciiUpper(x[i]), q = AsciiUpper(y[i]);
+    auto p = static_cast<unsigned char>(AsciiUpper(static_cast<char>(x[i])));
+    auto q = static_cast<unsigned char>(AsciiUpper(static_cast<char>(y[i])));
     if (p != q) return p < q;
     if (!p) break;
   }

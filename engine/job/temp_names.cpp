@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "support/ascii.h"
 #include "support/path_names.h"
 
 namespace qb {
@@ -18,13 +19,6 @@ bool CopyBounded(char (&out)[kPathCapacity], const char* a, size_t aLen, const c
   return true;
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringAsciiCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (AsciiUpper(*a) != AsciiUpper(*b)) return false;
-  return *a == *b;
-}
 
 }  // namespace
 
@@ -45,10 +39,10 @@ bool DeriveSiblingName(const char* outputPath, const char* fileName,
 bool IsTemporaryFileName(const char* name) {
   const char* ext = FindExtension(name);
   for (const char* temporary : kTemporaryExtensions)
-    if (SameIgnoringAsciiCase(ext, temporary)) return true;
+    if (EqualsLowerAscii(ext, temporary)) return true;
   return IsAboutPageName(name);
 }
 
-bool IsAboutPageName(const char* name) { return SameIgnoringAsciiCase(name, kAboutPageName); }
+bool IsAboutPageName(const char* name) { return EqualsLowerAscii(name, kAboutPageName); }
 
 }  // namespace qb

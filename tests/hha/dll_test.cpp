@@ -7,8 +7,9 @@
 
 #include <cstring>
 
-#include "engine/job/conversion_job.h"
+#include "engine/conversion_worker.h"
 #include "engine/help_compiler.h"
+#include "engine/job/window_reports.h"
 #include "tests/hha/chm_test_support.h"
 
 namespace hha::test {
