@@ -7,11 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 #include "engine/conversion_worker.h"
 #include "engine/help_compiler.h"
@@ -39,18 +36,7 @@ class SinkReports : public JobReports {
     return 1;  // a 0 here would stop the compiler
   }
   JobResult Output(va_list formatAndArgs) override {
-    const char* format = va_arg(formatAndArgs, const char*);
-    va_list measure;
-    va_copy(measure, formatAndArgs);
-    int needed = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    std::string text;
-    if (needed > 0) {
-      std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-      std::vsnprintf(buffer.data(), buffer.size(), format, formatAndArgs);
-      text.assign(buffer.data(), static_cast<size_t>(needed));
-    }
-    sink_.Output(text);
+    sink_.Output(FormatReportOutput(formatAndArgs));
     return 0;
   }
   void Finished() override {}

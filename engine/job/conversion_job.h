@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <string>
 
 #include "engine/job/job_platform.h"
 #include "support/path_join.h"
@@ -53,6 +54,10 @@ class JobReports {
   virtual JobResult Output(va_list formatAndArgs) = 0;
   virtual void Finished() = 0;
 };
+
+// The line of a kind 1 report: `formatAndArgs` (as JobReports::Output gets it) formatted
+// by printf rules, whole, however long it is.
+std::string FormatReportOutput(va_list formatAndArgs);
 
 // Sets where the reports of the jobs from now on go; nullptr restores the platform's
 // own: on Windows WM_JOB_PROGRESS to RunningJob.NotifyWindow (sent for kinds 0 and 1

@@ -1,7 +1,4 @@
 // The job's reports as window messages and the cancel word's pause, on Windows.
-#include <cstdio>
-#include <vector>
-
 #include "engine/job/conversion_job.h"
 #include "engine/job/window_reports.h"
 
@@ -67,14 +64,8 @@ const char* ProgressStatusText(LPARAM lParam) {
 }
 
 std::string FormatProgressOutput(LPARAM lParam) {
-  const char* format = *reinterpret_cast<const char* const*>(lParam);
-  va_list rest = reinterpret_cast<va_list>(reinterpret_cast<char*>(lParam) + sizeof(char*));
-  // A va_list here is a plain pointer, so it can be used twice: once to measure.
-  int needed = std::vsnprintf(nullptr, 0, format, rest);
-  if (needed <= 0) return std::string();
-  std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  std::vsnprintf(buffer.data(), buffer.size(), format, rest);
-  return std::string(buffer.data(), static_cast<size_t>(needed));
+  // On x86 a va_list is the plain address of the arguments.
+  return FormatReportOutput(reinterpret_cast<va_list>(lParam));
 }
 
 }  // namespace qb

@@ -19,21 +19,11 @@ namespace fs = std::filesystem;
 namespace qb::test {
 namespace {
 
+// The platform's separator throughout. Natively a backslash separates too, as in the
+// program (support/native_file.h): the tests shared with Windows write paths its way.
 std::string Native(std::string p) {
-#ifdef _WIN32
   for (char& c : p)
-    if (c == '/') c = '\\';
-#endif
-  return p;
-}
-
-// Natively, as in the program (support/native_file.h), a backslash separates too: the
-// tests shared with Windows write their paths the Windows way.
-std::string OnSystem(std::string p) {
-#ifndef _WIN32
-  for (char& c : p)
-    if (c == '\\') c = '/';
-#endif
+    if (c == '/' || c == '\\') c = kSep;
   return p;
 }
 
@@ -75,11 +65,11 @@ std::string TempDir::operator/(const std::string& relative) const {
 
 void MakeDirs(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(OnSystem(path), ec);
+  fs::create_directories(Native(path), ec);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  fs::path p(OnSystem(path));
+  fs::path p(Native(path));
   if (p.has_parent_path()) MakeDirs(p.parent_path().string());
   FILE* f = std::fopen(p.string().c_str(), "wb");
   if (!f) std::abort();
@@ -90,7 +80,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadFile(const std::string& path, bool* ok) {
   std::string out;
-  FILE* f = std::fopen(OnSystem(path).c_str(), "rb");
+  FILE* f = std::fopen(Native(path).c_str(), "rb");
   if (!f) {
     if (ok) *ok = false;
     return out;
@@ -105,7 +95,7 @@ std::string ReadFile(const std::string& path, bool* ok) {
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return fs::exists(OnSystem(path), ec);
+  return fs::exists(Native(path), ec);
 }
 
 void SetReadOnly(const std::string& path, bool readOnly) {
@@ -115,7 +105,7 @@ void SetReadOnly(const std::string& path, bool readOnly) {
   attrs = readOnly ? (attrs | FILE_ATTRIBUTE_READONLY) : (attrs & ~FILE_ATTRIBUTE_READONLY);
   SetFileAttributesA(path.c_str(), attrs);
 #else
-  ::chmod(OnSystem(path).c_str(), readOnly ? 0444 : 0644);
+  ::chmod(Native(path).c_str(), readOnly ? 0444 : 0644);
 #endif
 }
 

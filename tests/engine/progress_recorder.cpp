@@ -1,6 +1,8 @@
 #include "tests/engine/progress_recorder.h"
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "support/path_names.h"
 #include "tests/common/test_util.h"
@@ -17,6 +19,26 @@ JobResult ProgressRecorder::Record(int kind, const std::string& text) {
   events_.push_back(e);
   if (onEvent && kind != ProgressFinished) onEvent(events_.back());
   return kind == ProgressStatus ? 1 : 0;
+}
+
+bool ProgressRecorder::RunStage(const std::function<bool()>& stage,
+                                const std::function<void()>& whilePumping) {
+  Attach();
+  SetJobControl(JobRun);
+  std::atomic<bool> done{false};
+  bool result = false;
+  std::thread worker([&] {
+    result = stage();
+    done = true;
+  });
+  while (!done) {
+    Pump(20);
+    if (whilePumping) whilePumping();
+  }
+  worker.join();
+  Pump(0);
+  Detach();
+  return result;
 }
 
 std::vector<std::string> ProgressRecorder::Texts(int kind) const {

@@ -52,6 +52,12 @@ class ProgressRecorder {
   JobResult Record(int kind, const std::string& text);
 
  private:
+  // Makes RunningJob's reports come here, and ends that again.
+  void Attach();
+  void Detach();
+  // Takes the reports that wait for this thread for up to `ms` milliseconds.
+  void Pump(unsigned ms);
+
   JobWindow window_ = nullptr;
   void* worker_ = nullptr;              // the worker thread's handle (Windows)
   std::unique_ptr<JobReports> reports_;  // installed while a run lasts (natively)

@@ -6,9 +6,6 @@
 
 #include <process.h>
 
-#include <atomic>
-#include <thread>
-
 #include "engine/conversion_worker.h"
 #include "engine/job/window_reports.h"
 
@@ -37,7 +34,7 @@ void RegisterOnce() {
   done = true;
 }
 
-void Pump() {
+void PumpMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
@@ -69,37 +66,26 @@ bool ProgressRecorder::Run(ConversionJob& job, unsigned timeoutMs) {
   bool ended = false;
   while (GetTickCount() - start < timeoutMs) {
     DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, 50, QS_ALLINPUT);
-    Pump();
+    PumpMessages();
     if (r == WAIT_OBJECT_0) ended = true;
     if (ended && finished()) break;
   }
   // Anything still queued after the end would be a report after "finished".
   DWORD drainStart = GetTickCount();
   while (GetTickCount() - drainStart < 100) {
-    Pump();
+    PumpMessages();
     Sleep(10);
   }
   return ended && finished();
 }
 
-bool ProgressRecorder::RunStage(const std::function<bool()>& stage,
-                                const std::function<void()>& whilePumping) {
-  RunningJob.NotifyWindow = window_;
-  SetJobControl(JobRun);
-  std::atomic<bool> done{false};
-  bool result = false;
-  std::thread worker([&] {
-    result = stage();
-    done = true;
-  });
-  while (!done) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    Pump();
-    if (whilePumping) whilePumping();
-  }
-  worker.join();
-  Pump();
-  return result;
+void ProgressRecorder::Attach() { RunningJob.NotifyWindow = window_; }
+
+void ProgressRecorder::Detach() {}
+
+void ProgressRecorder::Pump(unsigned ms) {
+  if (ms) MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+  PumpMessages();
 }
 
 }  // namespace qb::test
