@@ -41,6 +41,9 @@ class ProgressRecorder {
   // until the worker has posted "finished" and ended, then a little longer to catch
   // strays. False on timeout.
   bool Run(ConversionJob& job, unsigned timeoutMs = 20000);
+  // The worker thread of Run: its id and its handle (Windows).
+  unsigned long workerThreadId() const { return workerThreadId_; }
+  void* workerThread() const { return worker_; }
 
   // Runs `stage` on a second thread as the worker would (RunningJob reports here, the
   // cancel word starts at JobRun) until it returns. `whilePumping`, if given, is called
@@ -60,6 +63,7 @@ class ProgressRecorder {
 
   JobWindow window_ = nullptr;
   void* worker_ = nullptr;              // the worker thread's handle (Windows)
+  unsigned long workerThreadId_ = 0;
   std::unique_ptr<JobReports> reports_;  // installed while a run lasts (natively)
   std::vector<ProgressEvent> events_;
   int finishedCount_ = 0;

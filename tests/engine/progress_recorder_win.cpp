@@ -60,6 +60,7 @@ bool ProgressRecorder::Run(ConversionJob& job, unsigned timeoutMs) {
   job.NotifyWindow = window_;
   unsigned id = 0;
   worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConversionWorker, &job, 0, &id));
+  workerThreadId_ = id;
   if (!worker_) return false;
   HANDLE worker = worker_;
   DWORD start = GetTickCount();
