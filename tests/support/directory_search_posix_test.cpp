@@ -1,5 +1,5 @@
-// The native directory search gives NTFS's order, so that one tree gives one project
-// on both systems (Wine's search gives the host's order, so this runs natively only).
+// The native directory search gives NTFS's order (Wine sorts its listings the same way),
+// so that one tree gives one project on both systems.
 #include <string>
 #include <vector>
 
