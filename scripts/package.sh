@@ -79,7 +79,7 @@ wineserver -w
 tarname="$name-linux-x86_64"
 tarstage="build/package/$tarname"
 mkdir -p "$tarstage"
-cp build/release/frontend/quillbinder-cli build/release/hha/cli/quillbinder-hhc "$tarstage/"
+cp build/release/frontend/quillbinder-cli build/release/hha/quillbinder-hhc "$tarstage/"
 strip "$tarstage/quillbinder-cli" "$tarstage/quillbinder-hhc"
 sed "s/@VERSION@/$version/g" resources/release/README-linux.txt.in > "$tarstage/README.txt"
 cp LICENSE "$tarstage/LICENSE.txt"
