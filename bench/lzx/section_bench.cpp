@@ -167,7 +167,9 @@ int main(int argc, char** argv) {
     const std::string err = qb::test::DecodeWithMspack(stream, padded, out);
     out.resize(input.size());
     if (!err.empty() || out != input) {
-      std::printf("libmspack: MISMATCH %s\n", err.c_str());
+      size_t at = 0;
+      while (at < out.size() && at < input.size() && out[at] == input[at]) ++at;
+      std::printf("libmspack: MISMATCH %s (first difference at byte %zu)\n", err.c_str(), at);
       return 1;
     }
     std::printf("libmspack: identical\n");

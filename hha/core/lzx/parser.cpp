@@ -136,6 +136,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
                         std::vector<Item>& items) {
   const uint8_t* data = data_;
   uint32_t itemEnd = begin;  // where the current greedy item ends
+  uint32_t repsBefore[kNumRepeats];  // the repeat offsets before the current item
   Match tmp[MatchFinder::kMaxMatchesPerPosition];
   for (uint32_t pos = begin; pos < end;) {
     const unsigned maxLen = std::min(end - pos, kMaxMatch);
@@ -151,7 +152,11 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
       // would end its stretch here.
       Item& last = items.back();
       last.length = static_cast<uint16_t>(last.length - (itemEnd - pos));
-      if (last.length == 1) last.value = data[pos - 1];
+      if (last.length == 1) {
+        // Now a literal: the repeat offsets are as they were before it.
+        last.value = data[pos - 1];
+        std::memcpy(reps, repsBefore, sizeof(repsBefore));
+      }
       itemEnd = pos;
       repLen = maxLen >= kMinMatch ? LongestRep(data, pos, maxLen, reps, &repSlot) : 0;
     }
@@ -166,6 +171,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
       item = {static_cast<uint16_t>(longest), FormattedOffset(tmp[n - 1].distance, reps)};
     }
     items.push_back(item);
+    std::memcpy(repsBefore, reps, sizeof(repsBefore));
     if (item.length > 1) UpdateReps(reps, item.value);
     itemEnd = pos + item.length;
     if (item.length >= nice_) {
