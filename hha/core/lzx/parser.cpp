@@ -335,17 +335,23 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       }
       // Without cuts (the pass that only gathers statistics) the longest match alone
       // stands for the rest: 2.2% fewer instructions for 0.01% more output.
-      unsigned prevLen = kMinMatch;
+      // Lengths a repeat offset reaches are not offered again with an explicit offset,
+      // which nearly always costs more: 3% fewer instructions, 20 bytes more output.
+      unsigned prevLen = everyCut ? std::max(longestRep, kMinMatch) : kMinMatch;
       for (unsigned m = everyCut || count == 0 ? 0 : count - 1; m < count; ++m) {
         const uint32_t d = matches[m].distance;
+        const unsigned full = matches[m].length;
         if (d == here[0] || d == here[1] || d == here[2]) {
-          prevLen = matches[m].length;
+          prevLen = std::max(prevLen, full);
           continue;
         }
         const unsigned slot = PositionSlot(d + 2);
-        const unsigned full = matches[m].length;
-        relaxLengths(slot, d + 2, everyCut ? prevLen + 1 : full, full);
-        prevLen = full;
+        if (!everyCut) {
+          relaxLengths(slot, d + 2, full, full);
+        } else if (full > prevLen) {
+          relaxLengths(slot, d + 2, prevLen + 1, full);
+        }
+        prevLen = std::max(prevLen, full);
       }
     }
 
