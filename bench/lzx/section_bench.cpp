@@ -3,9 +3,10 @@
 // compared without the rest of the compiler. The stream is either the files named in a
 // list (one path a line, in that order) or, with --chm, the section 1 of a compiled
 // file, rebuilt through chmlib (so it is exactly the stream the compiler fed, in its
-// order). --fast compresses as the compiler's --fast does. With --verify the result is decoded again by libmspack; with --wimlib the same
-// stream is also given to wimlib's LZX compressor at level 1000, each 64 KiB reset
-// interval on its own, as the reference for how small LZX can get.
+// order). --fast compresses as the compiler's --fast does. With --verify the result is
+// decoded again by libmspack; with --wimlib the same stream is also given to wimlib's
+// LZX compressor at level 1000, each 64 KiB reset interval on its own, as the reference
+// for how small LZX can get.
 // Figures only: this is not a test.
 #include <chm_lib.h>
 

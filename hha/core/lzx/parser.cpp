@@ -19,14 +19,15 @@ constexpr uint32_t kUnreached = 0xFFFFFFFFu;
 // Offers arrivals at the lengths [from, to] of one match, each costing base plus the
 // length tree's cost of that length. Separate, with unaliased pointers, so that the
 // compiler relaxes several lengths per instruction: this loop is the parse's hottest.
+// cost and arrival start at the node that length from reaches, lengthCost at its cost.
 void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
               const uint8_t* __restrict lengthCost, uint32_t base, uint32_t value, unsigned from,
               unsigned to) {
-  for (unsigned len = from; len <= to; ++len) {
-    const uint32_t c = base + lengthCost[len];
-    const bool better = c < cost[len];
-    cost[len] = better ? c : cost[len];
-    arrival[len] = better ? (len << 16 | value) : arrival[len];
+  for (unsigned i = 0; i <= to - from; ++i) {
+    const uint32_t c = base + lengthCost[i];
+    const bool better = c < cost[i];
+    cost[i] = better ? c : cost[i];
+    arrival[i] = better ? ((from + i) << 16 | value) : arrival[i];
   }
 }
 
@@ -310,12 +311,13 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
         const unsigned shortTo = std::min(to, kMinMatch + 6);
         if (from <= shortTo) {
-          RelaxRun(cost + j, arrival + j, symbols - kMinMatch, base, value, from, shortTo);
+          RelaxRun(cost + j + from, arrival + j + from, symbols + (from - kMinMatch), base, value,
+                   from, shortTo);
         }
         const unsigned len = std::max(from, kMinMatch + 7);
         if (len <= to) {
-          RelaxRun(cost + j, arrival + j, costs.length - (kMinMatch + 7), base + symbols[7],
-                   value, len, to);
+          RelaxRun(cost + j + len, arrival + j + len, costs.length + (len - kMinMatch - 7),
+                   base + symbols[7], value, len, to);
         }
       };
       {
