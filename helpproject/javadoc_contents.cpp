@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/ascii.h"
 #include "support/html_reader.h"
 #include "support/mapped_file_view.h"
 #include "support/text_encoding.h"
@@ -162,7 +163,7 @@ void ReadSummaryTypes(const JavadocTree& tree, const std::string& folder, const 
         (tag.Attribute("scope", &scope) && scope == "col"))
       continue;
     std::string cellName(tag.name);
-    for (char& c : cellName) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (char& c : cellName) c = AsciiLower(c);
     HtmlTag inner;
     while (reader.NextTag(&inner)) {
       if (inner.closing && inner.Is(cellName)) break;

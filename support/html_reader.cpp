@@ -1,24 +1,14 @@
 #include "support/html_reader.h"
 
 #include <cstring>
+#include "support/ascii.h"
 
 namespace qb {
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
          c == '-' || c == '_' || c == ':' || c == '.';
-}
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-bool EqualNoCase(std::string_view a, std::string_view lower) {
-  if (a.size() != lower.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != lower[i]) return false;
-  return true;
 }
 
 // One past the '>' that ends the tag opened at `p` (a quoted '>' does not end it), or
@@ -31,7 +21,7 @@ const char* TagEnd(const char* p, const char* end) {
     } else if (*p == '"' || *p == '\'') {
       // Only a quote that opens a value counts; a stray one in a broken tag would
       // otherwise swallow the rest of the page.
-      if (p[-1] == '=' || IsSpace(p[-1])) quote = *p;
+      if (p[-1] == '=' || IsHtmlSpace(p[-1])) quote = *p;
     } else if (*p == '>') {
       return p + 1;
     }
@@ -95,27 +85,27 @@ bool IsZeroWidth(char32_t c) { return c == 0x200B || c == 0x200C || c == 0x200D 
 
 }  // namespace
 
-bool HtmlTag::Is(std::string_view lowerName) const { return EqualNoCase(name, lowerName); }
+bool HtmlTag::Is(std::string_view lowerName) const { return EqualsLowerAscii(name, lowerName); }
 
 bool HtmlTag::Attribute(std::string_view lowerName, std::string* value) const {
   const char* p = name.data() + name.size();
   const char* stop = end;
   if (stop > p && stop[-1] == '>') --stop;
   while (p < stop) {
-    while (p < stop && (IsSpace(*p) || *p == '/')) ++p;
+    while (p < stop && (IsHtmlSpace(*p) || *p == '/')) ++p;
     const char* key = p;
-    while (p < stop && !IsSpace(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
+    while (p < stop && !IsHtmlSpace(*p) && *p != '=' && *p != '>' && *p != '/') ++p;
     std::string_view attribute(key, static_cast<size_t>(p - key));
     if (attribute.empty()) {
       if (p < stop) ++p;  // a stray character such as a lone '='
       continue;
     }
-    while (p < stop && IsSpace(*p)) ++p;
+    while (p < stop && IsHtmlSpace(*p)) ++p;
     const char* valueStart = p;
     const char* valueEnd = p;
     if (p < stop && *p == '=') {
       ++p;
-      while (p < stop && IsSpace(*p)) ++p;
+      while (p < stop && IsHtmlSpace(*p)) ++p;
       if (p < stop && (*p == '"' || *p == '\'')) {
         char quote = *p++;
         valueStart = p;
@@ -124,11 +114,11 @@ bool HtmlTag::Attribute(std::string_view lowerName, std::string* value) const {
         if (p < stop) ++p;
       } else {
         valueStart = p;
-        while (p < stop && !IsSpace(*p)) ++p;
+        while (p < stop && !IsHtmlSpace(*p)) ++p;
         valueEnd = p;
       }
     }
-    if (EqualNoCase(attribute, lowerName)) {
+    if (EqualsLowerAscii(attribute, lowerName)) {
       value->assign(valueStart, valueEnd);
       return true;
     }
@@ -180,11 +170,11 @@ bool HtmlReader::NextStartTag(std::string_view lowerName, HtmlTag* tag) {
 
 size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from) {
   if (needle.empty() || needle.size() > hay.size()) return std::string_view::npos;
-  const char first = Lower(needle[0]);
+  const char first = AsciiLower(needle[0]);
   for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
-    if (Lower(hay[i]) != first) continue;
+    if (AsciiLower(hay[i]) != first) continue;
     size_t k = 1;
-    while (k < needle.size() && Lower(hay[i + k]) == Lower(needle[k])) ++k;
+    while (k < needle.size() && AsciiLower(hay[i + k]) == AsciiLower(needle[k])) ++k;
     if (k == needle.size()) return i;
   }
   return std::string_view::npos;
@@ -236,7 +226,7 @@ std::string HtmlFragmentText(std::string_view fragment) {
         continue;
       }
     }
-    if (IsSpace(c)) {
+    if (IsHtmlSpace(c)) {
       pendingSpace = true;
       ++i;
       continue;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/html_reader.h"
+#include "support/ascii.h"
 
 namespace qb {
 namespace {
@@ -68,11 +69,9 @@ const TaggedLanguage kLanguages[] = {
     {"vi", {0x42A, 1258, "Vietnamese"}},
 };
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string LowerCopy(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = Lower(c == '_' ? '-' : c);
+  for (char& c : out) c = AsciiLower(c == '_' ? '-' : c);
   return out;
 }
 
@@ -103,7 +102,7 @@ uint32_t CodePageOfCharset(std::string_view charset) {
                               charset.back() == ';'))
     charset.remove_suffix(1);
   std::string lower(charset);
-  for (char& c : lower) c = Lower(c);
+  for (char& c : lower) c = AsciiLower(c);
   for (const CharsetName& entry : kCharsets)
     if (lower == entry.name) return entry.codePage;
   return 0;

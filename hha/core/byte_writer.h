@@ -15,9 +15,6 @@ class ByteWriter {
   void U16(uint32_t v) { Le(v, 2); }
   void U32(uint32_t v) { Le(v, 4); }
   void U64(uint64_t v) { Le(v, 8); }
-  void U32BigEndian(uint32_t v) {
-    for (int i = 3; i >= 0; --i) U8((v >> (8 * i)) & 0xFF);
-  }
   void Bytes(const void* p, size_t n) {
     const auto* b = static_cast<const uint8_t*>(p);
     bytes_.insert(bytes_.end(), b, b + n);
@@ -40,9 +37,15 @@ class ByteWriter {
     while (n > 1) U8(tmp[--n] | 0x80);
     U8(tmp[0]);
   }
+  void PatchBytes(size_t at, const void* p, size_t n) {
+    std::memcpy(bytes_.data() + at, p, n);
+  }
   void PatchU16(size_t at, uint32_t v) { Patch(at, v, 2); }
   void PatchU32(size_t at, uint32_t v) { Patch(at, v, 4); }
   void PatchU64(size_t at, uint64_t v) { Patch(at, v, 8); }
+  void PatchU32BigEndian(size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
+  }
 
   size_t size() const { return bytes_.size(); }
   const std::vector<uint8_t>& bytes() const { return bytes_; }

@@ -31,6 +31,7 @@
 #include "hha/core/sitemap_reader.h"
 #include "hha/core/system_files.h"
 #include "hha/core/topics.h"
+#include "support/ascii.h"
 
 namespace hha {
 namespace {
@@ -45,17 +46,11 @@ constexpr size_t kFeedPiece = 64 * 1024;
 // no more memory and lost another 0.1%.
 constexpr size_t kOrderedBelow = 256 * 1024;
 
-std::string Fold(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 std::string Extension(const std::string& name) {
   size_t slash = name.find_last_of('/');
   size_t dot = name.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return Fold(name.substr(dot));
+  return qb::AsciiLowerCopy(name.substr(dot));
 }
 
 std::string Slashes(std::string s) {
@@ -232,7 +227,7 @@ void Compilation::Enqueue(const std::string& link, const std::string& baseFolder
   // Only the first mention of a file matters (it is included, or reported missing, once),
   // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
   // megabytes of pending links on a large tree.
-  const std::string folded = Fold(resolved);
+  const std::string folded = qb::AsciiLowerCopy(resolved);
   bool reachedBefore = false;
   for (int t = 0; t < kTiers; ++t) reachedBefore = reachedBefore || (t != tier && queued_[t].count(folded));
   if (!queued_[tier].insert(folded).second) return;
@@ -278,7 +273,7 @@ void Compilation::ChooseStylesheetName() {
   for (int n = 2; resolver_.Find(stylesheetName_, &actual); ++n)
     stylesheetName_ = base + "-" + std::to_string(n) + ".css";
   // The treated pages link to it; it is no file to look for.
-  for (std::set<std::string>& tier : queued_) tier.insert(Fold(stylesheetName_));
+  for (std::set<std::string>& tier : queued_) tier.insert(qb::AsciiLowerCopy(stylesheetName_));
 }
 
 void Compilation::AddViewerStylesheet() {
@@ -294,11 +289,11 @@ void Compilation::AddViewerStylesheet() {
 bool Compilation::Include(const Pending& p) {
   std::string actual;
   if (!resolver_.Find(p.path, &actual)) {
-    if (reportedMissing_.insert(Fold(p.path)).second)
+    if (reportedMissing_.insert(qb::AsciiLowerCopy(p.path)).second)
       Warn(p.origin, p.line, "\"" + p.path + "\" does not exist; left out");
     return true;
   }
-  if (!included_.insert(Fold(actual)).second) return true;
+  if (!included_.insert(qb::AsciiLowerCopy(actual)).second) return true;
   const std::string native = resolver_.NativePath(actual);
   if (!InsideProject(native)) {
     Warn(p.origin, p.line, "\"" + p.path + "\" is outside the project folder; left out");
@@ -329,7 +324,7 @@ bool Compilation::Include(const Pending& p) {
   // Stored under the first reference's spelling, as Microsoft's compiler stores it (the
   // .hhc says AppleWin-team.html, the disk applewin-team.html).
   const std::string internalName =
-      platform::AnsiToUtf8(Fold(p.path) == Fold(actual) ? p.path : actual, codePage_);
+      platform::AnsiToUtf8(qb::AsciiLowerCopy(p.path) == qb::AsciiLowerCopy(actual) ? p.path : actual, codePage_);
   if (data.size() >= kOrderedBelow) {
     const uint64_t offset = compressor_->UncompressedLength();
     if (!Feed(data, "Compiling " + actual)) return false;
@@ -342,7 +337,7 @@ bool Compilation::Include(const Pending& p) {
   }
   if (p.kind == Kind::kHtml) search_->AddPage(internalName, data);
   // A sitemap is a topic only when a window names it.
-  else if (p.kind == Kind::kSitemap && windowSitemaps_.count(Fold(p.path))) search_->AddSitemap(internalName);
+  else if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path))) search_->AddSitemap(internalName);
   stats_->inputBytes += data.size();
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
 
@@ -385,7 +380,7 @@ bool Compilation::IncludeAll() {
   std::set<std::string> listed;
   for (const ProjectFile& f : project_.files) {
     std::string resolved;
-    if (ResolveRelative("", Slashes(f.path), &resolved) && !listed.insert(Fold(resolved)).second) {
+    if (ResolveRelative("", Slashes(f.path), &resolved) && !listed.insert(qb::AsciiLowerCopy(resolved)).second) {
       Warn(hhp, f.line, "\"" + f.path + "\" is listed twice");
       continue;
     }
@@ -397,7 +392,7 @@ bool Compilation::IncludeAll() {
   for (const WindowDef& w : project_.windows) {
     for (int f : {kWinToc, kWinIndex}) {
       std::string resolved;
-      if (ResolveRelative("", Slashes(w.fields[f]), &resolved)) windowSitemaps_.insert(Fold(resolved));
+      if (ResolveRelative("", Slashes(w.fields[f]), &resolved)) windowSitemaps_.insert(qb::AsciiLowerCopy(resolved));
     }
   }
   for (const WindowDef& w : project_.windows) {
@@ -442,7 +437,7 @@ bool Compilation::CompressSettled(bool all) {
 bool Compilation::SitemapTopicUrl(const std::string& local, std::string* url) {
   std::string path, resolved, actual;
   if (!LocalLinkPath(local, &path) || !ResolveRelative("", Slashes(path), &resolved)) return false;
-  if (!resolver_.Find(resolved, &actual) || !included_.count(Fold(actual))) return false;
+  if (!resolver_.Find(resolved, &actual) || !included_.count(qb::AsciiLowerCopy(actual))) return false;
   const size_t hash = local.find('#');
   *url = platform::AnsiToUtf8(resolved, codePage_) + (hash == std::string::npos ? "" : local.substr(hash));
   return true;
@@ -505,7 +500,7 @@ void Compilation::AddSystemFiles() {
   }
   if (!defaultWindow.empty()) {
     bool found = false;
-    for (const WindowDef& w : windows) found |= Fold(w.name) == Fold(defaultWindow);
+    for (const WindowDef& w : windows) found |= qb::AsciiLowerCopy(w.name) == qb::AsciiLowerCopy(defaultWindow);
     if (!found)
       Warn(projectName_, 0, "the default window \"" + defaultWindow + "\" is not defined in [WINDOWS]");
   }
@@ -514,12 +509,12 @@ void Compilation::AddSystemFiles() {
   std::vector<uint8_t> windowsFile = BuildWindowsFile(windows, project_.compatibility10, pool);
   std::vector<uint8_t> contents, index;
   // Only a contents file that went in: one outside the project gives nothing away.
-  if (!contentsName_.empty() && included_.count(Fold(contentsName_)) &&
+  if (!contentsName_.empty() && included_.count(qb::AsciiLowerCopy(contentsName_)) &&
       InsideProject(resolver_.NativePath(contentsName_)))
     platform::ReadFile(resolver_.NativePath(contentsName_), contents);
   const std::vector<SitemapEntry> tocEntries = ReadSitemap(std::string(contents.begin(), contents.end()));
   AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));
-  if (!indexName_.empty() && included_.count(Fold(indexName_)) &&
+  if (!indexName_.empty() && included_.count(qb::AsciiLowerCopy(indexName_)) &&
       InsideProject(resolver_.NativePath(indexName_)))
     platform::ReadFile(resolver_.NativePath(indexName_), index);
   if (!index.empty()) AddSitemapTopics(ReadSitemap(std::string(index.begin(), index.end())), {});
@@ -551,7 +546,7 @@ void Compilation::AddSystemFiles() {
   // not named again (readers take them from #WINDOWS).
   const WindowDef* named = nullptr;
   for (const WindowDef& w : project_.windows)
-    if (!project_.defaultWindow.empty() && Fold(w.name) == Fold(project_.defaultWindow)) named = &w;
+    if (!project_.defaultWindow.empty() && qb::AsciiLowerCopy(w.name) == qb::AsciiLowerCopy(project_.defaultWindow)) named = &w;
   info.contentsFile = named && !named->fields[kWinToc].empty() ? "" : contentsName_;
   info.indexFile = named && !named->fields[kWinIndex].empty() ? "" : indexName_;
   info.defaultTopic = defaultTopic;
@@ -562,7 +557,7 @@ void Compilation::AddSystemFiles() {
   info.fileTime = platform::FileTimeNow();
   std::string stem = platform::BaseName(OutputPath());
   if (size_t dot = stem.find_last_of('.'); dot != std::string::npos) stem.erase(dot);
-  info.compiledStem = Fold(stem);
+  info.compiledStem = qb::AsciiLowerCopy(stem);
   info.fullTextSearch = searchFiles.fullText;
   info.indexHeader = std::move(searchFiles.indexHeader);
   info.keywordLinks = !keywords.empty();

@@ -1,15 +1,10 @@
 #include "hha/core/file_resolver.h"
 
 #include "hha/core/platform_fs.h"
+#include "support/ascii.h"
 
 namespace hha {
 namespace {
-
-std::string Fold(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 }  // namespace
 
@@ -29,7 +24,7 @@ const std::multimap<std::string, FileResolver::Item>& FileResolver::Listing(
   std::string path = actualFolder.empty() ? root_ : NativePath(actualFolder);
   if (path.empty()) path = ".";
   if (platform::ListDir(path, entries))
-    for (auto& e : entries) items.emplace(Fold(e.name), Item{e.name, e.isDir});
+    for (auto& e : entries) items.emplace(qb::AsciiLowerCopy(e.name), Item{e.name, e.isDir});
   return items;
 }
 
@@ -42,7 +37,7 @@ bool FileResolver::Find(const std::string& relative, std::string* actual) {
     std::string part = relative.substr(start, last ? std::string::npos : slash - start);
     if (part.empty()) return false;
     const auto& items = Listing(folder);
-    auto range = items.equal_range(Fold(part));
+    auto range = items.equal_range(qb::AsciiLowerCopy(part));
     const Item* found = nullptr;
     for (auto i = range.first; i != range.second; ++i) {
       if (i->second.isDir != !last) continue;

@@ -10,7 +10,7 @@ namespace hha::itsf {
 // offset of content section 0.
 constexpr uint32_t kHeaderSize = 0x60;
 constexpr uint32_t kHeaderVersion = 3;
-constexpr uint32_t kOffVersion = 0x04, kOffHeaderLen = 0x08, kOffUnknown1 = 0x0C,
+constexpr uint32_t kOffSignature = 0x00, kOffVersion = 0x04, kOffHeaderLen = 0x08, kOffUnknown1 = 0x0C,
                    kOffTimestamp = 0x10, kOffLcid = 0x14, kOffGuid1 = 0x18, kOffGuid2 = 0x28,
                    kOffHs0Offset = 0x38, kOffHs0Length = 0x40, kOffDirOffset = 0x48,
                    kOffDirLength = 0x50, kOffContentOffset = 0x58;
@@ -18,7 +18,7 @@ constexpr uint32_t kOffVersion = 0x04, kOffHeaderLen = 0x08, kOffUnknown1 = 0x0C
 // Header section 0: the file-length record.
 constexpr uint32_t kHs0Size = 0x18;
 constexpr uint32_t kHs0Magic = 0x01FE;
-constexpr uint32_t kOffHs0FileLength = 0x08;
+constexpr uint32_t kOffHs0Magic = 0x00, kOffHs0FileLength = 0x08;
 
 // Directory header.
 constexpr uint32_t kItspSize = 0x54;
@@ -26,7 +26,9 @@ constexpr uint32_t kOffItspVersion = 0x04, kOffItspLen = 0x08, kOffItspUnknown =
                    kOffChunkSize = 0x10, kOffDensity = 0x14, kOffDepth = 0x18,
                    kOffRootChunk = 0x1C, kOffFirstPmgl = 0x20, kOffLastPmgl = 0x24,
                    kOffItspMinus1 = 0x28, kOffChunkCount = 0x2C, kOffItspLcid = 0x30,
-                   kOffItspGuid = 0x34, kOffItspLen2 = 0x44;
+                   kOffItspGuid = 0x34, kOffItspLen2 = 0x44, kOffItspMinus1Tail = 0x48;
+constexpr uint32_t kItspUnknownValue = 0x0A;
+constexpr int kItspMinus1TailCount = 3;
 
 // 4 KiB chunks: what every writer uses; libmspack refuses chunks above 8 KiB.
 constexpr uint32_t kChunkSize = 0x1000;
@@ -36,6 +38,7 @@ constexpr uint32_t kQuickrefEvery = 1 + (1u << kQuickrefDensity);
 constexpr uint32_t kPmglHeaderSize = 0x14;
 constexpr uint32_t kPmgiHeaderSize = 0x08;
 constexpr uint32_t kOffChunkFreeSpace = 0x04, kOffPmglPrev = 0x0C, kOffPmglNext = 0x10;
+constexpr uint32_t kNoChunk = 0xFFFFFFFF;
 
 // GUIDs in Windows byte order.
 constexpr uint8_t kItsfGuid1[16] = {0x10, 0xFD, 0x01, 0x7C, 0xAA, 0x7B, 0xD0, 0x11,
@@ -56,9 +59,13 @@ constexpr const char* kResetTable =
     "InstanceData/ResetTable";
 
 constexpr uint32_t kControlDataSize = 28;  // libmspack accepts no other length
+constexpr uint32_t kControlDataDwords = 6;  // the DWORDs that follow the count
+constexpr uint32_t kControlDataVersion = 2;  // sizes in units of 32 KiB
+constexpr uint32_t kOffCdCount = 0x00, kOffCdSignature = 0x04, kOffCdVersion = 0x08,
+                   kOffCdResetInterval = 0x0C, kOffCdWindowSize = 0x10, kOffCdCacheSize = 0x14;
 constexpr uint32_t kResetTableVersion = 2;
 constexpr uint32_t kResetTableHeaderSize = 0x28;
-constexpr uint32_t kOffRtCount = 0x04, kOffRtEntrySize = 0x08, kOffRtTableOffset = 0x0C,
+constexpr uint32_t kOffRtVersion = 0x00, kOffRtCount = 0x04, kOffRtEntrySize = 0x08, kOffRtTableOffset = 0x0C,
                    kOffRtUncompressed = 0x10, kOffRtCompressed = 0x18, kOffRtFrameSize = 0x20;
 
 }  // namespace hha::itsf

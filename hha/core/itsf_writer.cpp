@@ -13,18 +13,12 @@
 #include "hha/core/byte_writer.h"
 #include "hha/core/itsf_format.h"
 #include "hha/core/lzx/lzx_encoder.h"
+#include "support/ascii.h"
 
 namespace hha {
 namespace {
 
 using namespace itsf;
-
-std::string Fold(const std::string& s) {
-  std::string f = s;
-  for (char& c : f)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return f;
-}
 
 struct Chunk {
   std::vector<uint8_t> bytes;
@@ -103,7 +97,7 @@ std::vector<uint8_t> Bytes(const ByteWriter& w) { return w.bytes(); }
 }  // namespace
 
 bool ItsfWriter::NameLess(const std::string& a, const std::string& b) {
-  return Fold(a) < Fold(b);
+  return qb::AsciiLowerCopy(a) < qb::AsciiLowerCopy(b);
 }
 
 void ItsfWriter::AddSection0(const std::string& name, std::vector<uint8_t> data) {
@@ -135,14 +129,14 @@ void ItsfWriter::SetSection1(CompressedSection s) {
   }
   AddSection0(kNameList, Bytes(nameList));
 
-  ByteWriter control;  // window and reset interval in units of 32 KiB (version 2)
-  control.U32(6);
-  control.Bytes("LZXC", 4);
-  control.U32(2);
-  control.U32(lzx::kResetInterval / lzx::kFrameSize);
-  control.U32(lzx::kWindowSize / lzx::kFrameSize);
-  control.U32(1);
-  control.U32(0);
+  ByteWriter control;  // window and reset interval in units of 32 KiB
+  control.Zeros(kControlDataSize);
+  control.PatchU32(kOffCdCount, kControlDataDwords);
+  control.PatchBytes(kOffCdSignature, "LZXC", 4);
+  control.PatchU32(kOffCdVersion, kControlDataVersion);
+  control.PatchU32(kOffCdResetInterval, lzx::kResetInterval / lzx::kFrameSize);
+  control.PatchU32(kOffCdWindowSize, lzx::kWindowSize / lzx::kFrameSize);
+  control.PatchU32(kOffCdCacheSize, 1);
   AddSection0(kControlData, Bytes(control));
 
   ByteWriter span;
@@ -156,13 +150,14 @@ void ItsfWriter::SetSection1(CompressedSection s) {
 
   ByteWriter reset;
   const uint32_t n = static_cast<uint32_t>(s.frameStarts.size() + 1);
-  reset.U32(kResetTableVersion);
-  reset.U32(n);
-  reset.U32(8);
-  reset.U32(kResetTableHeaderSize);
-  reset.U64(s.uncompressedLength);
-  reset.U64(s.compressedLength);
-  reset.U64(lzx::kFrameSize);
+  reset.Zeros(kResetTableHeaderSize);
+  reset.PatchU32(kOffRtVersion, kResetTableVersion);
+  reset.PatchU32(kOffRtCount, n);
+  reset.PatchU32(kOffRtEntrySize, 8);
+  reset.PatchU32(kOffRtTableOffset, kResetTableHeaderSize);
+  reset.PatchU64(kOffRtUncompressed, s.uncompressedLength);
+  reset.PatchU64(kOffRtCompressed, s.compressedLength);
+  reset.PatchU64(kOffRtFrameSize, lzx::kFrameSize);
   for (uint64_t f : s.frameStarts) reset.U64(f);
   reset.U64(s.compressedLength);
   AddSection0(kResetTable, Bytes(reset));
@@ -188,7 +183,7 @@ bool ItsfWriter::BuildDirectory(std::vector<uint8_t>& dir, uint32_t* chunkCount,
     for (size_t p = e.name.find('/'); p != std::string::npos && p + 1 < e.name.size();
          p = e.name.find('/', p + 1)) {
       std::string folder = e.name.substr(0, p + 1);
-      folderNames.emplace(Fold(folder), folder);
+      folderNames.emplace(qb::AsciiLowerCopy(folder), folder);
     }
   }
   for (auto& [folded, name] : folderNames) {
@@ -201,7 +196,7 @@ bool ItsfWriter::BuildDirectory(std::vector<uint8_t>& dir, uint32_t* chunkCount,
   std::sort(all.begin(), all.end(),
             [](const Entry* a, const Entry* b) { return NameLess(a->name, b->name); });
   for (size_t i = 1; i < all.size(); ++i) {
-    if (Fold(all[i - 1]->name) == Fold(all[i]->name)) {
+    if (qb::AsciiLowerCopy(all[i - 1]->name) == qb::AsciiLowerCopy(all[i]->name)) {
       *error = "two internal files differ only in case: " + all[i - 1]->name + " and " +
                all[i]->name;
       return false;
@@ -231,8 +226,8 @@ bool ItsfWriter::BuildDirectory(std::vector<uint8_t>& dir, uint32_t* chunkCount,
     auto put32 = [&](size_t at, uint32_t v) {
       for (int b = 0; b < 4; ++b) chunks[i].bytes[at + b] = (v >> (8 * b)) & 0xFF;
     };
-    put32(kOffPmglPrev, i == 0 ? 0xFFFFFFFF : i - 1);
-    put32(kOffPmglNext, i + 1 == pmglCount ? 0xFFFFFFFF : i + 1);
+    put32(kOffPmglPrev, i == 0 ? kNoChunk : i - 1);
+    put32(kOffPmglNext, i + 1 == pmglCount ? kNoChunk : i + 1);
   }
 
   // Index levels until one chunk is left; each level's chunks follow the one below.
@@ -258,24 +253,23 @@ bool ItsfWriter::BuildDirectory(std::vector<uint8_t>& dir, uint32_t* chunkCount,
   }
 
   ByteWriter h;
-  h.Bytes("ITSP", 4);
-  h.U32(1);
-  h.U32(kItspSize);
-  h.U32(0x0A);
-  h.U32(kChunkSize);
-  h.U32(kQuickrefDensity);
-  h.U32(depth);
-  h.U32(depth == 1 ? 0xFFFFFFFF : static_cast<uint32_t>(chunks.size() - 1));
-  h.U32(0);
-  h.U32(pmglCount - 1);
-  h.U32(0xFFFFFFFF);
-  h.U32(static_cast<uint32_t>(chunks.size()));
-  h.U32(0x409);  // Microsoft's compiler writes 0x409 here whatever the language
-  h.Bytes(kItspGuid, 16);
-  h.U32(kItspSize);
-  h.U32(0xFFFFFFFF);
-  h.U32(0xFFFFFFFF);
-  h.U32(0xFFFFFFFF);
+  h.Zeros(kItspSize);
+  h.PatchBytes(kOffSignature, "ITSP", 4);
+  h.PatchU32(kOffItspVersion, 1);
+  h.PatchU32(kOffItspLen, kItspSize);
+  h.PatchU32(kOffItspUnknown, kItspUnknownValue);
+  h.PatchU32(kOffChunkSize, kChunkSize);
+  h.PatchU32(kOffDensity, kQuickrefDensity);
+  h.PatchU32(kOffDepth, depth);
+  h.PatchU32(kOffRootChunk, depth == 1 ? kNoChunk : static_cast<uint32_t>(chunks.size() - 1));
+  h.PatchU32(kOffFirstPmgl, 0);
+  h.PatchU32(kOffLastPmgl, pmglCount - 1);
+  h.PatchU32(kOffItspMinus1, 0xFFFFFFFF);
+  h.PatchU32(kOffChunkCount, static_cast<uint32_t>(chunks.size()));
+  h.PatchU32(kOffItspLcid, 0x409);  // Microsoft's compiler writes 0x409 whatever the language
+  h.PatchBytes(kOffItspGuid, kItspGuid, 16);
+  h.PatchU32(kOffItspLen2, kItspSize);
+  for (int k = 0; k < kItspMinus1TailCount; ++k) h.PatchU32(kOffItspMinus1Tail + 4 * k, 0xFFFFFFFF);
   dir = std::move(h.bytes());
   for (const Chunk& c : chunks) dir.insert(dir.end(), c.bytes.begin(), c.bytes.end());
   *chunkCount = static_cast<uint32_t>(chunks.size());
@@ -300,24 +294,23 @@ bool ItsfWriter::Write(platform::OutputFile& out, std::string* error) {
   const uint64_t total = contentOffset + section0Size;
 
   ByteWriter h;
-  h.Bytes("ITSF", 4);
-  h.U32(kHeaderVersion);
-  h.U32(kHeaderSize);
-  h.U32(1);
-  h.U32BigEndian(static_cast<uint32_t>(platform::FileTimeNow() / 10000 % 86400000));
-  h.U32(lcid_);
-  h.Bytes(kItsfGuid1, 16);
-  h.Bytes(kItsfGuid2, 16);
-  h.U64(kHeaderSize);
-  h.U64(kHs0Size);
-  h.U64(dirOffset);
-  h.U64(dir.size());
-  h.U64(contentOffset);
-  h.U32(kHs0Magic);
-  h.U32(0);
-  h.U64(total);
-  h.U32(0);
-  h.U32(0);
+  h.Zeros(kHeaderSize + kHs0Size);
+  h.PatchBytes(kOffSignature, "ITSF", 4);
+  h.PatchU32(kOffVersion, kHeaderVersion);
+  h.PatchU32(kOffHeaderLen, kHeaderSize);
+  h.PatchU32(kOffUnknown1, 1);
+  h.PatchU32BigEndian(kOffTimestamp,
+                      static_cast<uint32_t>(platform::FileTimeNow() / 10000 % 86400000));
+  h.PatchU32(kOffLcid, lcid_);
+  h.PatchBytes(kOffGuid1, kItsfGuid1, 16);
+  h.PatchBytes(kOffGuid2, kItsfGuid2, 16);
+  h.PatchU64(kOffHs0Offset, kHeaderSize);
+  h.PatchU64(kOffHs0Length, kHs0Size);
+  h.PatchU64(kOffDirOffset, dirOffset);
+  h.PatchU64(kOffDirLength, dir.size());
+  h.PatchU64(kOffContentOffset, contentOffset);
+  h.PatchU32(kHeaderSize + kOffHs0Magic, kHs0Magic);
+  h.PatchU64(kHeaderSize + kOffHs0FileLength, total);
   out.Write(h.bytes().data(), h.size());
   out.Write(dir.data(), dir.size());
   bool ok = true;

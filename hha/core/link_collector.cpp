@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "support/ascii.h"
+
 namespace hha {
 namespace {
 
@@ -27,8 +29,6 @@ size_t IFind(std::string_view s, const char* needle, size_t from) {
     if (IStartsAt(s, i, needle)) return i;
   return std::string::npos;
 }
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 std::string DecodeAmp(std::string v) {
   for (size_t p = v.find("&amp;"); p != std::string::npos; p = v.find("&amp;", p + 1))
@@ -53,7 +53,7 @@ void CollectCss(std::string_view text, size_t begin, size_t end, size_t base,
       continue;
     }
     size_t j = i + (isUrl ? 4 : 7);
-    while (j < end && IsSpace(text[j])) ++j;
+    while (j < end && qb::IsHtmlSpace(text[j])) ++j;
     if (isImport && IStartsAt(text, j, "url(")) {  // handled as url( on the next step
       i = j;
       continue;
@@ -65,9 +65,9 @@ void CollectCss(std::string_view text, size_t begin, size_t end, size_t base,
       continue;
     }
     size_t start = j;
-    while (j < end && (quote ? text[j] != quote : (text[j] != ')' && !IsSpace(text[j])))) ++j;
+    while (j < end && (quote ? text[j] != quote : (text[j] != ')' && !qb::IsHtmlSpace(text[j])))) ++j;
     std::string v(text.substr(start, j - start));
-    while (!v.empty() && IsSpace(v.back())) v.pop_back();
+    while (!v.empty() && qb::IsHtmlSpace(v.back())) v.pop_back();
     if (!v.empty()) out({v, base + start});
     i = j;
   }
@@ -110,18 +110,18 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
     std::string paramName, paramValue;
     size_t paramValueOffset = 0;
     while (j < n && text[j] != '>') {
-      if (IsSpace(text[j]) || text[j] == '/') {
+      if (qb::IsHtmlSpace(text[j]) || text[j] == '/') {
         ++j;
         continue;
       }
       size_t an = j;
-      while (j < n && !IsSpace(text[j]) && text[j] != '=' && text[j] != '>') ++j;
+      while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '=' && text[j] != '>') ++j;
       std::string attr(text.substr(an, j - an));
       size_t k = j;
-      while (k < n && IsSpace(text[k])) ++k;
+      while (k < n && qb::IsHtmlSpace(text[k])) ++k;
       if (k >= n || text[k] != '=') continue;
       j = k + 1;
-      while (j < n && IsSpace(text[j])) ++j;
+      while (j < n && qb::IsHtmlSpace(text[j])) ++j;
       size_t vs, ve;
       if (j < n && (text[j] == '"' || text[j] == '\'')) {
         char q = text[j];
@@ -131,7 +131,7 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
         j = std::min(n, ve + 1);
       } else {
         vs = j;
-        while (j < n && !IsSpace(text[j]) && text[j] != '>') ++j;
+        while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '>') ++j;
         ve = j;
       }
       std::string value = DecodeAmp(std::string(text.substr(vs, ve - vs)));
@@ -174,9 +174,9 @@ size_t SitemapDepth(std::string_view text) {
 bool LocalLinkPath(const std::string& link, std::string* path) {
   std::string s = link;
   size_t b = 0;
-  while (b < s.size() && IsSpace(s[b])) ++b;
+  while (b < s.size() && qb::IsHtmlSpace(s[b])) ++b;
   s.erase(0, b);
-  while (!s.empty() && IsSpace(s.back())) s.pop_back();
+  while (!s.empty() && qb::IsHtmlSpace(s.back())) s.pop_back();
   if (s.compare(0, 2, "//") == 0 || s.compare(0, 2, "\\\\") == 0) return false;
   // A scheme is two or more characters before ':' (one letter is a drive).
   size_t colon = s.find(':');

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hha/core/link_collector.h"
+#include "support/ascii.h"
 
 namespace hha {
 
@@ -28,20 +29,12 @@ constexpr size_t kMaxTagBytes = 64 * 1024;
 // How far past a list item's link its </a> and </li> are looked for.
 constexpr size_t kMaxLinkTextBytes = 4096;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-std::string LowerCopy(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = Lower(c);
-  return r;
-}
 
 bool IStartsAt(std::string_view s, size_t at, std::string_view lowerPrefix) {
   if (at > s.size() || s.size() - at < lowerPrefix.size()) return false;
   for (size_t i = 0; i < lowerPrefix.size(); ++i)
-    if (Lower(s[at + i]) != lowerPrefix[i]) return false;
+    if (qb::AsciiLower(s[at + i]) != lowerPrefix[i]) return false;
   return true;
 }
 
@@ -73,9 +66,9 @@ struct Tag {
     if (!a) return false;
     std::string_view v = a->value;
     for (size_t i = 0; i < v.size();) {
-      while (i < v.size() && IsSpace(v[i])) ++i;
+      while (i < v.size() && qb::IsHtmlSpace(v[i])) ++i;
       size_t e = i;
-      while (e < v.size() && !IsSpace(v[e])) ++e;
+      while (e < v.size() && !qb::IsHtmlSpace(v[e])) ++e;
       if (v.substr(i, e - i) == cls) return true;
       i = e;
     }
@@ -96,13 +89,13 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
   if (i >= n || !IsAlpha(text[i])) return false;
   if (resume) *resume = n;
   const size_t nameBegin = i;
-  while (i < n && !IsSpace(text[i]) && text[i] != '/' && text[i] != '>') ++i;
-  tag->name = LowerCopy(text.substr(nameBegin, i - nameBegin));
+  while (i < n && !qb::IsHtmlSpace(text[i]) && text[i] != '/' && text[i] != '>') ++i;
+  tag->name = qb::AsciiLowerCopy(text.substr(nameBegin, i - nameBegin));
   tag->attrs.clear();
   for (;;) {
     Attribute a;
     a.begin = i;
-    while (i < n && (IsSpace(text[i]) || text[i] == '/')) ++i;
+    while (i < n && (qb::IsHtmlSpace(text[i]) || text[i] == '/')) ++i;
     if (i >= n) return false;
     if (text[i] == '>') {
       tag->begin = at;
@@ -110,13 +103,13 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
       return true;
     }
     const size_t attrName = i++;
-    while (i < n && !IsSpace(text[i]) && text[i] != '/' && text[i] != '>' && text[i] != '=') ++i;
-    a.name = LowerCopy(text.substr(attrName, i - attrName));
+    while (i < n && !qb::IsHtmlSpace(text[i]) && text[i] != '/' && text[i] != '>' && text[i] != '=') ++i;
+    a.name = qb::AsciiLowerCopy(text.substr(attrName, i - attrName));
     size_t j = i;
-    while (j < n && IsSpace(text[j])) ++j;
+    while (j < n && qb::IsHtmlSpace(text[j])) ++j;
     if (j < n && text[j] == '=') {
       ++j;
-      while (j < n && IsSpace(text[j])) ++j;
+      while (j < n && qb::IsHtmlSpace(text[j])) ++j;
       if (j >= n) return false;
       if (text[j] == '"' || text[j] == '\'') {
         const size_t close = text.find(text[j], j + 1);
@@ -125,7 +118,7 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
         i = close + 1;
       } else {
         const size_t v = j;
-        while (j < n && !IsSpace(text[j]) && text[j] != '>') ++j;
+        while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '>') ++j;
         a.value = text.substr(v, j - v);
         i = j;
       }
@@ -137,7 +130,7 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
 
 bool IsJavaScriptUrl(std::string_view v) {
   size_t i = 0;
-  while (i < v.size() && IsSpace(v[i])) ++i;
+  while (i < v.size() && qb::IsHtmlSpace(v[i])) ++i;
   return IStartsAt(v, i, "javascript:") || IStartsAt(v, i, "vbscript:");
 }
 
@@ -301,7 +294,7 @@ class Treatment {
     bool notice = true, refreshOnly = true, hasRefresh = false, mentionsJavaScript = false;
     for (size_t i = 0; i < inner.size();) {
       if (inner[i] != '<') {
-        refreshOnly &= IsSpace(inner[i]);
+        refreshOnly &= qb::IsHtmlSpace(inner[i]);
         mentionsJavaScript |= IStartsAt(inner, i, "javascript");
         ++i;
         continue;
@@ -314,7 +307,7 @@ class Treatment {
       } else if (ReadTag(inner, i, &t)) {
         const Attribute* equiv = t.Find("http-equiv");
         const bool refresh = !t.isEnd && t.name == "meta" && equiv &&
-                             LowerCopy(equiv->value) == "refresh";
+                             qb::AsciiLowerCopy(equiv->value) == "refresh";
         hasRefresh |= refresh;
         refreshOnly &= refresh;
         notice &= IsNoticeMarkup(t.name);
@@ -369,13 +362,13 @@ class Treatment {
     const Attribute* href = a.Find("href");
     std::string path, resolved;
     return href && LocalLinkPath(std::string(href->value), &path) &&
-           ResolveRelative(folder_, path, &resolved) && LowerCopy(resolved) == "search.html";
+           ResolveRelative(folder_, path, &resolved) && qb::AsciiLowerCopy(resolved) == "search.html";
   }
 
   // Past the </li> of a list item that holds nothing but a link to search.html, or npos.
   size_t SearchItemEnd(const Tag& li) const {
     auto skipSpace = [&](size_t i) {
-      while (i < in_.size() && IsSpace(in_[i])) ++i;
+      while (i < in_.size() && qb::IsHtmlSpace(in_[i])) ++i;
       return i;
     };
     Tag a, aEnd, liEnd;

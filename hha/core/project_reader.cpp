@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "support/ascii.h"
+
 namespace hha {
 namespace {
 
@@ -18,12 +20,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // Comment lines in [OPTIONS] whose text starts so hold this compiler's own options.
 constexpr char kOwnPrefix[] = "quillbinder:";
 constexpr size_t kOwnPrefixLength = sizeof kOwnPrefix - 1;
@@ -32,13 +28,13 @@ constexpr size_t kOwnPrefixLength = sizeof kOwnPrefix - 1;
 bool OwnOption(const std::string& line, std::string* option) {
   if (line.empty() || line[0] != ';') return false;
   const std::string text = Trim(line.substr(1));
-  if (Lower(text.substr(0, kOwnPrefixLength)) != kOwnPrefix) return false;
+  if (qb::AsciiLowerCopy(text.substr(0, kOwnPrefixLength)) != kOwnPrefix) return false;
   *option = Trim(text.substr(kOwnPrefixLength));
   return true;
 }
 
 bool ParseYesNo(const std::string& v, bool* out) {
-  std::string l = Lower(v);
+  std::string l = qb::AsciiLowerCopy(v);
   if (l == "yes" || l == "1" || l == "true") return *out = true, true;
   if (l == "no" || l == "0" || l == "false") return *out = false, true;
   return false;
@@ -161,7 +157,7 @@ Project ReadProject(const std::string& input, const std::string& fileName,
       const size_t eq = own.find('=');
       const std::string value = eq == std::string::npos ? "" : Trim(own.substr(eq + 1));
       bool on = false;
-      if (eq == std::string::npos || Lower(Trim(own.substr(0, eq))) != "viewer-safe pages")
+      if (eq == std::string::npos || qb::AsciiLowerCopy(Trim(own.substr(0, eq))) != "viewer-safe pages")
         warn(lineNo, "unknown quillbinder option \"" + own + "\"; ignored");
       else if (!ParseYesNo(value, &on))
         warn(lineNo, "\"" + value + "\" is neither Yes nor No; option ignored");
@@ -172,7 +168,7 @@ Project ReadProject(const std::string& input, const std::string& fileName,
     if (line.empty() || line[0] == ';') continue;
 
     if (line[0] == '[' && line.back() == ']') {
-      std::string name = Lower(line.substr(1, line.size() - 2));
+      std::string name = qb::AsciiLowerCopy(line.substr(1, line.size() - 2));
       if (name == "options") section = kOptions;
       else if (name == "windows") section = kWindows;
       else if (name == "files") section = kFiles;
@@ -205,7 +201,7 @@ Project ReadProject(const std::string& input, const std::string& fileName,
           warn(lineNo, "option without \"=\"; ignored");
           break;
         }
-        const std::string key = Lower(Trim(line.substr(0, eq)));
+        const std::string key = qb::AsciiLowerCopy(Trim(line.substr(0, eq)));
         const std::string value = Trim(line.substr(eq + 1));
         auto flag = [&](bool* out) {
           if (!ParseYesNo(value, out))

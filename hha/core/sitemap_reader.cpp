@@ -5,17 +5,14 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "support/ascii.h"
+
 namespace hha {
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // The value of attribute `name` in a tag's text ("" when absent).
 std::string Attribute(const std::string& tag, const std::string& name) {
-  const std::string lower = Lower(tag);
+  const std::string lower = qb::AsciiLowerCopy(tag);
   for (size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
     if (at > 0 && (std::isalnum(static_cast<unsigned char>(lower[at - 1])) || lower[at - 1] == '-')) continue;
     size_t i = at + name.size();
@@ -96,20 +93,20 @@ std::vector<SitemapEntry> ReadSitemap(const std::string& text) {
     const bool closing = n < tag.size() && tag[n] == '/';
     if (closing) ++n;
     std::string name;
-    while (n < tag.size() && std::isalpha(static_cast<unsigned char>(tag[n]))) name += static_cast<char>(std::tolower(static_cast<unsigned char>(tag[n++])));
+    while (n < tag.size() && std::isalpha(static_cast<unsigned char>(tag[n]))) name += qb::AsciiLower(tag[n++]);
     if (name == "ul") {
       depth += closing ? -1 : 1;
       if (depth < 0) depth = 0;
     } else if (name == "object") {
       if (closing) {
         inObject = false;
-      } else if (Lower(Attribute(tag, "type")) == "text/sitemap") {
+      } else if (qb::AsciiLowerCopy(Attribute(tag, "type")) == "text/sitemap") {
         inObject = true;
         entries.emplace_back();
         entries.back().depth = depth > 0 ? depth - 1 : 0;
       }
     } else if (name == "param" && inObject) {
-      const std::string key = Lower(Attribute(tag, "name"));
+      const std::string key = qb::AsciiLowerCopy(Attribute(tag, "name"));
       const std::string value = DecodeReferences(Attribute(tag, "value"));
       SitemapEntry& e = entries.back();
       if (key == "name") e.names.push_back(value);

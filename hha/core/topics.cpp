@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "hha/core/byte_writer.h"
+#include "support/ascii.h"
 
 namespace hha {
 namespace {
@@ -31,30 +32,22 @@ constexpr size_t kHdrMagic = 0x00, kHdrStamp = 0x04, kHdrOne = 0x08, kHdrTopics 
                  kHdrWindowName = 0x3C, kHdrInfoTypes = 0x40, kHdrUnknown44 = 0x44,
                  kHdrMergeFiles = 0x48;
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// HTML's white space: sitemaps put tabs and line breaks between attributes too.
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
 // The value of attribute `name` inside one tag's text, "" when absent.
 std::string Attribute(const std::string& tag, const std::string& name) {
-  const std::string lower = Lower(tag);
+  const std::string lower = qb::AsciiLowerCopy(tag);
   for (size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
     if (at > 0 && std::isalnum(static_cast<unsigned char>(lower[at - 1]))) continue;
     size_t i = at + name.size();
-    while (i < tag.size() && IsSpace(tag[i])) ++i;
+    while (i < tag.size() && qb::IsHtmlSpace(tag[i])) ++i;
     if (i >= tag.size() || tag[i] != '=') continue;
     ++i;
-    while (i < tag.size() && IsSpace(tag[i])) ++i;
+    while (i < tag.size() && qb::IsHtmlSpace(tag[i])) ++i;
     if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
       const size_t end = tag.find(tag[i], i + 1);
       return tag.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
     }
     size_t end = i;
-    while (end < tag.size() && !IsSpace(tag[end]) && tag[end] != '>') ++end;
+    while (end < tag.size() && !qb::IsHtmlSpace(tag[end]) && tag[end] != '>') ++end;
     return tag.substr(i, end - i);
   }
   return "";
@@ -78,12 +71,12 @@ void TopicTable::SetInContents(uint32_t topic, uint32_t contentsOffset) {
 
 uint32_t TopicTable::Add(const std::string& local, const std::string& title, bool hasTitle, bool page) {
   topics_.push_back({local, title, hasTitle, page});
-  byName_.emplace(Lower(local), static_cast<uint32_t>(topics_.size() - 1));
+  byName_.emplace(qb::AsciiLowerCopy(local), static_cast<uint32_t>(topics_.size() - 1));
   return static_cast<uint32_t>(topics_.size() - 1);
 }
 
 int64_t TopicTable::Find(const std::string& local) const {
-  auto it = byName_.find(Lower(local));
+  auto it = byName_.find(qb::AsciiLowerCopy(local));
   return it == byName_.end() ? -1 : int64_t{it->second};
 }
 
@@ -146,14 +139,14 @@ TopicTable::Files TopicTable::Build(StringPool& pool) const {
 
 SiteProperties ReadSiteProperties(const std::string& sitemap) {
   SiteProperties site;
-  const std::string lower = Lower(sitemap);
+  const std::string lower = qb::AsciiLowerCopy(sitemap);
   size_t at = 0;
   for (;;) {
     at = lower.find("<object", at);
     if (at == std::string::npos) return site;
     const size_t close = lower.find('>', at);
     if (close == std::string::npos) return site;
-    if (Lower(Attribute(sitemap.substr(at, close - at), "type")) == "text/site properties") {
+    if (qb::AsciiLowerCopy(Attribute(sitemap.substr(at, close - at), "type")) == "text/site properties") {
       at = close;
       break;
     }
@@ -163,9 +156,9 @@ SiteProperties ReadSiteProperties(const std::string& sitemap) {
   for (size_t p = lower.find("<param", at); p < end; p = lower.find("<param", p + 1)) {
     const size_t close = std::min(lower.find('>', p), end);
     const std::string tag = sitemap.substr(p, close - p);
-    const std::string name = Lower(Attribute(tag, "name")), value = Attribute(tag, "value");
+    const std::string name = qb::AsciiLowerCopy(Attribute(tag, "name")), value = Attribute(tag, "value");
     if (name == "imagelist") site.imageList = value;
-    else if (name == "imagetype") site.imageTypeFolder = Lower(value) == "folder";
+    else if (name == "imagetype") site.imageTypeFolder = qb::AsciiLowerCopy(value) == "folder";
     else if (name == "background") site.background = Number(value);
     else if (name == "foreground") site.foreground = Number(value);
     else if (name == "font") site.font = value;

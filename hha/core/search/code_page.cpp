@@ -6,13 +6,15 @@
 #include <cstring>
 #include <memory>
 
+#include "support/ascii.h"
+
 namespace hha::search {
 namespace {
 
 std::string Normalized(const std::string& label) {
   std::string s;
   for (char c : label) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    c = qb::AsciiLower(c);
     if (c != ' ' && c != '\t' && c != '"' && c != '\'') s += c;
   }
   return s;

@@ -13,6 +13,8 @@
 #include <memory>
 #include <unordered_set>
 
+#include "support/ascii.h"
+
 namespace hha::search {
 namespace {
 
@@ -20,7 +22,6 @@ namespace {
 // Javadoc writes it within the first 300.
 constexpr size_t kSniffBytes = 4096;
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 char32_t Lower(char32_t c) {
   if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
   if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
@@ -181,7 +182,7 @@ size_t FindCI(PageChars& text, size_t from, const char* needle) {
   for (size_t i = from; text.Has(i + n - 1); ++i) {
     text.Forget(i);
     size_t k = 0;
-    while (k < n && text[i + k] < 0x80 && AsciiLower(static_cast<char>(text[i + k])) == needle[k]) ++k;
+    while (k < n && text[i + k] < 0x80 && qb::AsciiLower(static_cast<char>(text[i + k])) == needle[k]) ++k;
     if (k == n) return i;
   }
   return std::u32string::npos;
@@ -282,7 +283,7 @@ PageAnalyzer::PageAnalyzer(uint32_t projectCodePage)
 uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return kUtf8;
   std::string head(bytes.substr(0, kSniffBytes));
-  for (char& c : head) c = AsciiLower(c);
+  for (char& c : head) c = qb::AsciiLower(c);
   auto labelAt = [&](size_t at) {
     while (at < head.size() && (head[at] == ' ' || head[at] == '"' || head[at] == '\'')) ++at;
     size_t end = at;
@@ -349,7 +350,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       std::string name;
       while (text.Has(j) && text[j] < 0x80 &&
              (std::isalnum(static_cast<int>(text[j])) || text[j] == '!' || text[j] == '?'))
-        name += AsciiLower(static_cast<char>(text[j++]));
+        name += qb::AsciiLower(static_cast<char>(text[j++]));
       if (name.empty()) {  // a lone '<' is text
         if (!inHead && wantWords) bodySplitter.Put(c);
         ++i;

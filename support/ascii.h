@@ -1,0 +1,33 @@
+// ASCII case folding and white space. Names in projects, pages and sitemaps (files,
+// tags, attributes, options, charset labels) compare as Windows compares file names in
+// ASCII, never by the user's locale, so every reader folds them the same way.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qb {
+
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+inline std::string AsciiLowerCopy(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+// True when `a` folded equals `lower`, which the caller gives already lower-case.
+inline bool EqualsLowerAscii(std::string_view a, std::string_view lower) {
+  if (a.size() != lower.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != lower[i]) return false;
+  return true;
+}
+
+// HTML's white space (no vertical tab, as browsers).
+constexpr bool IsHtmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+}  // namespace qb
