@@ -107,6 +107,8 @@ awk -v qw="$qwall" -v cw="$cwall" -v qr="$qrss" -v cr="$crss" -v qs="$qsize" -v 
 
 echo "== section 1 against wimlib's LZX (level 1000, 64 KiB intervals), one thread each"
 "$section_bench" --threads 1 --wimlib --chm "$corpus/quillbinder.chm" || true
+echo "-- the same stream with --fast"
+"$section_bench" --threads 1 --fast --chm "$corpus/quillbinder.chm" || true
 
 echo "== reading quillbinder.chm back"
 out="$corpus/extracted"

@@ -3,9 +3,10 @@
 // compared without the rest of the compiler. The stream is either the files named in a
 // list (one path a line, in that order) or, with --chm, the section 1 of a compiled
 // file, rebuilt through chmlib (so it is exactly the stream the compiler fed, in its
-// order). With --verify the result is decoded again by libmspack; with --wimlib the same
-// stream is also given to wimlib's LZX compressor at level 1000, each 64 KiB reset
-// interval on its own, as the reference for how small LZX can get.
+// order). --fast compresses as the compiler's --fast does. With --verify the result is
+// decoded again by libmspack; with --wimlib the same stream is also given to wimlib's
+// LZX compressor at level 1000, each 64 KiB reset interval on its own, as the reference
+// for how small LZX can get.
 // Figures only: this is not a test.
 #include <chm_lib.h>
 
@@ -100,13 +101,14 @@ size_t WimlibSize(const std::vector<uint8_t>& input, double* cpu) {
 
 int main(int argc, char** argv) {
   unsigned threads = 0;
-  bool verify = false, wimlib = false;
+  bool verify = false, wimlib = false, fast = false;
   std::string list, chm, dump;
   size_t limit = 0;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) threads = std::stoul(argv[++i]);
     else if (!std::strcmp(argv[i], "--verify")) verify = true;
     else if (!std::strcmp(argv[i], "--wimlib")) wimlib = true;
+    else if (!std::strcmp(argv[i], "--fast")) fast = true;
     else if (!std::strcmp(argv[i], "--chm") && i + 1 < argc) chm = argv[++i];
     else if (!std::strcmp(argv[i], "--dump") && i + 1 < argc) dump = argv[++i];
     else if (!std::strcmp(argv[i], "--limit") && i + 1 < argc) limit = std::stoul(argv[++i]);
@@ -114,7 +116,8 @@ int main(int argc, char** argv) {
   }
   if (list.empty() == chm.empty()) {
     std::fprintf(stderr,
-                 "usage: %s [--threads N] [--verify] [--wimlib] [--limit BYTES] [--dump FILE]\n"
+                 "usage: %s [--threads N] [--fast] [--verify] [--wimlib] [--limit BYTES]\n"
+                 "          [--dump FILE]\n"
                  "          (file-list | --chm compiled.chm)\n",
                  argv[0]);
     return 2;
@@ -138,7 +141,7 @@ int main(int argc, char** argv) {
         stream.bytes.insert(stream.bytes.end(), p, p + n);
         return true;
       },
-      threads);
+      threads, fast);
   for (size_t at = 0; at < input.size(); at += 0x10000) {
     c.Write(input.data() + at, std::min<size_t>(0x10000, input.size() - at));
   }
@@ -167,7 +170,9 @@ int main(int argc, char** argv) {
     const std::string err = qb::test::DecodeWithMspack(stream, padded, out);
     out.resize(input.size());
     if (!err.empty() || out != input) {
-      std::printf("libmspack: MISMATCH %s\n", err.c_str());
+      size_t at = 0;
+      while (at < out.size() && at < input.size() && out[at] == input[at]) ++at;
+      std::printf("libmspack: MISMATCH %s (first difference at byte %zu)\n", err.c_str(), at);
       return 1;
     }
     std::printf("libmspack: identical\n");

@@ -89,20 +89,25 @@ unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
       if (best >= stopAt) return count;
     }
   }
-  const uint32_t first4 = Load32(cur);
-  for (unsigned depth = 0; cand >= floor && depth < kMaxChainDepth; ++depth) {
-    const uint32_t distance = pos - (cand - floor);
-    if (distance > kMaxDistance) break;
+  // One bound for both limits: entries of earlier intervals and distances beyond the
+  // window.
+  const uint32_t lowest = std::max(floor, epoch_ + pos - std::min(pos, kMaxDistance));
+  // A longer match must agree on the four bytes that end at the current best length:
+  // one compare rejects most candidates (the chain already agrees on the first four,
+  // barring hash collisions, which the full comparison catches).
+  unsigned probe = best >= 3 ? best - 3 : 0;
+  uint32_t probeBytes = Load32(cur + probe);
+  for (unsigned depth = 0; cand >= lowest && depth < kMaxChainDepth; ++depth) {
     const uint8_t* ref = data_ + (cand - floor);
-    // A longer match must agree at the current best length first: one compare skips
-    // most candidates.
-    if (ref[best] == cur[best] && Load32(ref) == first4) {
+    if (Load32(ref + probe) == probeBytes) {
       const unsigned len = CommonLength(cur, ref, maxLen);
       if (len > best) {
         best = len;
         if (count == kMaxMatchesPerPosition) --count;  // keep the longest
-        out[count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(distance)};
+        out[count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos - (cand - floor))};
         if (len >= stopAt) break;
+        probe = best - 3;
+        probeBytes = Load32(cur + probe);
       }
     }
     cand = prev_[cand - floor];

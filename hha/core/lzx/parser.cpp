@@ -16,6 +16,21 @@ namespace {
 constexpr unsigned kMaxStretch = 2048;
 constexpr uint32_t kUnreached = 0xFFFFFFFFu;
 
+// Offers arrivals at the lengths [from, to] of one match, each costing base plus the
+// length tree's cost of that length. Separate, with unaliased pointers, so that the
+// compiler relaxes several lengths per instruction: this loop is the parse's hottest.
+// cost and arrival start at the node that length from reaches, lengthCost at its cost.
+void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
+              const uint8_t* __restrict lengthCost, uint32_t base, uint32_t value, unsigned from,
+              unsigned to) {
+  for (unsigned i = 0; i <= to - from; ++i) {
+    const uint32_t c = base + lengthCost[i];
+    const bool better = c < cost[i];
+    cost[i] = better ? c : cost[i];
+    arrival[i] = better ? ((from + i) << 16 | value) : arrival[i];
+  }
+}
+
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
   return kNumChars + slot * 8 + std::min(length - kMinMatch, 7u);
 }
@@ -136,6 +151,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
                         std::vector<Item>& items) {
   const uint8_t* data = data_;
   uint32_t itemEnd = begin;  // where the current greedy item ends
+  uint32_t repsBefore[kNumRepeats];  // the repeat offsets before the current item
   Match tmp[MatchFinder::kMaxMatchesPerPosition];
   for (uint32_t pos = begin; pos < end;) {
     const unsigned maxLen = std::min(end - pos, kMaxMatch);
@@ -151,7 +167,11 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
       // would end its stretch here.
       Item& last = items.back();
       last.length = static_cast<uint16_t>(last.length - (itemEnd - pos));
-      if (last.length == 1) last.value = data[pos - 1];
+      if (last.length == 1) {
+        // Now a literal: the repeat offsets are as they were before it.
+        last.value = data[pos - 1];
+        std::memcpy(reps, repsBefore, sizeof(repsBefore));
+      }
       itemEnd = pos;
       repLen = maxLen >= kMinMatch ? LongestRep(data, pos, maxLen, reps, &repSlot) : 0;
     }
@@ -166,6 +186,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
       item = {static_cast<uint16_t>(longest), FormattedOffset(tmp[n - 1].distance, reps)};
     }
     items.push_back(item);
+    std::memcpy(repsBefore, reps, sizeof(repsBefore));
     if (item.length > 1) UpdateReps(reps, item.value);
     itemEnd = pos + item.length;
     if (item.length >= nice_) {
@@ -288,21 +309,15 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
         const uint8_t* symbols = costs.main + kNumChars + slot * 8;
         const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
-        unsigned len = from;
-        for (; len <= to && len < kMinMatch + 7; ++len) {
-          const uint32_t c = base + symbols[len - kMinMatch];
-          const bool better = c < cost[j + len];
-          cost[j + len] = better ? c : cost[j + len];
-          arrival[j + len] = better ? (len << 16 | value) : arrival[j + len];
+        const unsigned shortTo = std::min(to, kMinMatch + 6);
+        if (from <= shortTo) {
+          RelaxRun(cost + j + from, arrival + j + from, symbols + (from - kMinMatch), base, value,
+                   from, shortTo);
         }
-        const uint32_t longBase = base + symbols[7];
-        uint32_t* c1 = cost + j;
-        uint32_t* a1 = arrival + j;
-        for (; len <= to; ++len) {
-          const uint32_t c = longBase + costs.length[len - (kMinMatch + 7)];
-          const bool better = c < c1[len];
-          c1[len] = better ? c : c1[len];
-          a1[len] = better ? (len << 16 | value) : a1[len];
+        const unsigned len = std::max(from, kMinMatch + 7);
+        if (len <= to) {
+          RelaxRun(cost + j + len, arrival + j + len, costs.length + (len - kMinMatch - 7),
+                   base + symbols[7], value, len, to);
         }
       };
       {
@@ -320,17 +335,25 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         if (repLen[k] < kMinMatch) continue;
         relaxLengths(k, k, everyCut ? kMinMatch : repLen[k], repLen[k]);
       }
-      unsigned prevLen = kMinMatch;
-      for (unsigned m = 0; m < count; ++m) {
+      // Without cuts (the pass that only gathers statistics) the longest match alone
+      // stands for the rest: about 2% fewer instructions for 0.02% more output.
+      // Lengths a repeat offset reaches are not offered again with an explicit offset,
+      // which nearly always costs more: 3% fewer instructions, 20 bytes more output.
+      unsigned prevLen = everyCut ? std::max(longestRep, kMinMatch) : kMinMatch;
+      for (unsigned m = everyCut || count == 0 ? 0 : count - 1; m < count; ++m) {
         const uint32_t d = matches[m].distance;
+        const unsigned full = matches[m].length;
         if (d == here[0] || d == here[1] || d == here[2]) {
-          prevLen = matches[m].length;
+          prevLen = std::max(prevLen, full);
           continue;
         }
         const unsigned slot = PositionSlot(d + 2);
-        const unsigned full = matches[m].length;
-        relaxLengths(slot, d + 2, everyCut ? prevLen + 1 : full, full);
-        prevLen = full;
+        if (!everyCut) {
+          relaxLengths(slot, d + 2, full, full);
+        } else if (full > prevLen) {
+          relaxLengths(slot, d + 2, prevLen + 1, full);
+        }
+        prevLen = std::max(prevLen, full);
       }
     }
 

@@ -36,13 +36,10 @@ constexpr size_t kOffMagic = 0x00, kOffFiles = 0x04, kOffRoot = 0x08, kOffLeafCo
 // compiler chooses them.
 constexpr int kScale = 2, kDocRoot = 1, kCountRoot = 1, kLocRoot = 4;
 
-// Bits that value v takes with root r.
-uint64_t ScaleRootBits(uint64_t v, int root) {
-  if (v < (uint64_t{1} << root)) return 1 + root;
-  int b = 0;
-  while ((v >> b) > 1) ++b;
-  ++b;
-  return static_cast<uint64_t>(b - root) + 1 + (b - 1);
+// Bits that a value of the given bit length takes with root r: the root's bits and a
+// one-bit prefix up to 2^root, then a unary prefix and the bits below the top one.
+inline uint64_t ScaleRootBits(int bits, int root) {
+  return bits <= root ? static_cast<uint64_t>(1 + root) : static_cast<uint64_t>(2 * bits - root);
 }
 
 class BitReader {
@@ -195,8 +192,11 @@ void FullTextIndex::EndTopic() {
   std::unordered_map<std::string, Positions>().swap(topicWords_);
 }
 
+// Runs once per word occurrence on the thread that feeds the compressor: the bit
+// length is found once, not once per root.
 void FullTextIndex::Count(std::array<uint64_t, kRoots>& cost, uint64_t v) {
-  for (int r = 0; r < kRoots; ++r) cost[r] += ScaleRootBits(v, r + 1);
+  const int bits = v == 0 ? 1 : 64 - __builtin_clzll(v);
+  for (int r = 0; r < kRoots; ++r) cost[r] += ScaleRootBits(bits, r + 1);
 }
 
 std::vector<uint8_t> FullTextIndex::Build() {

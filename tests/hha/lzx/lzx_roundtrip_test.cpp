@@ -75,6 +75,23 @@ TEST(LzxRoundTrip, MixedContentInsideOneInterval) {
   EXPECT_EQ(RoundTrip(data, CompressSection(data, 1)), "");
 }
 
+TEST(LzxRoundTrip, GreedyMatchCutToALiteralKeepsTheRepeatOffsets) {
+  // Pins: a greedy match cut back to one literal by a long match right after it left its
+  // offset in R0-R2, so a later repeat match named the wrong offset.
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::vector<uint8_t> data = RandomBytes(seed, 0x10000);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(b % 160);  // kept as greedy items
+  const size_t p = 30000;
+  for (size_t i = 0; i < 250; ++i) data[p + 1 + i] = data[p + 1 - 5000 + i];  // long match
+  for (size_t i = 0; i < 5; ++i) data[p - 1000 + i] = data[p + i];  // a short one at p
+  const size_t q = p + 280;
+  for (size_t i = 0; i < 12; ++i) data[q + i] = data[q - 1000 + i];  // its offset again
+  const LzxStream stream = CompressSection(data, 1);
+  EXPECT_LT(stream.bytes.size(), data.size());  // compressed, not stored
+  EXPECT_EQ(RoundTrip(data, stream), "");
+}
+
 TEST(LzxEncoder, IntervalOutputIsWordAlignedAndFramesAreOrdered) {
   const uint64_t seed = TestSeed();
   SCOPED_TRACE("seed " + std::to_string(seed));
