@@ -139,21 +139,12 @@ bool WriteOverviewEntries(const char* javadocFolder, BufferedFileWriter& writer)
 bool WriteContentsFile(const char* startPage, const char* sourceIndexPath,
                        const char* outputPath) {
   char contentsPath[kPathCapacity];
-  if (!DeriveTempName(outputPath, ".hhc", contentsPath)) {
-    std::string whole(outputPath, static_cast<const char*>(FindExtension(outputPath)));
-    ReportProgress(ProgressOutput, "Cannot open '%s'.", (whole + ".hhc").c_str());
-    return false;
-  }
+  BufferedFileWriter writer(BufferedFileWriter::kDefaultCapacity);
+  if (!OpenSitemapFile(outputPath, ".hhc", contentsPath, writer)) return false;
   char javadocFolder[kPathCapacity];
   CopyCut(javadocFolder, kPathCapacity, sourceIndexPath);
   *FindFileName(javadocFolder) = '\0';
 
-  BufferedFileWriter writer(BufferedFileWriter::kDefaultCapacity);
-  if (!writer.Open(contentsPath)) {
-    ReportProgress(ProgressOutput, "Cannot open '%s'.", contentsPath);
-    writer.Close();
-    return false;
-  }
   AppendText(writer, ContentsHeader(kProductHomepage).c_str());
   bool ok = std::strcmp(startPage, kOverviewPage) == 0
                 ? WriteOverviewEntries(javadocFolder, writer)

@@ -110,21 +110,12 @@ bool ScanIndexPage(const char* folder, const char* path, bool inSubfolder,
 
 bool WriteIndexFile(const char* outputPath) {
   char indexPath[kPathCapacity];
-  if (!DeriveTempName(outputPath, ".hhk", indexPath)) {
-    std::string whole(outputPath, static_cast<const char*>(FindExtension(outputPath)));
-    ReportProgress(ProgressOutput, "Cannot open '%s'.", (whole + ".hhk").c_str());
-    return false;
-  }
+  BufferedFileWriter writer(BufferedFileWriter::kDefaultCapacity);
+  if (!OpenSitemapFile(outputPath, ".hhk", indexPath, writer)) return false;
   char javadocFolder[kPathCapacity];
   CopyCut(javadocFolder, kPathCapacity, outputPath);
   *FindFileName(javadocFolder) = '\0';
 
-  BufferedFileWriter writer(BufferedFileWriter::kDefaultCapacity);
-  if (!writer.Open(indexPath)) {
-    ReportProgress(ProgressOutput, "Cannot open '%s'.", indexPath);
-    writer.Close();
-    return false;
-  }
   AppendText(writer, IndexHeader(kProductHomepage).c_str());
 
   bool ok = true;

@@ -1,5 +1,9 @@
 #include "helpproject/sitemap_frame.h"
 
+#include "engine/job/conversion_job.h"
+#include "engine/job/temp_names.h"
+#include "support/path_names.h"
+
 namespace qb {
 
 std::string ContentsHeader(const char* homepage) {
@@ -31,6 +35,21 @@ std::string IndexHeader(const char* homepage) {
          "</HEAD>\r\n"
          "<BODY>\r\n"
          "<UL>";
+}
+
+bool OpenSitemapFile(const char* outputPath, const char* extension, char (&path)[kPathCapacity],
+                     BufferedFileWriter& writer) {
+  if (!DeriveTempName(outputPath, extension, path)) {
+    std::string whole(outputPath, FindExtension(outputPath));
+    ReportProgress(ProgressOutput, "Cannot open '%s'.", (whole + extension).c_str());
+    return false;
+  }
+  if (!writer.Open(path)) {
+    ReportProgress(ProgressOutput, "Cannot open '%s'.", path);
+    writer.Close();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace qb

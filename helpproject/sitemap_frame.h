@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "support/buffered_file_writer.h"
+#include "support/path_join.h"
+
 namespace qb {
 
 // Ends with "<P><UL>" and its line end; `homepage` goes into the header comment.
@@ -15,5 +18,11 @@ constexpr const char kContentsFooter[] = "</UL>\r\n</BODY>\r\n</HTML>\r\n";
 // file ends on its last tag.
 std::string IndexHeader(const char* homepage);
 constexpr const char kIndexFooter[] = "</UL>\r\n</BODY>\r\n</HTML>";
+
+// Forms the contents or index file's name (`extension` in place of the output's) into
+// `path` and opens it for `writer`. On failure reports "Cannot open '%s'." with the name
+// as far as it could be formed, closes the writer and returns false.
+bool OpenSitemapFile(const char* outputPath, const char* extension, char (&path)[kPathCapacity],
+                     BufferedFileWriter& writer);
 
 }  // namespace qb
