@@ -12,14 +12,6 @@
 
 namespace qb::test {
 
-// Missing tools or data skip a test, except on CI, where they fail it.
-#define QB_SKIP_OR_FAIL(why)                                              \
-  do {                                                                    \
-    const char* ci = std::getenv("CI");                                   \
-    if (ci && std::string(ci) == "true") FAIL() << (why) << " (CI=true)"; \
-    GTEST_SKIP() << (why);                                                \
-  } while (0)
-
 bool JavadocAvailable();
 
 // Writes the sources (relative name -> text, UTF-8) into `root`/src and runs javadoc
