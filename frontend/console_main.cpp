@@ -8,6 +8,7 @@
 #include "frontend/console_runner.h"
 #include "frontend/job_setup.h"
 #include "resources/version.h"
+#include "support/native_file.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ int Convert(const char* indexPath, const char* outputName, const char* title) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qb::NativeShareOneHeap();
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     std::fputs(kUsage, stdout);
     return kExitOk;

@@ -41,6 +41,12 @@ std::string NativePath(const char* path);
 // Heap blocks of the file access classes (the process heap on Windows).
 void* NativeAlloc(uint32_t bytes);
 void NativeFree(void* block);
+// Serves every thread of the process from one heap. glibc gives each thread that
+// allocates a heap of its own, and what a thread frees stays in its heap: the help
+// compiler's page indexer then peaked ~2.5 MiB higher than with one heap, for no
+// measurable speed. Call at a program's start, before its threads allocate. Windows
+// has one process heap: nothing to do.
+void NativeShareOneHeap();
 
 // Test seam: when set, NativeWrite calls this instead of the system.
 using NativeWriteHook = bool (*)(NativeFile file, const void* data, uint32_t count,

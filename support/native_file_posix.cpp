@@ -5,6 +5,9 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 namespace qb {
@@ -51,6 +54,12 @@ std::string NativePath(const char* path) {
 void* NativeAlloc(uint32_t bytes) { return std::malloc(bytes ? bytes : 1); }
 
 void NativeFree(void* block) { std::free(block); }
+
+void NativeShareOneHeap() {
+#ifdef __GLIBC__
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
 
 void SetNativeWriteHookForTesting(NativeWriteHook hook) { g_writeHook = hook; }
 

@@ -41,6 +41,8 @@ void NativeFree(void* block) {
   if (block) HeapFree(GetProcessHeap(), 0, block);
 }
 
+void NativeShareOneHeap() {}
+
 void SetNativeWriteHookForTesting(NativeWriteHook hook) { g_writeHook = hook; }
 
 }  // namespace qb

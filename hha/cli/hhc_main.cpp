@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hha/core/compiler.h"
+#include "support/native_file.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ void Print(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qb::NativeShareOneHeap();
   hha::CompileSettings settings;
   bool timing = false;
   std::string project;
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
                "                       viewer: newest document mode, no scripts, no search\n"
                "                       box, a static header (the files on disk stay as\n"
                "                       they are)\n"
-               "  --timing             tell how long the compile waited for the compressor\n",
+               "  --timing             tell how long the compile waited for the compressor and the indexer\n",
                help ? stdout : stderr);
     return 1;
   }
@@ -62,6 +64,9 @@ int main(int argc, char** argv) {
       std::printf("Waited %llu ms for the compressor; its workers were idle %llu ms.\n",
                   static_cast<unsigned long long>(stats.compressorWaitMs),
                   static_cast<unsigned long long>(stats.compressorIdleMs));
+      std::printf("Waited %llu ms for the indexer; it was idle %llu ms.\n",
+                  static_cast<unsigned long long>(stats.indexerWaitMs),
+                  static_cast<unsigned long long>(stats.indexerIdleMs));
     }
     return ok ? 0 : 1;
   } catch (const std::exception&) {

@@ -16,8 +16,10 @@
 #include <deque>
 #include <memory>
 #include <set>
+#include <thread>
 #include <vector>
 
+#include "hha/core/background_queue.h"
 #include "hha/core/file_resolver.h"
 #include "hha/core/itsf_writer.h"
 #include "hha/core/keyword_index.h"
@@ -45,6 +47,10 @@ constexpr size_t kFeedPiece = 64 * 1024;
 // of the .chm against ordering every file and saves 5 MB of peak memory; 64 KiB saved
 // no more memory and lost another 0.1%.
 constexpr size_t kOrderedBelow = 256 * 1024;
+// Bytes of pages read but not yet indexed: enough that the indexing thread never waits
+// for the next page while this thread walks a large one's links, small beside the
+// compressor's intervals in flight (peak memory is a goal of its own).
+constexpr size_t kIndexBacklog = 512 * 1024;
 
 std::string Extension(const std::string& name) {
   size_t slash = name.find_last_of('/');
@@ -136,6 +142,10 @@ class Compilation {
   void AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
   bool CompressSettled(bool all);
+  // The system files in two steps: what needs the file lookups and the topics of the
+  // sitemaps on this thread, once the pages are all indexed; the rest (search index,
+  // topic table, keyword index) then on the indexer, while the last pages are fed.
+  void PrepareSystemFiles();
   void AddSystemFiles();
   // The topic number of a sitemap's Local, -1 when the help file does not hold it.
   int64_t TopicOfLocal(const std::string& local);
@@ -194,6 +204,22 @@ class Compilation {
   std::unique_ptr<ItsfWriter> itsf_;
   std::unique_ptr<search::SearchFiles> search_;
   std::string contentsName_, indexName_;   // internal names without "/"
+  // What PrepareSystemFiles leaves for AddSystemFiles; the indexer's task writes
+  // searchFiles and keywordFiles and reads pool and contents until it is drained.
+  struct SystemParts {
+    std::vector<WindowDef> windows;
+    std::string defaultWindow, defaultTopic;
+    StringPool pool;
+    std::vector<uint8_t> windowsFile;
+    std::string contents;  // the contents file's text
+    bool keywordLinks = false;
+    search::SearchFiles::Output searchFiles;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> keywordFiles;
+  } system_;
+  // Indexes the pages (and then builds the search files) in the order they are found,
+  // beside this thread's reading and link walking. Last: destroyed first, so no task
+  // outlives what it uses.
+  std::unique_ptr<BackgroundQueue> indexer_;
 };
 
 std::string Compilation::OutputPath() const {
@@ -335,11 +361,12 @@ bool Compilation::Include(const Pending& p) {
     includedFiles_.push_back({actual, internalName, data.size(), treated});
     if (!CompressSettled(false)) return false;
   }
-  if (p.kind == Kind::kHtml) search_->AddPage(internalName, data);
-  // A sitemap is a topic only when a window names it.
-  else if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path))) search_->AddSitemap(internalName);
   stats_->inputBytes += data.size();
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
+  search::SearchFiles* search = search_.get();
+  // A sitemap is a topic only when a window names it.
+  if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path)))
+    indexer_->Post([search, internalName] { search->AddSitemap(internalName); });
 
   if (p.kind == Kind::kPlain) return true;
   const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
@@ -367,6 +394,13 @@ bool Compilation::Include(const Pending& p) {
     Enqueue(link.target, base, actual, line, Kind::kPlain, true,
             p.kind == Kind::kSitemap ? kNamedBySitemap : kLinked, p.depth + 1);
   });
+  // Indexed after its links are walked, so the page's bytes move to the indexer uncopied;
+  // topics still follow the order the files are found in.
+  if (p.kind == Kind::kHtml) {
+    const size_t size = data.size();
+    indexer_->Post([search, internalName, page = std::move(data)] { search->AddPage(internalName, page); },
+                   size);
+  }
   return true;
 }
 
@@ -461,7 +495,7 @@ void Compilation::AddSitemapTopics(const std::vector<SitemapEntry>& entries,
   }
 }
 
-void Compilation::AddSystemFiles() {
+void Compilation::PrepareSystemFiles() {
   auto internal = [&](const std::string& given) {
     std::string resolved, actual;
     if (given.empty() || !ResolveRelative("", Slashes(given), &resolved)) return Slashes(given);
@@ -469,50 +503,46 @@ void Compilation::AddSystemFiles() {
   };
   contentsName_ = internal(project_.contentsFile);
   indexName_ = internal(project_.indexFile);
-  std::string defaultTopic = project_.defaultTopic.empty() && !project_.files.empty()
-                                 ? project_.files.front().path
-                                 : project_.defaultTopic;
-  defaultTopic = Slashes(defaultTopic);
+  SystemParts& s = system_;
+  s.defaultTopic = project_.defaultTopic.empty() && !project_.files.empty()
+                       ? project_.files.front().path
+                       : project_.defaultTopic;
+  s.defaultTopic = Slashes(s.defaultTopic);
 
   // Wine shows an Index tab only through a window, so a project without one but with an
   // index gets one (Microsoft's compiler writes no #WINDOWS then; without an index we
   // do the same).
-  std::vector<WindowDef> windows = project_.windows;
-  std::string defaultWindow = project_.defaultWindow;
-  if (windows.empty() && !indexName_.empty()) {
+  s.windows = project_.windows;
+  s.defaultWindow = project_.defaultWindow;
+  if (s.windows.empty() && !indexName_.empty()) {
     WindowDef w;
-    w.name = defaultWindow.empty() ? "main" : defaultWindow;
+    w.name = s.defaultWindow.empty() ? "main" : s.defaultWindow;
     w.fields[kWinCaption] = project_.title;
     w.fields[kWinNavStyle] = "0x2520";  // tri-pane, auto-sync, search tab, title in caption
     w.fields[kWinButtons] = "0x10384E";  // hide, back, forward, home, locate, options, print, font
-    windows.push_back(w);
-    defaultWindow = w.name;
+    s.windows.push_back(w);
+    s.defaultWindow = w.name;
   }
-  for (WindowDef& w : windows) {
+  for (WindowDef& w : s.windows) {
     for (int f : {kWinToc, kWinIndex, kWinDefaultFile, kWinHome})
       w.fields[f] = Slashes(w.fields[f]);
     if (w.fields[kWinToc].empty()) w.fields[kWinToc] = contentsName_;
     if (w.fields[kWinIndex].empty()) w.fields[kWinIndex] = indexName_;
-    if (w.fields[kWinDefaultFile].empty()) w.fields[kWinDefaultFile] = defaultTopic;
+    if (w.fields[kWinDefaultFile].empty()) w.fields[kWinDefaultFile] = s.defaultTopic;
     uint32_t navStyle = 0;
     if (project_.fullTextSearch && ParseNumber(w.fields[kWinNavStyle], &navStyle))
       w.fields[kWinNavStyle] = std::to_string(navStyle | 0x400);  // the Search tab
   }
-  if (!defaultWindow.empty()) {
-    bool found = false;
-    for (const WindowDef& w : windows) found |= qb::AsciiLowerCopy(w.name) == qb::AsciiLowerCopy(defaultWindow);
-    if (!found)
-      Warn(projectName_, 0, "the default window \"" + defaultWindow + "\" is not defined in [WINDOWS]");
-  }
 
-  StringPool pool;
-  std::vector<uint8_t> windowsFile = BuildWindowsFile(windows, project_.compatibility10, pool);
+  s.windowsFile = BuildWindowsFile(s.windows, project_.compatibility10, s.pool);
   std::vector<uint8_t> contents, index;
   // Only a contents file that went in: one outside the project gives nothing away.
   if (!contentsName_.empty() && included_.count(qb::AsciiLowerCopy(contentsName_)) &&
       InsideProject(resolver_.NativePath(contentsName_)))
     platform::ReadFile(resolver_.NativePath(contentsName_), contents);
-  const std::vector<SitemapEntry> tocEntries = ReadSitemap(std::string(contents.begin(), contents.end()));
+  s.contents.assign(contents.begin(), contents.end());
+  std::vector<uint8_t>().swap(contents);
+  const std::vector<SitemapEntry> tocEntries = ReadSitemap(s.contents);
   AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));
   if (!indexName_.empty() && included_.count(qb::AsciiLowerCopy(indexName_)) &&
       InsideProject(resolver_.NativePath(indexName_)))
@@ -523,16 +553,36 @@ void Compilation::AddSystemFiles() {
     keywords = ReadKeywords(std::string(index.begin(), index.end()), codePage_,
                             [&](const std::string& local) { return TopicOfLocal(local); });
   }
+  s.keywordLinks = !keywords.empty();
+  // What is left needs neither the file lookups nor the callbacks: it is built while
+  // this thread feeds the last pages to the compressor.
+  indexer_->Post([this, keywords = std::move(keywords)] {
+    system_.searchFiles = search_->Finish(system_.pool, system_.contents);
+    system_.keywordFiles = BuildKeywordIndex(keywords, project_.lcid, codePage_);
+  });
+}
+
+void Compilation::AddSystemFiles() {
+  SystemParts& s = system_;
+  if (!s.defaultWindow.empty()) {
+    bool found = false;
+    for (const WindowDef& w : s.windows) found |= qb::AsciiLowerCopy(w.name) == qb::AsciiLowerCopy(s.defaultWindow);
+    if (!found)
+      Warn(projectName_, 0, "the default window \"" + s.defaultWindow + "\" is not defined in [WINDOWS]");
+  }
   Progress(project_.fullTextSearch ? "Building the search index" : "Building the topic table", true);
-  search::SearchFiles::Output searchFiles =
-      search_->Finish(pool, std::string(contents.begin(), contents.end()));
+  indexer_->Drain();
+  std::string().swap(s.contents);
+  search::SearchFiles::Output& searchFiles = s.searchFiles;
   // Section 1 ends with the system files in the order Microsoft's compiler writes them.
   std::vector<std::pair<std::string, std::vector<uint8_t>>> systemFiles;
-  if (!windows.empty()) systemFiles.emplace_back("/#WINDOWS", std::move(windowsFile));
-  for (auto& file : BuildKeywordIndex(keywords, project_.lcid, codePage_)) systemFiles.push_back(std::move(file));
+  if (!s.windows.empty()) systemFiles.emplace_back("/#WINDOWS", std::move(s.windowsFile));
+  for (auto& file : s.keywordFiles) systemFiles.push_back(std::move(file));
+  s.keywordFiles.clear();
   systemFiles.emplace_back("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
   for (auto& file : searchFiles.files) systemFiles.push_back(std::move(file));
-  systemFiles.emplace_back("/#STRINGS", pool.bytes());
+  searchFiles.files.clear();
+  systemFiles.emplace_back("/#STRINGS", s.pool.bytes());
   for (auto& [name, file] : systemFiles) {
     const uint64_t offset = compressor_->UncompressedLength();
     compressor_->Write(file.data(), file.size());
@@ -549,9 +599,9 @@ void Compilation::AddSystemFiles() {
     if (!project_.defaultWindow.empty() && qb::AsciiLowerCopy(w.name) == qb::AsciiLowerCopy(project_.defaultWindow)) named = &w;
   info.contentsFile = named && !named->fields[kWinToc].empty() ? "" : contentsName_;
   info.indexFile = named && !named->fields[kWinIndex].empty() ? "" : indexName_;
-  info.defaultTopic = defaultTopic;
+  info.defaultTopic = s.defaultTopic;
   info.title = project_.title;
-  info.defaultWindow = defaultWindow;
+  info.defaultWindow = s.defaultWindow;
   info.defaultFont = project_.defaultFont;
   info.compilerVersion = kVersion;
   info.fileTime = platform::FileTimeNow();
@@ -560,7 +610,7 @@ void Compilation::AddSystemFiles() {
   info.compiledStem = qb::AsciiLowerCopy(stem);
   info.fullTextSearch = searchFiles.fullText;
   info.indexHeader = std::move(searchFiles.indexHeader);
-  info.keywordLinks = !keywords.empty();
+  info.keywordLinks = s.keywordLinks;
   if (!indexName_.empty()) info.indexHash = TopicTable::UrlHash(platform::AnsiToUtf8(indexName_, codePage_));
   itsf_->AddSection0("/#SYSTEM", BuildSystemFile(info));
   itsf_->AddSection0("/#ITBITS", {});
@@ -582,6 +632,8 @@ bool Compilation::Steps(CompileStats& stats) {
   treatPages_ = treatPages_ || project_.viewerSafePages;
   if (treatPages_) ChooseStylesheetName();
   search_ = std::make_unique<search::SearchFiles>(project_.lcid, codePage_, project_.fullTextSearch);
+  indexer_ = std::make_unique<BackgroundQueue>(
+      threads_ == 0 ? std::thread::hardware_concurrency() > 1 : threads_ > 1, kIndexBacklog);
   if (!platform::RealPath(folder_, &realRoot_)) realRoot_.clear();
   const std::string output = OutputPath();
   stats.outputPath = output;
@@ -601,7 +653,10 @@ bool Compilation::Steps(CompileStats& stats) {
         return false;
       },
       threads_, fast_);
-  if (!IncludeAll() || !CompressSettled(true)) return false;
+  if (!IncludeAll()) return false;
+  indexer_->Drain();
+  PrepareSystemFiles();
+  if (!CompressSettled(true)) return false;
   AddViewerStylesheet();
   AddSystemFiles();
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
@@ -610,6 +665,8 @@ bool Compilation::Steps(CompileStats& stats) {
   }
   stats.compressorWaitMs = compressor_->CallerWaitMs();
   stats.compressorIdleMs = compressor_->WorkerIdleMs();
+  stats.indexerWaitMs = indexer_->CallerWaitMs();
+  stats.indexerIdleMs = indexer_->IdleMs();
   CompressedSection section;
   section.uncompressedLength = compressor_->UncompressedLength();
   section.compressedLength = content_.size();

@@ -32,6 +32,10 @@ struct CompileStats {
   // this thread waited for compressed output, and time the workers had nothing to do.
   uint64_t compressorWaitMs = 0;
   uint64_t compressorIdleMs = 0;
+  // The same for the thread that indexes the pages: time this thread waited for it
+  // (its backlog full, or at the end), and time it had no page to index.
+  uint64_t indexerWaitMs = 0;
+  uint64_t indexerIdleMs = 0;
 };
 
 // What the caller asks beyond what the project says.

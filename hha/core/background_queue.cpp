@@ -1,0 +1,109 @@
+#include "hha/core/background_queue.h"
+
+#include <chrono>
+
+namespace hha {
+namespace {
+
+uint64_t ElapsedNs(std::chrono::steady_clock::time_point since) {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - since)
+                                   .count());
+}
+
+}  // namespace
+
+BackgroundQueue::BackgroundQueue(bool threaded, size_t maxBacklog) : maxBacklog_(maxBacklog) {
+  if (threaded) thread_ = std::thread([this] { Loop(); });
+}
+
+BackgroundQueue::~BackgroundQueue() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    tasks_.clear();
+  }
+  posted_.notify_one();
+  thread_.join();
+}
+
+void BackgroundQueue::Loop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (tasks_.empty() && !stopping_) {
+      const auto t0 = std::chrono::steady_clock::now();
+      posted_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+      idleNs_ += ElapsedNs(t0);
+    }
+    if (tasks_.empty()) return;
+    Task task = std::move(tasks_.front());
+    tasks_.pop_front();
+    lock.unlock();
+    std::exception_ptr thrown;
+    try {
+      task.run();
+    } catch (...) {
+      thrown = std::current_exception();
+    }
+    task.run = nullptr;  // what it holds goes before its weight is given back
+    lock.lock();
+    if (thrown && !failure_) failure_ = thrown;
+    if (failure_) {
+      for (const Task& dropped : tasks_) backlog_ -= dropped.weight;
+      unfinished_ -= tasks_.size();
+      tasks_.clear();
+    }
+    backlog_ -= task.weight;
+    --unfinished_;
+    finished_.notify_one();
+  }
+}
+
+void BackgroundQueue::RethrowFailure() {
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+void BackgroundQueue::Post(std::function<void()> task, size_t weight) {
+  if (!thread_.joinable()) {
+    task();
+    return;
+  }
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    RethrowFailure();
+    if (backlog_ > 0 && backlog_ + weight > maxBacklog_) {
+      const auto t0 = std::chrono::steady_clock::now();
+      finished_.wait(lock, [&] { return failure_ || backlog_ == 0 || backlog_ + weight <= maxBacklog_; });
+      callerWaitNs_ += ElapsedNs(t0);
+      RethrowFailure();
+    }
+    tasks_.push_back({std::move(task), weight});
+    backlog_ += weight;
+    ++unfinished_;
+  }
+  posted_.notify_one();
+}
+
+void BackgroundQueue::Drain() {
+  if (!thread_.joinable()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (unfinished_ > 0) {
+    const auto t0 = std::chrono::steady_clock::now();
+    finished_.wait(lock, [&] { return unfinished_ == 0; });
+    callerWaitNs_ += ElapsedNs(t0);
+  }
+  RethrowFailure();
+}
+
+uint64_t BackgroundQueue::CallerWaitMs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return callerWaitNs_ / 1000000;
+}
+
+uint64_t BackgroundQueue::IdleMs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return idleNs_ / 1000000;
+}
+
+}  // namespace hha
