@@ -19,7 +19,7 @@ std::string CompileRun::AllMessages() const {
   return all;
 }
 
-CompileRun Compile(const std::string& projectPath, int stopAfter) {
+CompileRun Compile(const std::string& projectPath, int stopAfter, unsigned threads) {
   CompileRun run;
   CompileCallbacks cb;
   cb.progressIntervalMs = 0;  // every status, however fast the machine
@@ -28,7 +28,7 @@ CompileRun Compile(const std::string& projectPath, int stopAfter) {
     run.statuses.push_back(t);
     return stopAfter <= 0 || static_cast<int>(run.statuses.size()) < stopAfter;
   };
-  run.ok = CompileProject(projectPath, cb, &run.stats);
+  run.ok = CompileProject(projectPath, cb, &run.stats, threads);
   return run;
 }
 

@@ -24,7 +24,8 @@ struct CompileRun {
 };
 
 // Compiles; `stopAfter` > 0 makes the progress callback return 0 on that call.
-CompileRun Compile(const std::string& projectPath, int stopAfter = 0);
+// `threads` as CompileProject takes it.
+CompileRun Compile(const std::string& projectPath, int stopAfter = 0, unsigned threads = 0);
 
 // Writes every file of `files` under `root`.
 void WriteTree(const std::string& root, const FileMap& files);

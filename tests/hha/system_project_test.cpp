@@ -75,6 +75,23 @@ Generated WriteSystemFiles(const std::string& root, const std::string& stem,
   return g;
 }
 
+// The bytes of a compiled file with its time stamps zeroed: the ITSF header's, and the
+// two that #SYSTEM holds (records 10 and 4).
+std::string WithoutTimeStamps(const std::string& chm) {
+  std::string bytes = qb::test::ReadFile(chm);
+  bool ok = false;
+  const std::string system = ReadWithChmlib(chm, &ok)["#SYSTEM"];
+  const size_t at = bytes.find(system);
+  if (!ok || system.empty() || at == std::string::npos || bytes.size() < 0x14) return "";
+  bytes.replace(0x10, 4, 4, '\0');
+  auto le16 = [&](size_t i) { return static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8; };
+  for (size_t r = at + 4; r + 4 <= at + system.size(); r += 4 + le16(r + 2)) {
+    if (le16(r) == 10) bytes.replace(r + 4, 4, 4, '\0');
+    if (le16(r) == 4) bytes.replace(r + 4 + 20, 8, 8, '\0');
+  }
+  return bytes;
+}
+
 // Reads the compiled file back with all four readers and checks that every file the
 // project names and every file given in `alsoExpected` is there, byte for byte.
 void CheckCompiled(const std::string& root, const std::string& stem, const Generated& g,
@@ -181,12 +198,21 @@ TEST_P(RealJavadoc, CompilesAndReadsBackWhole) {
   for (auto& e : fs::recursive_directory_iterator(root))
     fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
   Generated g = WriteSystemFiles(root, "guide", "overview-summary.html");
-  CompileRun run = Compile(g.hhp);
+  CompileRun run = Compile(g.hhp, 0, 3);
   ASSERT_TRUE(run.ok) << run.AllMessages();
   std::printf("%s: %s", name.c_str(), run.messages.back().c_str());
   std::printf("%s: %s", name.c_str(), run.messages[run.messages.size() - 2].c_str());
   CheckCompiled(root, "guide", g, {"overview-summary.html", "stylesheet.css", "allclasses-frame.html"},
                 "overview-summary.html");
+  // Pages are indexed, and the search files built, beside the compression: on one
+  // thread the file is the same.
+  fs::rename(root + "/guide.chm", root + "/threads3.chm");
+  CompileRun single = Compile(g.hhp, 0, 1);
+  ASSERT_TRUE(single.ok) << single.AllMessages();
+  EXPECT_EQ(single.statuses, run.statuses);
+  const std::string threaded = WithoutTimeStamps(root + "/threads3.chm");
+  EXPECT_FALSE(threaded.empty());
+  EXPECT_TRUE(threaded == WithoutTimeStamps(root + "/guide.chm")) << "threads 3 and 1 differ";
   // For looking at the result in a viewer (tests/hha/reader_check.sh).
   if (const char* keep = std::getenv("QB_HHA_KEEP_CHM"))
     fs::copy_file(root + "/guide.chm", std::string(keep) + "/" + name + ".chm",
