@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "hha/core/search/code_page.h"
 #include "hha/core/search/page_text.h"
 
 namespace hha::search {
@@ -97,6 +98,16 @@ TEST(PageText, APageEndingInsideAConstructKeepsWhatCameBefore) {
     EXPECT_EQ(words.body.front(), "kept");
   }
 }
+
+#ifndef _WIN32
+// iconv converts only the runs of bytes from 0x80 up: a sequence that an ASCII byte or
+// the end cuts short still reads as one U+FFFD per byte, as in the whole text.
+TEST(PageText, Utf8ErrorsBesideAsciiReadAsOneReplacementPerByte) {
+  std::u32string text;
+  ASSERT_TRUE(Decode("a\xE2\x82" "b\xE2\x82\xAC" "c\xF0\x9F\x98\x80\xED\xA0\x80" "d\xC3", kUtf8, &text));
+  EXPECT_EQ(text, U"a\uFFFD\uFFFDb\u20AC" "c\U0001F600\uFFFD\uFFFD\uFFFDd\uFFFD");
+}
+#endif
 
 }  // namespace
 }  // namespace hha::search

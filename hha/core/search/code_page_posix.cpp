@@ -31,9 +31,9 @@ Decoder::~Decoder() {
   if (handle_) iconv_close(static_cast<iconv_t>(handle_));
 }
 
-void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
-  if (!handle_) return;
-  auto cd = static_cast<iconv_t>(handle_);
+namespace {
+
+void Convert(iconv_t cd, const char* bytes, size_t n, std::u32string* out) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(bytes);
   size_t inLeft = n;
@@ -63,6 +63,28 @@ void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
   for (char* p = buffer; p + 4 <= o; p += 4) {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
     out->push_back(static_cast<char32_t>(u[0] | u[1] << 8 | u[2] << 16 | u[3] << 24));
+  }
+}
+
+}  // namespace
+
+void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
+  if (!handle_) return;
+  auto cd = static_cast<iconv_t>(handle_);
+  if (codePage_ != kUtf8) return Convert(cd, bytes, n, out);
+  // Pages are mostly ASCII, and in UTF-8 no byte below 0x80 is part of a longer
+  // character: those bytes are their own characters, and iconv gets only the runs
+  // between them. A sequence an ASCII byte cuts short fails there as it would in the
+  // whole text (one U+FFFD per byte).
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+  size_t i = 0;
+  while (i < n) {
+    const size_t ascii = i;
+    while (i < n && p[i] < 0x80) ++i;
+    out->append(p + ascii, p + i);
+    const size_t other = i;
+    while (i < n && p[i] >= 0x80) ++i;
+    if (i > other) Convert(cd, bytes + other, i - other, out);
   }
 }
 
