@@ -192,8 +192,7 @@ void FullTextIndex::EndTopic() {
   std::unordered_map<std::string, Positions>().swap(topicWords_);
 }
 
-// Runs once per word occurrence on the thread that feeds the compressor: the bit
-// length is found once, not once per root.
+// Runs once per word occurrence: the bit length is found once, not once per root.
 void FullTextIndex::Count(std::array<uint64_t, kRoots>& cost, uint64_t v) {
   const int bits = v == 0 ? 1 : 64 - __builtin_clzll(v);
   for (int r = 0; r < kRoots; ++r) cost[r] += ScaleRootBits(bits, r + 1);
