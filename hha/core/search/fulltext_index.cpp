@@ -173,13 +173,13 @@ void FullTextIndex::EndTopic() {
     Hits& h = words_[key];
     BitAppender bits(&h.wlc);
     bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
-    Count(docCost_, topic_ - h.lastTopic);
+    Count(docLengths_, topic_ - h.lastTopic);
     bits.ScaleRoot(positions.size(), kCountRoot);
-    Count(countCost_, positions.size());
+    Count(countLengths_, positions.size());
     uint32_t previous = 0;
     for (uint32_t p : positions) {
       bits.ScaleRoot(base + p - previous, kLocRoot);
-      Count(locationCost_, base + p - previous);
+      Count(locationLengths_, base + p - previous);
       previous = base + p;
     }
     h.lastTopic = topic_;
@@ -192,19 +192,23 @@ void FullTextIndex::EndTopic() {
   std::unordered_map<std::string, Positions>().swap(topicWords_);
 }
 
-// Runs once per word occurrence on the thread that feeds the compressor: the bit
-// length is found once, not once per root.
-void FullTextIndex::Count(std::array<uint64_t, kRoots>& cost, uint64_t v) {
-  const int bits = v == 0 ? 1 : 64 - __builtin_clzll(v);
-  for (int r = 0; r < kRoots; ++r) cost[r] += ScaleRootBits(bits, r + 1);
+int FullTextIndex::CheapestRoot(const BitLengths& lengths) {
+  int best = 1;
+  uint64_t bestCost = UINT64_MAX;
+  for (int root = 1; root <= kRoots; ++root) {
+    uint64_t cost = 0;
+    for (int bits = 1; bits < 65; ++bits) cost += lengths[bits] * ScaleRootBits(bits, root);
+    if (cost < bestCost) {  // ties keep the smaller root
+      bestCost = cost;
+      best = root;
+    }
+  }
+  return best;
 }
 
 std::vector<uint8_t> FullTextIndex::Build() {
-  auto cheapest = [](const std::array<uint64_t, kRoots>& cost) {
-    return static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin()) + 1;
-  };
-  const int docRoot = cheapest(docCost_), countRoot = cheapest(countCost_),
-            locRoot = cheapest(locationCost_);
+  const int docRoot = CheapestRoot(docLengths_), countRoot = CheapestRoot(countLengths_),
+            locRoot = CheapestRoot(locationLengths_);
   // Re-code every list with those roots. Microsoft's compiler pads the list of a word
   // found in more than two topics by a tenth; readers stop after the declared topics.
   for (auto& entry : words_) {
