@@ -69,37 +69,56 @@ class BitReader {
   size_t at_ = 0;
 };
 
+// Bits go out most significant first, whole bytes at a time; the last byte is padded
+// with zeros when the appender goes out of scope (every topic's list starts on a byte).
 class BitAppender {
  public:
   explicit BitAppender(std::vector<uint8_t>* out) : out_(out) {}
-  void Bit(bool b) {
-    if (bit_ == 0) out_->push_back(0);
-    if (b) out_->back() |= static_cast<uint8_t>(0x80 >> bit_);
-    bit_ = (bit_ + 1) & 7;
+  ~BitAppender() {
+    if (pending_ > 0) out_->push_back(static_cast<uint8_t>(acc_ << (8 - pending_)));
   }
+  BitAppender(const BitAppender&) = delete;
+  BitAppender& operator=(const BitAppender&) = delete;
+
   void Bits(uint64_t v, int n) {
-    for (int k = n - 1; k >= 0; --k) Bit((v >> k) & 1);
+    while (n > 32) {
+      n -= 32;
+      Put(static_cast<uint32_t>(v >> n), 32);
+    }
+    Put(static_cast<uint32_t>(v) & static_cast<uint32_t>((uint64_t{1} << n) - 1), n);
   }
   // p one-bits and a zero, then r + max(p - 1, 0) bits; the value is those bits, plus
   // 2^(that count) when p > 0.
   void ScaleRoot(uint64_t v, int root) {
     if (v < (uint64_t{1} << root)) {
-      Bit(false);
-      Bits(v, root);
+      Bits(v, root + 1);  // a zero, then the value in root bits
       return;
     }
-    int b = 0;
-    while ((v >> b) > 1) ++b;
-    ++b;  // bit length
+    const int b = 64 - __builtin_clzll(v);  // bit length
     const int p = b - root;
-    for (int k = 0; k < p; ++k) Bit(true);
-    Bit(false);
+    for (int k = p; k > 0; k -= 32) {
+      const int n = std::min(k, 32);
+      Put(static_cast<uint32_t>((uint64_t{1} << n) - 1), n);
+    }
+    Put(0, 1);
     Bits(v, b - 1);  // the top bit is implied
   }
 
  private:
+  // n <= 32 bits of v (already masked), after the pending ones.
+  void Put(uint32_t v, int n) {
+    acc_ = acc_ << n | v;
+    pending_ += n;
+    while (pending_ >= 8) {
+      pending_ -= 8;
+      out_->push_back(static_cast<uint8_t>(acc_ >> pending_));
+    }
+    acc_ &= (uint64_t{1} << pending_) - 1;
+  }
+
   std::vector<uint8_t>* out_;
-  int bit_ = 0;  // next bit within the last byte; 0 = start a new byte
+  uint64_t acc_ = 0;  // the last `pending_` bits, not yet a whole byte
+  int pending_ = 0;
 };
 
 // 7-bit groups, least significant first (the directory's ENCINT is the other way round).
