@@ -10,29 +10,30 @@
 namespace hha::lzx {
 
 void BuildCodeLengths(const uint32_t* freqs, unsigned n, unsigned maxLen, uint8_t* lengths) {
-  std::vector<uint32_t> used;  // symbols with non-zero frequency
-  used.reserve(n);
-  for (unsigned i = 0; i < n; ++i) {
+  // Fixed arrays rather than vectors: the block splitter builds thousands of trees per
+  // interval to weigh its choices, and their allocations showed in profiles.
+  constexpr unsigned kMaxSymbols = 1024;  // LZX's largest alphabet has 656
+  // Used symbols as frequency << 16 | symbol: sorting the integers orders them by
+  // ascending frequency, ties by symbol, so the result does not depend on the sort.
+  uint64_t used[kMaxSymbols];
+  size_t m = 0;
+  for (unsigned i = 0; i < n && i < kMaxSymbols; ++i) {
     lengths[i] = 0;
-    if (freqs[i] != 0) used.push_back(i);
+    if (freqs[i] != 0) used[m++] = uint64_t{freqs[i]} << 16 | i;
   }
-  if (used.empty()) return;
-  if (used.size() == 1) {
-    const unsigned other = used[0] == 0 ? 1 : 0;
-    lengths[used[0]] = 1;
-    lengths[other] = 1;
+  if (m == 0) return;
+  if (m == 1) {
+    const unsigned only = static_cast<unsigned>(used[0] & 0xFFFF);
+    lengths[only] = 1;
+    lengths[only == 0 ? 1 : 0] = 1;
     return;
   }
-  // Ascending frequency, ties by symbol, so the result does not depend on the sort.
-  std::sort(used.begin(), used.end(), [&](uint32_t a, uint32_t b) {
-    return freqs[a] != freqs[b] ? freqs[a] < freqs[b] : a < b;
-  });
-  const size_t m = used.size();
+  std::sort(used, used + m);
   // Two-queue merge: leaves in order, internal nodes appended in creation order (their
   // weights never decrease), parent links give every leaf its depth.
-  std::vector<uint64_t> weight(2 * m);
-  std::vector<uint32_t> parent(2 * m, 0);
-  for (size_t i = 0; i < m; ++i) weight[i] = freqs[used[i]];
+  uint64_t weight[2 * kMaxSymbols];
+  uint32_t parent[2 * kMaxSymbols];
+  for (size_t i = 0; i < m; ++i) weight[i] = used[i] >> 16;
   size_t leaf = 0, inner = m, next = m;
   auto take = [&]() -> size_t {
     if (leaf < m && (inner >= next || weight[leaf] <= weight[inner])) return leaf++;
@@ -46,11 +47,12 @@ void BuildCodeLengths(const uint32_t* freqs, unsigned n, unsigned maxLen, uint8_
     ++next;
   }
   const size_t root = next - 1;
-  std::vector<unsigned> depth(2 * m, 0);
+  unsigned depth[2 * kMaxSymbols];
+  depth[root] = 0;
   for (size_t i = root; i-- > 0;) depth[i] = depth[parent[i]] + 1;
 
   // Count codes per length, folding everything deeper than maxLen into maxLen.
-  std::vector<unsigned> count(maxLen + 1, 0);
+  unsigned count[33] = {0};  // maxLen is at most 16 in LZX
   bool overflow = false;
   for (size_t i = 0; i < m; ++i) {
     unsigned d = depth[i];
@@ -80,7 +82,7 @@ void BuildCodeLengths(const uint32_t* freqs, unsigned n, unsigned maxLen, uint8_
   // Hand out the lengths: the most frequent symbols get the shortest codes.
   size_t rank = m;
   for (unsigned l = 1; l <= maxLen; ++l) {
-    for (unsigned c = 0; c < count[l]; ++c) lengths[used[--rank]] = static_cast<uint8_t>(l);
+    for (unsigned c = 0; c < count[l]; ++c) lengths[used[--rank] & 0xFFFF] = static_cast<uint8_t>(l);
   }
 }
 

@@ -1,4 +1,4 @@
-// Match finder over one reset interval: hash chains of 4-byte prefixes. The chains only
+// Match finder over one reset interval: hash chains of 5-byte prefixes. The chains only
 // ever hold positions of the current interval, so no match reaches before the last reset.
 #pragma once
 
@@ -36,6 +36,11 @@ class MatchFinder {
   // kMaxMatchesPerPosition), with lengths capped at maxLen; inserts pos into the chains.
   // Positions must be visited in increasing order, each once (Find or Skip).
   unsigned Find(uint32_t pos, unsigned maxLen, Match* out);
+  // Find at pos and at pos + 1 at once, with identical results: the two chain walks
+  // are independent, so interleaving them hides the latency of each step's load.
+  // maxLen1 applies to pos + 1.
+  void FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Match* out0, unsigned* n0,
+                Match* out1, unsigned* n1);
   // Inserts pos without searching (inside a match that was taken).
   void Skip(uint32_t pos);
 
@@ -43,6 +48,10 @@ class MatchFinder {
 
  private:
   uint32_t Hash(uint32_t pos) const;
+  struct Walk;
+  // Inserts pos and sets up its search (the nearest three-byte match already taken).
+  void Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w);
+  bool Step(Walk& w);
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;

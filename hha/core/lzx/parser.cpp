@@ -152,10 +152,26 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
   const uint8_t* data = data_;
   uint32_t itemEnd = begin;  // where the current greedy item ends
   uint32_t repsBefore[kNumRepeats];  // the repeat offsets before the current item
-  Match tmp[MatchFinder::kMaxMatchesPerPosition];
+  // Positions are searched in pairs (see FindPair); the second one's matches wait in
+  // `next` and are dropped when a long match makes it a skipped position.
+  Match buffers[2][MatchFinder::kMaxMatchesPerPosition];
+  Match* tmp = buffers[0];
+  Match* next = buffers[1];
+  unsigned nextCount = 0;
+  bool haveNext = false;
   for (uint32_t pos = begin; pos < end;) {
     const unsigned maxLen = std::min(end - pos, kMaxMatch);
-    const unsigned n = finder_.Find(pos, maxLen, tmp);
+    unsigned n;
+    if (haveNext) {
+      std::swap(tmp, next);
+      n = nextCount;
+      haveNext = false;
+    } else if (pos + 1 < end) {
+      finder_.FindPair(pos, maxLen, std::min(end - pos - 1, kMaxMatch), tmp, &n, next, &nextCount);
+      haveNext = true;
+    } else {
+      n = finder_.Find(pos, maxLen, tmp);
+    }
     found_.insert(found_.end(), tmp, tmp + n);
     foundStart_[pos + 1] = static_cast<uint32_t>(found_.size());
     const unsigned longest = n ? tmp[n - 1].length : 0;
@@ -192,7 +208,11 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     if (item.length >= nice_) {
       // The parse takes this match as it is: its inside needs no matches.
       for (uint32_t p = pos + 1; p < itemEnd; ++p) {
-        finder_.Skip(p);
+        if (p == pos + 1 && haveNext) {
+          haveNext = false;  // searched with pos, so already in the chains
+        } else {
+          finder_.Skip(p);
+        }
         foundStart_[p + 1] = static_cast<uint32_t>(found_.size());
       }
       pos = itemEnd;

@@ -69,37 +69,56 @@ class BitReader {
   size_t at_ = 0;
 };
 
+// Bits go out most significant first, whole bytes at a time; the last byte is padded
+// with zeros when the appender goes out of scope (every topic's list starts on a byte).
 class BitAppender {
  public:
   explicit BitAppender(std::vector<uint8_t>* out) : out_(out) {}
-  void Bit(bool b) {
-    if (bit_ == 0) out_->push_back(0);
-    if (b) out_->back() |= static_cast<uint8_t>(0x80 >> bit_);
-    bit_ = (bit_ + 1) & 7;
+  ~BitAppender() {
+    if (pending_ > 0) out_->push_back(static_cast<uint8_t>(acc_ << (8 - pending_)));
   }
+  BitAppender(const BitAppender&) = delete;
+  BitAppender& operator=(const BitAppender&) = delete;
+
   void Bits(uint64_t v, int n) {
-    for (int k = n - 1; k >= 0; --k) Bit((v >> k) & 1);
+    while (n > 32) {
+      n -= 32;
+      Put(static_cast<uint32_t>(v >> n), 32);
+    }
+    Put(static_cast<uint32_t>(v) & static_cast<uint32_t>((uint64_t{1} << n) - 1), n);
   }
   // p one-bits and a zero, then r + max(p - 1, 0) bits; the value is those bits, plus
   // 2^(that count) when p > 0.
   void ScaleRoot(uint64_t v, int root) {
     if (v < (uint64_t{1} << root)) {
-      Bit(false);
-      Bits(v, root);
+      Bits(v, root + 1);  // a zero, then the value in root bits
       return;
     }
-    int b = 0;
-    while ((v >> b) > 1) ++b;
-    ++b;  // bit length
+    const int b = 64 - __builtin_clzll(v);  // bit length
     const int p = b - root;
-    for (int k = 0; k < p; ++k) Bit(true);
-    Bit(false);
+    for (int k = p; k > 0; k -= 32) {
+      const int n = std::min(k, 32);
+      Put(static_cast<uint32_t>((uint64_t{1} << n) - 1), n);
+    }
+    Put(0, 1);
     Bits(v, b - 1);  // the top bit is implied
   }
 
  private:
+  // n <= 32 bits of v (already masked), after the pending ones.
+  void Put(uint32_t v, int n) {
+    acc_ = acc_ << n | v;
+    pending_ += n;
+    while (pending_ >= 8) {
+      pending_ -= 8;
+      out_->push_back(static_cast<uint8_t>(acc_ >> pending_));
+    }
+    acc_ &= (uint64_t{1} << pending_) - 1;
+  }
+
   std::vector<uint8_t>* out_;
-  int bit_ = 0;  // next bit within the last byte; 0 = start a new byte
+  uint64_t acc_ = 0;  // the last `pending_` bits, not yet a whole byte
+  int pending_ = 0;
 };
 
 // 7-bit groups, least significant first (the directory's ENCINT is the other way round).
@@ -173,13 +192,13 @@ void FullTextIndex::EndTopic() {
     Hits& h = words_[key];
     BitAppender bits(&h.wlc);
     bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
-    Count(docCost_, topic_ - h.lastTopic);
+    Count(docLengths_, topic_ - h.lastTopic);
     bits.ScaleRoot(positions.size(), kCountRoot);
-    Count(countCost_, positions.size());
+    Count(countLengths_, positions.size());
     uint32_t previous = 0;
     for (uint32_t p : positions) {
       bits.ScaleRoot(base + p - previous, kLocRoot);
-      Count(locationCost_, base + p - previous);
+      Count(locationLengths_, base + p - previous);
       previous = base + p;
     }
     h.lastTopic = topic_;
@@ -192,18 +211,23 @@ void FullTextIndex::EndTopic() {
   std::unordered_map<std::string, Positions>().swap(topicWords_);
 }
 
-// Runs once per word occurrence: the bit length is found once, not once per root.
-void FullTextIndex::Count(std::array<uint64_t, kRoots>& cost, uint64_t v) {
-  const int bits = v == 0 ? 1 : 64 - __builtin_clzll(v);
-  for (int r = 0; r < kRoots; ++r) cost[r] += ScaleRootBits(bits, r + 1);
+int FullTextIndex::CheapestRoot(const BitLengths& lengths) {
+  int best = 1;
+  uint64_t bestCost = UINT64_MAX;
+  for (int root = 1; root <= kRoots; ++root) {
+    uint64_t cost = 0;
+    for (int bits = 1; bits < 65; ++bits) cost += lengths[bits] * ScaleRootBits(bits, root);
+    if (cost < bestCost) {  // ties keep the smaller root
+      bestCost = cost;
+      best = root;
+    }
+  }
+  return best;
 }
 
 std::vector<uint8_t> FullTextIndex::Build() {
-  auto cheapest = [](const std::array<uint64_t, kRoots>& cost) {
-    return static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin()) + 1;
-  };
-  const int docRoot = cheapest(docCost_), countRoot = cheapest(countCost_),
-            locRoot = cheapest(locationCost_);
+  const int docRoot = CheapestRoot(docLengths_), countRoot = CheapestRoot(countLengths_),
+            locRoot = CheapestRoot(locationLengths_);
   // Re-code every list with those roots. Microsoft's compiler pads the list of a word
   // found in more than two topics by a tenth; readers stop after the declared topics.
   for (auto& entry : words_) {

@@ -40,10 +40,13 @@ class FullTextIndex : public WordSink {
   struct Positions {
     std::vector<uint32_t> title, body;  // word numbers, each part counted from 0
   };
-  // Bits each value stream would take with roots 1..kRoots.
+  // How many values of each bit length each value stream holds: enough to tell, at the
+  // end, what the stream would take with each root 1..kRoots.
   static constexpr int kRoots = 12;
-  static void Count(std::array<uint64_t, kRoots>& cost, uint64_t v);
-  std::array<uint64_t, kRoots> docCost_{}, countCost_{}, locationCost_{};
+  using BitLengths = std::array<uint64_t, 65>;
+  static void Count(BitLengths& lengths, uint64_t v) { ++lengths[v == 0 ? 1 : 64 - __builtin_clzll(v)]; }
+  static int CheapestRoot(const BitLengths& lengths);
+  BitLengths docLengths_{}, countLengths_{}, locationLengths_{};
   uint32_t lcid_, codePage_;
   std::unordered_map<std::string, Hits> words_;
   std::unordered_map<std::string, Positions> topicWords_;  // of the topic being added
