@@ -1,0 +1,60 @@
+// The compiler's page indexer: tasks run one at a time in the order posted, the caller
+// is held back once the backlog is full, and a task's exception reaches the caller.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "hha/core/background_queue.h"
+
+namespace hha {
+namespace {
+
+TEST(BackgroundQueue, TasksRunInOrderWithTheBacklogBounded) {
+  for (bool threaded : {true, false}) {
+    SCOPED_TRACE(threaded ? "threaded" : "on the caller's thread");
+    constexpr size_t kMax = 1000;
+    std::vector<int> ran;  // only the queue's thread writes it before Drain
+    std::atomic<size_t> waiting{0};  // weight posted and not yet run
+    size_t most = 0;
+    BackgroundQueue queue(threaded, kMax);
+    for (int i = 0; i < 200; ++i) {
+      const size_t weight = i == 100 ? 3 * kMax : 100 + i % 7;  // one heavier than the bound
+      waiting += weight;
+      queue.Post(
+          [&, i, weight] {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            ran.push_back(i);
+            waiting -= weight;
+          },
+          weight);
+      most = std::max<size_t>(most, waiting.load());
+    }
+    queue.Drain();
+    ASSERT_EQ(ran.size(), 200u);
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(ran[i], i);
+    EXPECT_LE(most, 3 * kMax) << "Post must wait while the backlog is full";
+    EXPECT_EQ(waiting.load(), 0u);
+  }
+}
+
+TEST(BackgroundQueue, AThrowingTaskReachesTheCallerAndTheRestIsDropped) {
+  BackgroundQueue queue(true, 1 << 20);
+  std::atomic<int> after{0};
+  queue.Post([] { throw std::bad_alloc(); });
+  for (int i = 0; i < 50; ++i) {
+    try {
+      queue.Post([&] { ++after; });
+    } catch (const std::bad_alloc&) {
+      break;  // the failure may already be known here
+    }
+  }
+  EXPECT_THROW(queue.Drain(), std::bad_alloc);
+  EXPECT_EQ(after.load(), 0);
+}
+
+}  // namespace
+}  // namespace hha
