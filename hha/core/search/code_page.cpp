@@ -21,14 +21,10 @@ std::string Normalized(const std::string& label) {
 }
 
 // Bytes that read back as another character are a best-fit substitute, whatever the
-// converter says: glibc's CP932 writes U+2014 as 0x815C, which is U+2015. One decoder
-// per code page and thread, as opening one costs more than the check.
-bool ReadsBackAs(const std::string& bytes, uint32_t codePage, char32_t c) {
-  thread_local std::unordered_map<uint32_t, std::unique_ptr<Decoder>> decoders;
-  std::unique_ptr<Decoder>& decoder = decoders[codePage];
-  if (!decoder) decoder = std::make_unique<Decoder>(codePage);
+// converter says: glibc's CP932 writes U+2014 as 0x815C, which is U+2015.
+bool ReadsBackAs(const std::string& bytes, Decoder& decoder, char32_t c) {
   std::u32string back;
-  decoder->Append(bytes.data(), bytes.size(), &back);
+  decoder.Append(bytes.data(), bytes.size(), &back);
   return back.size() == 1 && back[0] == c;
 }
 
@@ -94,7 +90,9 @@ bool Encoder::Append(char32_t c, std::string* out) {
   auto it = cache_.find(c);
   if (it == cache_.end()) {
     std::string bytes;
-    if (!Convert(c, &bytes) || !ReadsBackAs(bytes, codePage_, c)) bytes.clear();
+    // The encoder keeps its decoder, as opening one costs more than the check.
+    if (!readBack_) readBack_ = std::make_unique<Decoder>(codePage_);
+    if (!Convert(c, &bytes) || !ReadsBackAs(bytes, *readBack_, c)) bytes.clear();
     it = cache_.emplace(c, std::move(bytes)).first;
   }
   if (it->second.empty()) return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,6 +72,7 @@ class Encoder {
   uint32_t codePage_;
   void* handle_ = nullptr;  // iconv_t natively
   std::unordered_map<char32_t, std::string> cache_;  // "" = not representable
+  std::unique_ptr<Decoder> readBack_;  // checks that an answer is no best-fit substitute
 };
 
 }  // namespace hha::search
