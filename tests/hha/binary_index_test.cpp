@@ -61,7 +61,9 @@ TEST(BinaryIndex, KeepsNestingRepeatsAndSeeAlsoOfTheIndexFile) {
   EXPECT_EQ(zeta.topicUrls, (std::vector<std::string>{"c.html", "a.html"}));
   // The flag that tells the viewer to use it.
   for (const auto& [code, data] : SystemRecords(chm))
-    if (code == 4) EXPECT_EQ(data[12], 1) << "KLinks";
+    if (code == 4) {
+      EXPECT_EQ(data[12], 1) << "KLinks";
+    }
 }
 
 TEST(BinaryIndex, NoIndexWhenTheProjectSaysNo) {

@@ -86,14 +86,22 @@ uint64_t Split(const std::vector<Item>& items, const std::vector<uint32_t>& posi
 
 }  // namespace
 
-void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
-                           uint32_t frameStarts[2], bool fast) {
+struct IntervalEncoder::State {
+  Parser parser;
+  std::vector<Item> items;
+  std::vector<uint32_t> positions;
+};
+
+IntervalEncoder::IntervalEncoder() : state_(std::make_unique<State>()) {}
+IntervalEncoder::~IntervalEncoder() = default;
+
+void IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
+                               uint32_t frameStarts[2], bool fast) {
   frameStarts[0] = 0;
   frameStarts[1] = 0;
-  // Each thread keeps its parser (hash tables, node arrays) across intervals.
-  thread_local Parser parser;
-  thread_local std::vector<Item> items;
-  thread_local std::vector<uint32_t> positions;
+  Parser& parser = state_->parser;
+  std::vector<Item>& items = state_->items;
+  std::vector<uint32_t>& positions = state_->positions;
 
   // The greedy parse that comes with the matches tells how well the interval
   // compresses. When it saves less than an eighth (packed index data, images, fonts),

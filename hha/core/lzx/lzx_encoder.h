@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace hha::lzx {
@@ -11,7 +12,7 @@ constexpr uint32_t kFrameSize = 0x8000;       // readers re-align the bit stream
 constexpr uint32_t kResetInterval = 0x10000;  // two frames; coder state restarts here
 constexpr uint32_t kWindowSize = 0x10000;
 
-// Compresses one reset interval, independently of every other one.
+// Compresses one reset interval, independently of every other one (IntervalEncoder).
 //   data, length: the interval's bytes; length is kFrameSize or kResetInterval (the
 //                 caller pads the last frame of section 1 with zero bytes).
 //   out:          the compressed bits are appended, starting and ending on a 16-bit
@@ -23,7 +24,22 @@ constexpr uint32_t kWindowSize = 0x10000;
 //                 and long matches taken sooner (about 1% larger output for a third
 //                 less time).
 // Never fails: input that does not compress is stored.
-void CompressResetInterval(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
-                           uint32_t frameStarts[2], bool fast = false);
+// The state (hash tables, node arrays, about 1 MiB) is kept from one interval to the
+// next; each thread needs a state of its own. An object rather than thread-local
+// storage: a DLL's threads then end without destructors to run at their exit.
+class IntervalEncoder {
+ public:
+  IntervalEncoder();
+  ~IntervalEncoder();
+  IntervalEncoder(const IntervalEncoder&) = delete;
+  IntervalEncoder& operator=(const IntervalEncoder&) = delete;
+
+  void Compress(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
+                uint32_t frameStarts[2], bool fast = false);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace hha::lzx

@@ -51,6 +51,7 @@ SectionCompressor::~SectionCompressor() {
 }
 
 void SectionCompressor::WorkerLoop() {
+  std::unique_ptr<IntervalEncoder> encoder;  // made once there is work
   for (;;) {
     std::shared_ptr<Job> job;
     {
@@ -64,8 +65,9 @@ void SectionCompressor::WorkerLoop() {
       job = queue_.front();
       queue_.pop_front();
     }
-    CompressResetInterval(job->input.data(), static_cast<uint32_t>(job->input.size()),
-                          job->output, job->frameStarts, fast_);
+    if (!encoder) encoder = std::make_unique<IntervalEncoder>();
+    encoder->Compress(job->input.data(), static_cast<uint32_t>(job->input.size()), job->output,
+                      job->frameStarts, fast_);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       job->done = true;
@@ -78,7 +80,8 @@ void SectionCompressor::Submit(std::vector<uint8_t> interval) {
   auto job = std::make_shared<Job>();
   job->input = std::move(interval);
   if (threads_ == 1) {
-    CompressResetInterval(job->input.data(), static_cast<uint32_t>(job->input.size()),
+    if (!ownEncoder_) ownEncoder_ = std::make_unique<IntervalEncoder>();
+    ownEncoder_->Compress(job->input.data(), static_cast<uint32_t>(job->input.size()),
                           job->output, job->frameStarts, fast_);
     job->done = true;
     inFlight_.push_back(job);

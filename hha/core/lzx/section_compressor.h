@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "hha/core/lzx/lzx_encoder.h"
+
 namespace hha::lzx {
 
 class SectionCompressor {
@@ -21,7 +23,7 @@ class SectionCompressor {
   //       Called only from the threads that call Write and Finish.
   // threads: worker threads; 0 = one per core, 1 = compress on the calling thread.
   //       The output bytes do not depend on it.
-  // fast: speed over size (see CompressResetInterval).
+  // fast: speed over size (see IntervalEncoder).
   SectionCompressor(std::function<bool(const uint8_t*, size_t)> sink, unsigned threads,
                     bool fast = false);
   ~SectionCompressor();
@@ -72,6 +74,7 @@ class SectionCompressor {
   uint64_t compressed_ = 0;
   std::vector<uint64_t> frameStarts_;
   std::vector<uint8_t> pending_;  // bytes of the interval being filled
+  std::unique_ptr<IntervalEncoder> ownEncoder_;  // with one thread: the caller's
 
   mutable std::mutex mutex_;
   std::condition_variable workAvailable_;

@@ -99,7 +99,7 @@ TEST(LzxEncoder, IntervalOutputIsWordAlignedAndFramesAreOrdered) {
     const std::vector<uint8_t> data = HtmlLike(seed, length);
     std::vector<uint8_t> out = {0xAA, 0xBB};  // existing bytes must stay untouched
     uint32_t starts[2] = {99, 99};
-    hha::lzx::CompressResetInterval(data.data(), length, out, starts);
+    hha::lzx::IntervalEncoder().Compress(data.data(), length, out, starts);
     EXPECT_EQ(out[0], 0xAA);
     EXPECT_EQ(out[1], 0xBB);
     EXPECT_EQ(out.size() % 2, 0u);
