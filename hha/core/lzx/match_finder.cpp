@@ -68,13 +68,20 @@ uint32_t MatchFinder::Hash(uint32_t pos) const {
   return static_cast<uint32_t>(((v << 24) * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
 }
 
-void MatchFinder::Skip(uint32_t pos) {
-  if (pos + 3 > length_) return;
-  head_[kHash3Base + Hash3(data_ + pos)] = epoch_ + pos;
-  if (pos + 4 > length_) return;
+uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead) {
+  uint32_t& head3 = head_[kHash3Base + Hash3(data_ + pos)];
+  const uint32_t near3 = head3;
+  head3 = epoch_ + pos;
+  if (pos + 4 > length_) return near3;
   const uint32_t h = Hash(pos);
-  prev_[pos] = head_[h];
+  *chainHead = prev_[pos] = head_[h];
   head_[h] = epoch_ + pos;
+  return near3;
+}
+
+void MatchFinder::Skip(uint32_t pos) {
+  uint32_t unused;
+  if (pos + 3 <= length_) Insert(pos, &unused);
 }
 
 // One search in progress: the chain position and the best match so far.
@@ -88,13 +95,7 @@ struct MatchFinder::Walk {
 
 void MatchFinder::Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w) {
   const uint8_t* cur = data_ + pos;
-  uint32_t& head3 = head_[kHash3Base + Hash3(cur)];
-  const uint32_t near3 = head3;
-  head3 = epoch_ + pos;
-  const uint32_t h = Hash(pos);
-  w.cand = head_[h];
-  prev_[pos] = w.cand;
-  head_[h] = epoch_ + pos;
+  const uint32_t near3 = Insert(pos, &w.cand);
   const uint32_t floor = epoch_;  // entries below it belong to earlier intervals
   w.cur = cur;
   w.pos = pos;
@@ -117,7 +118,7 @@ void MatchFinder::Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w) {
   // window.
   w.lowest = std::max(floor, epoch_ + pos - std::min(pos, kMaxDistance));
   // A longer match must agree on the four bytes that end at the current best length:
-  // one compare rejects most candidates (the chain already agrees on the first four,
+  // one compare rejects most candidates (the chain already agrees on the first five,
   // barring hash collisions, which the full comparison catches).
   w.done = w.done || w.cand < w.lowest;
   if (w.done) return;  // the probe could reach past the data

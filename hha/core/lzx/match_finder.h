@@ -49,6 +49,10 @@ class MatchFinder {
  private:
   uint32_t Hash(uint32_t pos) const;
   struct Walk;
+  // Enters pos (pos + 3 <= length) in the three-byte table and, with four bytes left, in
+  // its chain, whose previous head goes to *chainHead; returns the three-byte table's
+  // previous entry.
+  uint32_t Insert(uint32_t pos, uint32_t* chainHead);
   // Inserts pos and sets up its search (the nearest three-byte match already taken).
   void Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w);
   bool Step(Walk& w);
