@@ -224,13 +224,18 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
 
 void Parser::Parse(const CostModel& costs, bool everyCut, std::vector<Item>& items) {
   items.clear();
+  uint32_t reps[kNumRepeats] = {1, 1, 1};
+  for (uint32_t begin = 0; begin < length_; begin += 0x8000) {
+    Parse(begin, costs, everyCut, reps, items);
+  }
+}
+
+void Parser::Parse(uint32_t begin, const CostModel& costs, bool everyCut,
+                   uint32_t reps[kNumRepeats], std::vector<Item>& items) {
   cost_.resize(kMaxStretch + kMaxMatch + 1);
   arrival_.resize(kMaxStretch + kMaxMatch + 1);
   reps_.resize(kMaxStretch + kMaxMatch + 1);
-  uint32_t reps[kNumRepeats] = {1, 1, 1};
-  for (uint32_t begin = 0; begin < length_; begin += 0x8000) {
-    ParseFrame(begin, std::min(length_, begin + 0x8000u), costs, everyCut, reps, items);
-  }
+  ParseFrame(begin, std::min(length_, begin + 0x8000u), costs, everyCut, reps, items);
 }
 
 void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
