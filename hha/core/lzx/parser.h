@@ -70,6 +70,10 @@ class Parser {
   std::vector<uint32_t> cost_;
   std::vector<uint32_t> arrival_;
   std::vector<Reps> reps_;
+  // The costs being parsed under, widened for the relaxation's vector loads (which may
+  // read a few entries past the end).
+  uint32_t mainCost_[kMainSymbols + 8] = {};
+  uint32_t lengthCost_[kLengthSymbols + 8] = {};
 };
 
 }  // namespace hha::lzx
