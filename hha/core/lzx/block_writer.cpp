@@ -56,8 +56,18 @@ struct PretreeCode {
   uint8_t runDelta;  // for symbol 19: the delta symbol that follows
 };
 
-void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n,
-                     std::vector<PretreeCode>& codes) {
+// The codes of one run, in a fixed array: estimates for block splits code thousands of
+// runs per interval.
+struct PretreeCodes {
+  PretreeCode code[kMainSymbols];
+  unsigned size = 0;
+  void push_back(PretreeCode c) { code[size++] = c; }
+  void clear() { size = 0; }
+  const PretreeCode* begin() const { return code; }
+  const PretreeCode* end() const { return code + size; }
+};
+
+void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n, PretreeCodes& codes) {
   unsigned i = 0;
   while (i < n) {
     unsigned run = 1;
@@ -86,7 +96,7 @@ void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n,
 // equal lengths is cut matters once the pretree is skewed. A symbol without a code is
 // priced as a long one, so that a later round may give it one.
 void ChooseLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n, const uint8_t* len,
-                     std::vector<PretreeCode>& codes) {
+                     PretreeCodes& codes) {
   enum Kind : uint8_t { kOne, kZeros, kSame };
   uint32_t best[kMainSymbols + 1];  // bits from i to the end
   uint8_t run[kMainSymbols];
@@ -129,7 +139,7 @@ void ChooseLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n, const 
 }
 
 // Bits of a run coded as codes says, with the pretree built for it (into len).
-uint64_t CodesBits(const std::vector<PretreeCode>& codes, uint8_t len[kPretreeSymbols]) {
+uint64_t CodesBits(const PretreeCodes& codes, uint8_t len[kPretreeSymbols]) {
   uint32_t freq[kPretreeSymbols] = {0};
   for (const auto& c : codes) {
     ++freq[c.symbol];
@@ -149,24 +159,25 @@ uint64_t CodesBits(const std::vector<PretreeCode>& codes, uint8_t len[kPretreeSy
 // shortest path, which saves 1.5 KB on java.base; estimates for block splits keep the
 // greedy runs because the path for every candidate split took 7% more time.
 uint64_t PretreeRun(const uint8_t* prev, const uint8_t* cur, unsigned n, BitWriter* bits) {
-  std::vector<PretreeCode> codes, trial;
-  codes.reserve(n);
-  EncodeLengthRun(prev, cur, n, codes);
+  PretreeCodes buffers[2];
+  PretreeCodes* codes = &buffers[0];
+  PretreeCodes* trial = &buffers[1];
+  EncodeLengthRun(prev, cur, n, *codes);
   uint8_t len[kPretreeSymbols], trialLen[kPretreeSymbols];
-  uint64_t total = CodesBits(codes, len);
+  uint64_t total = CodesBits(*codes, len);
   for (int round = 0; bits && round < 2; ++round) {
-    ChooseLengthRun(prev, cur, n, len, trial);
-    const uint64_t t = CodesBits(trial, trialLen);
+    ChooseLengthRun(prev, cur, n, len, *trial);
+    const uint64_t t = CodesBits(*trial, trialLen);
     if (t >= total) break;
     total = t;
-    codes.swap(trial);
+    std::swap(codes, trial);
     std::memcpy(len, trialLen, sizeof(len));
   }
   if (bits) {
     uint16_t code[kPretreeSymbols];
     BuildCanonicalCodes(len, kPretreeSymbols, code);
     for (unsigned s = 0; s < kPretreeSymbols; ++s) bits->Put(len[s], 4);
-    for (const auto& c : codes) {
+    for (const auto& c : *codes) {
       bits->Put(code[c.symbol], len[c.symbol]);
       bits->Put(c.extra, c.extraBits);
       if (c.symbol == 19) bits->Put(code[c.runDelta], len[c.runDelta]);
