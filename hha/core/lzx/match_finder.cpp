@@ -88,7 +88,7 @@ void MatchFinder::Skip(uint32_t pos) {
 struct MatchFinder::Walk {
   const uint8_t* cur;
   uint32_t pos, cand, lowest, probeBytes;
-  unsigned maxLen, stopAt, best, probe, count, depth;
+  unsigned maxLen, stopAt, best, probe, count, stepsLeft;
   Match* out;
   bool done;
 };
@@ -104,7 +104,7 @@ void MatchFinder::Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w) {
   w.stopAt = std::min(maxLen, kGoodEnough);
   w.best = 2;
   w.count = 0;
-  w.depth = 0;
+  w.stepsLeft = kMaxChainDepth;
   w.done = false;
   if (near3 >= floor && pos - (near3 - floor) <= kMaxDistance) {
     const uint8_t* ref = data_ + (near3 - floor);
@@ -126,23 +126,25 @@ void MatchFinder::Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w) {
   w.probeBytes = Load32(cur + w.probe);
 }
 
-// One chain step; false once the search is over.
+// One chain step; false once the search is over. Entries of this interval are epoch_
+// plus a 16-bit position, so the position is their low half.
 inline bool MatchFinder::Step(Walk& w) {
-  const uint32_t floor = epoch_;
-  const uint8_t* ref = data_ + (w.cand - floor);
+  const uint32_t at = w.cand & 0xFFFF;
+  const uint8_t* ref = data_ + at;
   if (Load32(ref + w.probe) == w.probeBytes) {
     const unsigned len = CommonLength(w.cur, ref, w.maxLen);
     if (len > w.best) {
       w.best = len;
       if (w.count == kMaxMatchesPerPosition) --w.count;  // keep the longest
-      w.out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(w.pos - (w.cand - floor))};
+      w.out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(w.pos - at)};
       if (len >= w.stopAt) return false;
       w.probe = len - 3;
       w.probeBytes = Load32(w.cur + w.probe);
     }
   }
-  w.cand = prev_[w.cand - floor];
-  return w.cand >= w.lowest && ++w.depth < kMaxChainDepth;
+  w.cand = prev_[at];
+  // Both tests at once: one branch per step rather than two.
+  return (w.cand >= w.lowest) & (--w.stepsLeft != 0);
 }
 
 unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
