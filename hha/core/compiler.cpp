@@ -12,11 +12,13 @@
 // override stylesheet the copies link to is added at the end.
 #include "hha/core/compiler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <memory>
 #include <set>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "hha/core/background_queue.h"
@@ -182,9 +184,12 @@ class Compilation {
   // then what the sitemaps name, then what pages link to.
   enum Tier : int { kNamedByProject, kNamedBySitemap, kLinked, kTiers };
   std::deque<Pending> queue_[kTiers];
-  // Folded relative paths ever queued, per tier: a page a sitemap names is queued there
-  // even when a link queued it for later.
-  std::set<std::string> queued_[kTiers];
+  // Folded relative paths ever queued, with the tiers they were queued in: a page a
+  // sitemap names is queued there even when a link queued it for later. Every link of
+  // every page is looked up here.
+  static constexpr uint8_t TierBit(int tier) { return static_cast<uint8_t>(1u << tier); }
+  std::unordered_map<std::string, uint8_t> queued_;
+  std::string folded_;  // Enqueue's lookup key, kept for its capacity
   size_t reachedNames_ = 0;  // distinct names across the tiers, for the file limit
   std::set<std::string> reportedMissing_;  // folded relative paths
   std::set<std::string> included_;         // folded actual paths
@@ -239,26 +244,29 @@ std::string Compilation::OutputPath() const {
 void Compilation::Enqueue(const std::string& link, const std::string& baseFolder,
                           const std::string& origin, int line, Kind kind, bool isLink, Tier tier,
                           uint32_t depth) {
-  std::string path = Slashes(link), resolved;
-  if (isLink && !LocalLinkPath(link, &path)) return;
+  std::string path, resolved;
+  if (!isLink) path = Slashes(link);
+  else if (!LocalLinkPath(link, &path)) return;
   if (!ResolveRelative(baseFolder, path, &resolved)) {
     // Links that leave the project folder stay links (javadoc points to sibling docs);
     // a project entry that does is a mistake worth telling.
     if (!isLink) Warn(origin, line, "\"" + link + "\" is outside the project folder; left out");
     return;
   }
+  // Only the first mention of a file matters (it is included, or reported missing, once),
+  // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
+  // megabytes of pending links on a large tree.
+  folded_.assign(resolved);
+  for (char& c : folded_) c = qb::AsciiLower(c);
+  uint8_t& tiers = queued_[folded_];
+  const bool reachedBefore = (tiers & ~TierBit(tier)) != 0;
+  if (tiers & TierBit(tier)) return;
+  tiers |= TierBit(tier);
   if (kind == Kind::kPlain) {
     const std::string ext = Extension(resolved);
     if (ext == ".htm" || ext == ".html" || ext == ".xhtml" || ext == ".shtml") kind = Kind::kHtml;
     else if (ext == ".css") kind = Kind::kCss;
   }
-  // Only the first mention of a file matters (it is included, or reported missing, once),
-  // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
-  // megabytes of pending links on a large tree.
-  const std::string folded = qb::AsciiLowerCopy(resolved);
-  bool reachedBefore = false;
-  for (int t = 0; t < kTiers; ++t) reachedBefore = reachedBefore || (t != tier && queued_[t].count(folded));
-  if (!queued_[tier].insert(folded).second) return;
   if (!reachedBefore && ++reachedNames_ > limits_.files)
     return Refuse(origin, line, "the project reaches more than " + WithThousands(limits_.files) +
                                     " files, more than a help file's directory may hold");
@@ -301,7 +309,7 @@ void Compilation::ChooseStylesheetName() {
   for (int n = 2; resolver_.Find(stylesheetName_, &actual); ++n)
     stylesheetName_ = base + "-" + std::to_string(n) + ".css";
   // The treated pages link to it; it is no file to look for.
-  for (std::set<std::string>& tier : queued_) tier.insert(qb::AsciiLowerCopy(stylesheetName_));
+  queued_[qb::AsciiLowerCopy(stylesheetName_)] = TierBit(kTiers) - 1;
 }
 
 void Compilation::AddViewerStylesheet() {
@@ -392,7 +400,9 @@ bool Compilation::Include(const Pending& p) {
   // A large page has a hundred thousand links, nearly all seen before: each is queued
   // (or dropped) as it is found rather than listed first.
   VisitLinks(text, source, [&](const Link& link) {
-    for (; counted < link.offset && counted < text.size(); ++counted) line += text[counted] == '\n';
+    const size_t upTo = std::max(counted, std::min(link.offset, text.size()));
+    line += static_cast<int>(std::count(text.begin() + counted, text.begin() + upTo, '\n'));
+    counted = upTo;
     Enqueue(link.target, base, actual, line, Kind::kPlain, true,
             p.kind == Kind::kSitemap ? kNamedBySitemap : kLinked, p.depth + 1);
   });
