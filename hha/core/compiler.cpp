@@ -139,9 +139,9 @@ class Compilation {
   bool InsideProject(const std::string& nativePath);
   bool IncludeAll();
   bool Include(const Pending& p);
-  bool Feed(const std::vector<uint8_t>& data, const std::string& status);
+  bool Feed(const platform::FileBytes& data, const std::string& status);
   // Replaces a page's bytes by its treated copy.
-  void Treat(const std::string& actual, std::vector<uint8_t>& data) const;
+  void Treat(const std::string& actual, platform::FileBytes& data) const;
   void ChooseStylesheetName();
   void AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
@@ -283,7 +283,7 @@ bool Compilation::InsideProject(const std::string& nativePath) {
          platform::IsInside(real, realRoot_);
 }
 
-bool Compilation::Feed(const std::vector<uint8_t>& data, const std::string& status) {
+bool Compilation::Feed(const platform::FileBytes& data, const std::string& status) {
   for (size_t at = 0; at < data.size(); at += kFeedPiece) {
     if (!Progress(status)) return false;
     size_t n = std::min(kFeedPiece, data.size() - at);
@@ -292,7 +292,7 @@ bool Compilation::Feed(const std::vector<uint8_t>& data, const std::string& stat
   return Progress(status);
 }
 
-void Compilation::Treat(const std::string& actual, std::vector<uint8_t>& data) const {
+void Compilation::Treat(const std::string& actual, platform::FileBytes& data) const {
   const std::string folder = actual.substr(0, actual.find_last_of('/') + 1);
   const std::string treated = TreatPageForViewer(
       std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), folder,
@@ -346,7 +346,7 @@ bool Compilation::Include(const Pending& p) {
             " bytes a help file's section holds; the project is refused.");
     return false;
   }
-  std::vector<uint8_t> data;
+  platform::FileBytes data;
   if (!platform::ReadFile(native, data)) {
     Warn(p.origin, p.line, "\"" + actual + "\" cannot be read; left out");
     return true;
@@ -410,8 +410,10 @@ bool Compilation::Include(const Pending& p) {
   // topics still follow the order the files are found in.
   if (p.kind == Kind::kHtml) {
     const size_t size = data.size();
-    indexer_->Post([search, internalName, page = std::move(data)] { search->AddPage(internalName, page); },
-                   size);
+    auto index = [search, internalName, page = std::move(data)] {
+      search->AddPage(internalName, std::string_view(reinterpret_cast<const char*>(page.data()), page.size()));
+    };
+    indexer_->Post(std::move(index), size);
   }
   return true;
 }
@@ -464,7 +466,7 @@ bool Compilation::IncludeAll() {
 bool Compilation::CompressSettled(bool all) {
   std::vector<size_t> settled;
   order_.Take(all, &settled);
-  std::vector<uint8_t> data;
+  platform::FileBytes data;
   for (size_t i : settled) {
     const Included& f = includedFiles_[i];
     const bool read = platform::ReadFile(resolver_.NativePath(f.actual), data);
