@@ -43,22 +43,27 @@ inline uint64_t ScaleRootBits(int bits, int root) {
   return bits <= root ? static_cast<uint64_t>(1 + root) : static_cast<uint64_t>(2 * bits - root);
 }
 
+// Bits are taken most significant first, a byte (not a bit) at a time; past the end
+// they read as zeros.
 class BitReader {
  public:
   BitReader(const std::vector<uint8_t>& in) : in_(in) {}
-  bool Bit() {
-    const bool b = at_ / 8 < in_.size() && (in_[at_ / 8] >> (7 - at_ % 8)) & 1;
-    ++at_;
-    return b;
-  }
   uint64_t Bits(int n) {
     uint64_t v = 0;
-    for (int k = 0; k < n; ++k) v = v << 1 | (Bit() ? 1 : 0);
+    while (n > 0) {
+      const size_t byte = at_ / 8;
+      const int off = static_cast<int>(at_ % 8), take = std::min(n, 8 - off);
+      const unsigned b = byte < in_.size() ? in_[byte] : 0;
+      v = v << take | ((b >> (8 - off - take)) & ((1u << take) - 1));
+      at_ += take;
+      n -= take;
+    }
     return v;
   }
+  // p one-bits (at most 40) and the bit that ends them, then the value's bits.
   uint64_t ScaleRoot(int root) {
-    int p = 0;
-    while (Bit() && p < 40) ++p;
+    const int p = std::min(OnesRun(41), 40);
+    at_ += p + 1;
     if (p == 0) return Bits(root);
     const int n = root + p - 1;
     return uint64_t{1} << n | Bits(n);
@@ -66,6 +71,21 @@ class BitReader {
   void ByteAlign() { at_ = (at_ + 7) / 8 * 8; }
 
  private:
+  // How many one-bits follow, counting no further than `cap`.
+  int OnesRun(int cap) const {
+    int r = 0;
+    while (r < cap) {
+      const size_t bit = at_ + r, byte = bit / 8;
+      if (byte >= in_.size()) break;
+      const int off = static_cast<int>(bit % 8), left = 8 - off;
+      const unsigned b = static_cast<uint8_t>(in_[byte] << off);
+      const int ones = b == 0xFF ? 8 : __builtin_clz(~b & 0xFFu) - 24;
+      if (ones < left) return std::min(r + ones, cap);
+      r += left;
+    }
+    return std::min(r, cap);
+  }
+
   const std::vector<uint8_t>& in_;
   size_t at_ = 0;
 };
@@ -237,7 +257,7 @@ void FullTextIndex::Word(const std::string& word, bool inTitle) {
   if (info.seenIn != topicSerial_) {
     info.seenIn = topicSerial_;
     info.inTopic = static_cast<uint32_t>(topicWords_.size());
-    topicWords_.push_back({id, {kNone, kNone}, {kNone, kNone}});
+    topicWords_.push_back({id, {kNone, kNone}, {kNone, kNone}, {0, 0}});
   }
   TopicWord& t = topicWords_[info.inTopic];
   const uint32_t at = static_cast<uint32_t>(positions_.size());
@@ -245,13 +265,14 @@ void FullTextIndex::Word(const std::string& word, bool inTitle) {
   if (t.first[inTitle] == kNone) t.first[inTitle] = at;
   else positions_[t.last[inTitle]].next = at;
   t.last[inTitle] = at;
+  ++t.count[inTitle];
   ++totalWords_;
   totalWordBytes_ += word.size();
 }
 
-// Appends this topic to the list of one entry; `first` starts its chain of positions,
+// Appends this topic to the list of one entry; `first` starts its chain of `n` positions,
 // which count from `base`.
-void FullTextIndex::AddEntry(uint32_t word, bool title, uint32_t first, uint32_t base) {
+void FullTextIndex::AddEntry(uint32_t word, bool title, uint32_t first, uint32_t n, uint32_t base) {
   uint32_t& entry = words_[word].entry[title];
   if (entry == kNone) {
     entry = static_cast<uint32_t>(hits_.size());
@@ -260,8 +281,6 @@ void FullTextIndex::AddEntry(uint32_t word, bool title, uint32_t first, uint32_t
     hits_.back().title = title;
   }
   Hits& h = hits_[entry];
-  uint32_t n = 0;
-  for (uint32_t p = first; p != kNone; p = positions_[p].next) ++n;
   BitAppender bits(&h.wlc);
   bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
   Count(docLengths_, topic_ - h.lastTopic);
@@ -284,8 +303,8 @@ void FullTextIndex::EndTopic() {
   // Title words and body words are separate entries (the key's last byte is the
   // entry's title flag); the body's word numbers continue after the title's.
   for (const TopicWord& t : topicWords_) {
-    if (t.first[0] != kNone) AddEntry(t.word, false, t.first[0], titleCount_);
-    if (t.first[1] != kNone) AddEntry(t.word, true, t.first[1], 0);
+    if (t.count[0]) AddEntry(t.word, false, t.first[0], t.count[0], titleCount_);
+    if (t.count[1]) AddEntry(t.word, true, t.first[1], t.count[1], 0);
   }
   // A huge page's positions are not kept for the rest of the compile.
   constexpr size_t kKeptPositions = 64 * 1024;

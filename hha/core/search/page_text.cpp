@@ -114,6 +114,12 @@ class PageChars {
     chars_.erase(0, i - base_);
     base_ = i;
   }
+  // The characters decoded from i on, once Has(i) said it exists: scans of plain text
+  // take them without a bounds check per character.
+  const char32_t* Span(size_t i, size_t* n) const {
+    *n = base_ + chars_.size() - i;
+    return chars_.data() + (i - base_);
+  }
   bool StartsWith(size_t i, const char32_t* text) {
     for (size_t k = 0; text[k]; ++k)
       if (!Has(i + k) || (*this)[i + k] != text[k]) return false;
@@ -363,15 +369,21 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
         continue;
       }
       char32_t quote = 0;  // attribute values may hold '>'
-      for (; text.Has(j); ++j) {
+      while (text.Has(j)) {
         text.Forget(j);
-        if (quote) {
-          if (text[j] == quote) quote = 0;
-        } else if (text[j] == '"' || text[j] == '\'') {
-          quote = text[j];
-        } else if (text[j] == '>') {
-          break;
+        size_t n = 0, k = 0;
+        const char32_t* span = text.Span(j, &n);
+        for (; k < n; ++k) {
+          if (quote) {
+            if (span[k] == quote) quote = 0;
+          } else if (span[k] == '"' || span[k] == '\'') {
+            quote = span[k];
+          } else if (span[k] == '>') {
+            break;
+          }
         }
+        j += k;
+        if (k < n) break;
       }
       i = text.Has(j) ? j + 1 : j;  // past the end when the page ends inside the tag
       if (name == "head"sv) inHead = !closing;
@@ -391,6 +403,18 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
         i = end;
       }
       bodySplitter.End();
+      continue;
+    }
+    if (c != '&' && !inTitle) {
+      // Plain text up to the next tag or entity, most of a page.
+      size_t n = 0, k = 0;
+      const char32_t* span = text.Span(i, &n);
+      if (!inHead && wantWords) {
+        for (; k < n && span[k] != '<' && span[k] != '&'; ++k) bodySplitter.Put(span[k]);
+      } else {
+        while (k < n && span[k] != '<' && span[k] != '&') ++k;
+      }
+      i += k;
       continue;
     }
     char32_t ch = c;
