@@ -257,7 +257,7 @@ void FullTextIndex::Word(const std::string& word, bool inTitle) {
   if (info.seenIn != topicSerial_) {
     info.seenIn = topicSerial_;
     info.inTopic = static_cast<uint32_t>(topicWords_.size());
-    topicWords_.push_back({id, {kNone, kNone}, {kNone, kNone}, {0, 0}});
+    topicWords_.push_back({id, {info.entry[0], info.entry[1]}, {kNone, kNone}, {kNone, kNone}, {0, 0}});
   }
   TopicWord& t = topicWords_[info.inTopic];
   const uint32_t at = static_cast<uint32_t>(positions_.size());
@@ -270,24 +270,25 @@ void FullTextIndex::Word(const std::string& word, bool inTitle) {
   totalWordBytes_ += word.size();
 }
 
-// Appends this topic to the list of one entry; `first` starts its chain of `n` positions,
-// which count from `base`.
-void FullTextIndex::AddEntry(uint32_t word, bool title, uint32_t first, uint32_t n, uint32_t base) {
-  uint32_t& entry = words_[word].entry[title];
+// Appends this topic to the list of one of the word's entries. Its positions count from
+// `base`.
+void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
+  uint32_t entry = t.entry[title];
   if (entry == kNone) {
-    entry = static_cast<uint32_t>(hits_.size());
+    entry = words_[t.word].entry[title] = static_cast<uint32_t>(hits_.size());
     hits_.emplace_back();
-    hits_.back().word = word;
+    hits_.back().word = t.word;
     hits_.back().title = title;
   }
   Hits& h = hits_[entry];
+  const uint32_t n = t.count[title];
   BitAppender bits(&h.wlc);
   bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
   Count(docLengths_, topic_ - h.lastTopic);
   bits.ScaleRoot(n, kCountRoot);
   Count(countLengths_, n);
   uint32_t previous = 0;
-  for (uint32_t p = first; p != kNone; p = positions_[p].next) {
+  for (uint32_t p = t.first[title]; p != kNone; p = positions_[p].next) {
     const uint32_t at = base + positions_[p].number;
     bits.ScaleRoot(at - previous, kLocRoot);
     Count(locationLengths_, at - previous);
@@ -303,8 +304,8 @@ void FullTextIndex::EndTopic() {
   // Title words and body words are separate entries (the key's last byte is the
   // entry's title flag); the body's word numbers continue after the title's.
   for (const TopicWord& t : topicWords_) {
-    if (t.count[0]) AddEntry(t.word, false, t.first[0], t.count[0], titleCount_);
-    if (t.count[1]) AddEntry(t.word, true, t.first[1], t.count[1], 0);
+    if (t.count[0]) AddEntry(t, false, titleCount_);
+    if (t.count[1]) AddEntry(t, true, 0);
   }
   // A huge page's positions are not kept for the rest of the compile.
   constexpr size_t kKeptPositions = 64 * 1024;

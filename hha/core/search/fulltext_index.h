@@ -56,6 +56,7 @@ class FullTextIndex : public WordSink {
   // Positions of one word in the topic being added, as singly linked lists in positions_.
   struct TopicWord {
     uint32_t word;
+    uint32_t entry[2];  // WordInfo::entry when the topic met the word
     uint32_t first[2], last[2], count[2];  // body, title
   };
   struct Position {
@@ -64,7 +65,7 @@ class FullTextIndex : public WordSink {
   std::string_view WordAt(uint32_t w) const { return {text_.data() + words_[w].offset, words_[w].size}; }
   uint32_t Intern(const std::string& word);
   void Grow();
-  void AddEntry(uint32_t word, bool title, uint32_t first, uint32_t count, uint32_t base);
+  void AddEntry(const TopicWord& t, bool title, uint32_t base);
 
   // How many values of each bit length each value stream holds: enough to tell, at the
   // end, what the stream would take with each root 1..kRoots.
