@@ -189,7 +189,7 @@ class Compilation {
   // every page is looked up here.
   static constexpr uint8_t TierBit(int tier) { return static_cast<uint8_t>(1u << tier); }
   std::unordered_map<std::string, uint8_t> queued_;
-  std::string folded_;  // Enqueue's lookup key, kept for its capacity
+  std::string linkPath_, resolvedPath_, folded_;  // Enqueue's, kept for their capacity
   size_t reachedNames_ = 0;  // distinct names across the tiers, for the file limit
   std::set<std::string> reportedMissing_;  // folded relative paths
   std::set<std::string> included_;         // folded actual paths
@@ -244,7 +244,8 @@ std::string Compilation::OutputPath() const {
 void Compilation::Enqueue(const std::string& link, const std::string& baseFolder,
                           const std::string& origin, int line, Kind kind, bool isLink, Tier tier,
                           uint32_t depth) {
-  std::string path, resolved;
+  std::string& path = linkPath_;
+  std::string& resolved = resolvedPath_;
   if (!isLink) path = Slashes(link);
   else if (!LocalLinkPath(link, &path)) return;
   if (!ResolveRelative(baseFolder, path, &resolved)) {

@@ -185,8 +185,8 @@ bool LocalLinkPath(const std::string& link, std::string* path) {
   s = s.substr(0, s.find_first_of("#?"));
   if (s.empty()) return false;
   auto hex = [](char c) { return qb::IsAsciiDigit(c) ? c - '0' : qb::AsciiLower(c) - 'a' + 10; };
-  std::string decoded;
-  decoded.reserve(s.size());
+  std::string& decoded = *path;  // written in place: callers reuse its capacity
+  decoded.clear();
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '%' && i + 2 < s.size() && qb::IsAsciiHexDigit(s[i + 1]) && qb::IsAsciiHexDigit(s[i + 2])) {
       decoded += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
@@ -195,7 +195,6 @@ bool LocalLinkPath(const std::string& link, std::string* path) {
       decoded += s[i] == '\\' ? '/' : s[i];
     }
   }
-  path->swap(decoded);
   return true;
 }
 
@@ -214,8 +213,8 @@ bool ResolveRelative(const std::string& baseFolder, const std::string& path,
   }
   for (size_t i = rooted ? 0 : baseFolder.size(); i < full.size(); ++i)
     if (full[i] == '\\') full[i] = '/';
-  std::string r;
-  r.reserve(full.size());
+  std::string& r = *resolved;  // written in place: callers reuse its capacity
+  r.clear();
   size_t start = 0;
   while (start <= full.size()) {
     size_t e = full.find('/', start);
@@ -232,9 +231,7 @@ bool ResolveRelative(const std::string& baseFolder, const std::string& path,
     if (!r.empty()) r += '/';
     r += part;
   }
-  if (r.empty()) return false;
-  resolved->swap(r);
-  return true;
+  return !r.empty();
 }
 
 }  // namespace hha
