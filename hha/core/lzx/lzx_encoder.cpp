@@ -5,6 +5,8 @@
 // does not compress is stored whole, one uncompressed block per frame.
 #include "hha/core/lzx/lzx_encoder.h"
 
+#include <algorithm>
+
 #include "hha/core/lzx/bit_writer.h"
 #include "hha/core/lzx/block_writer.h"
 #include "hha/core/lzx/lzx_constants.h"
@@ -62,8 +64,9 @@ uint64_t Split(const std::vector<Item>& items, const std::vector<uint32_t>& posi
   const uint32_t from = positions[first], to = positions[last];
   if (to - from >= 2 * kMinSplitBytes) {
     const uint32_t middle = from + (to - from) / 2;
-    size_t mid = first;
-    while (mid < last && positions[mid] < middle) ++mid;
+    const size_t mid = static_cast<size_t>(
+        std::lower_bound(positions.begin() + first, positions.begin() + last, middle) -
+        positions.begin());
     if (mid > first && mid < last) {
       std::vector<size_t> parts;
       BlockStats right;

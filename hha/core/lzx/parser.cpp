@@ -188,7 +188,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     } else {
       n = finder_.Find(pos, maxLen, tmp);
     }
-    found_.insert(found_.end(), tmp, tmp + n);
+    for (unsigned i = 0; i < n; ++i) found_.push_back(tmp[i]);  // a call to memmove costs more
     foundStart_[pos + 1] = static_cast<uint32_t>(found_.size());
     const unsigned longest = n ? tmp[n - 1].length : 0;
     unsigned repSlot = 0, repLen = 0;
