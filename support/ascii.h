@@ -11,6 +11,15 @@ namespace qb {
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// The C library's isalpha/isalnum/isxdigit in the "C" locale, without a locale lookup
+// per character.
+constexpr bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsAsciiAlnum(char c) { return IsAsciiAlpha(c) || IsAsciiDigit(c); }
+constexpr bool IsAsciiHexDigit(char c) {
+  return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 inline std::string AsciiLowerCopy(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = AsciiLower(c);

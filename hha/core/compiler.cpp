@@ -12,11 +12,13 @@
 // override stylesheet the copies link to is added at the end.
 #include "hha/core/compiler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <memory>
 #include <set>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "hha/core/background_queue.h"
@@ -137,9 +139,9 @@ class Compilation {
   bool InsideProject(const std::string& nativePath);
   bool IncludeAll();
   bool Include(const Pending& p);
-  bool Feed(const std::vector<uint8_t>& data, const std::string& status);
+  bool Feed(const platform::FileBytes& data, const std::string& status);
   // Replaces a page's bytes by its treated copy.
-  void Treat(const std::string& actual, std::vector<uint8_t>& data) const;
+  void Treat(const std::string& actual, platform::FileBytes& data) const;
   void ChooseStylesheetName();
   void AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
@@ -182,9 +184,12 @@ class Compilation {
   // then what the sitemaps name, then what pages link to.
   enum Tier : int { kNamedByProject, kNamedBySitemap, kLinked, kTiers };
   std::deque<Pending> queue_[kTiers];
-  // Folded relative paths ever queued, per tier: a page a sitemap names is queued there
-  // even when a link queued it for later.
-  std::set<std::string> queued_[kTiers];
+  // Folded relative paths ever queued, with the tiers they were queued in: a page a
+  // sitemap names is queued there even when a link queued it for later. Every link of
+  // every page is looked up here.
+  static constexpr uint8_t TierBit(int tier) { return static_cast<uint8_t>(1u << tier); }
+  std::unordered_map<std::string, uint8_t> queued_;
+  std::string linkPath_, resolvedPath_, folded_;  // Enqueue's, kept for their capacity
   size_t reachedNames_ = 0;  // distinct names across the tiers, for the file limit
   std::set<std::string> reportedMissing_;  // folded relative paths
   std::set<std::string> included_;         // folded actual paths
@@ -239,26 +244,30 @@ std::string Compilation::OutputPath() const {
 void Compilation::Enqueue(const std::string& link, const std::string& baseFolder,
                           const std::string& origin, int line, Kind kind, bool isLink, Tier tier,
                           uint32_t depth) {
-  std::string path = Slashes(link), resolved;
-  if (isLink && !LocalLinkPath(link, &path)) return;
+  std::string& path = linkPath_;
+  std::string& resolved = resolvedPath_;
+  if (!isLink) path = Slashes(link);
+  else if (!LocalLinkPath(link, &path)) return;
   if (!ResolveRelative(baseFolder, path, &resolved)) {
     // Links that leave the project folder stay links (javadoc points to sibling docs);
     // a project entry that does is a mistake worth telling.
     if (!isLink) Warn(origin, line, "\"" + link + "\" is outside the project folder; left out");
     return;
   }
+  // Only the first mention of a file matters (it is included, or reported missing, once),
+  // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
+  // megabytes of pending links on a large tree.
+  folded_.assign(resolved);
+  for (char& c : folded_) c = qb::AsciiLower(c);
+  uint8_t& tiers = queued_[folded_];
+  const bool reachedBefore = (tiers & ~TierBit(tier)) != 0;
+  if (tiers & TierBit(tier)) return;
+  tiers |= TierBit(tier);
   if (kind == Kind::kPlain) {
     const std::string ext = Extension(resolved);
     if (ext == ".htm" || ext == ".html" || ext == ".xhtml" || ext == ".shtml") kind = Kind::kHtml;
     else if (ext == ".css") kind = Kind::kCss;
   }
-  // Only the first mention of a file matters (it is included, or reported missing, once),
-  // and Javadoc pages repeat the same hundred links: queuing every mention held tens of
-  // megabytes of pending links on a large tree.
-  const std::string folded = qb::AsciiLowerCopy(resolved);
-  bool reachedBefore = false;
-  for (int t = 0; t < kTiers; ++t) reachedBefore = reachedBefore || (t != tier && queued_[t].count(folded));
-  if (!queued_[tier].insert(folded).second) return;
   if (!reachedBefore && ++reachedNames_ > limits_.files)
     return Refuse(origin, line, "the project reaches more than " + WithThousands(limits_.files) +
                                     " files, more than a help file's directory may hold");
@@ -275,7 +284,7 @@ bool Compilation::InsideProject(const std::string& nativePath) {
          platform::IsInside(real, realRoot_);
 }
 
-bool Compilation::Feed(const std::vector<uint8_t>& data, const std::string& status) {
+bool Compilation::Feed(const platform::FileBytes& data, const std::string& status) {
   for (size_t at = 0; at < data.size(); at += kFeedPiece) {
     if (!Progress(status)) return false;
     size_t n = std::min(kFeedPiece, data.size() - at);
@@ -284,7 +293,7 @@ bool Compilation::Feed(const std::vector<uint8_t>& data, const std::string& stat
   return Progress(status);
 }
 
-void Compilation::Treat(const std::string& actual, std::vector<uint8_t>& data) const {
+void Compilation::Treat(const std::string& actual, platform::FileBytes& data) const {
   const std::string folder = actual.substr(0, actual.find_last_of('/') + 1);
   const std::string treated = TreatPageForViewer(
       std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), folder,
@@ -301,7 +310,7 @@ void Compilation::ChooseStylesheetName() {
   for (int n = 2; resolver_.Find(stylesheetName_, &actual); ++n)
     stylesheetName_ = base + "-" + std::to_string(n) + ".css";
   // The treated pages link to it; it is no file to look for.
-  for (std::set<std::string>& tier : queued_) tier.insert(qb::AsciiLowerCopy(stylesheetName_));
+  queued_[qb::AsciiLowerCopy(stylesheetName_)] = TierBit(kTiers) - 1;
 }
 
 void Compilation::AddViewerStylesheet() {
@@ -338,7 +347,7 @@ bool Compilation::Include(const Pending& p) {
             " bytes a help file's section holds; the project is refused.");
     return false;
   }
-  std::vector<uint8_t> data;
+  platform::FileBytes data;
   if (!platform::ReadFile(native, data)) {
     Warn(p.origin, p.line, "\"" + actual + "\" cannot be read; left out");
     return true;
@@ -392,7 +401,9 @@ bool Compilation::Include(const Pending& p) {
   // A large page has a hundred thousand links, nearly all seen before: each is queued
   // (or dropped) as it is found rather than listed first.
   VisitLinks(text, source, [&](const Link& link) {
-    for (; counted < link.offset && counted < text.size(); ++counted) line += text[counted] == '\n';
+    const size_t upTo = std::max(counted, std::min(link.offset, text.size()));
+    line += static_cast<int>(std::count(text.begin() + counted, text.begin() + upTo, '\n'));
+    counted = upTo;
     Enqueue(link.target, base, actual, line, Kind::kPlain, true,
             p.kind == Kind::kSitemap ? kNamedBySitemap : kLinked, p.depth + 1);
   });
@@ -400,8 +411,10 @@ bool Compilation::Include(const Pending& p) {
   // topics still follow the order the files are found in.
   if (p.kind == Kind::kHtml) {
     const size_t size = data.size();
-    indexer_->Post([search, internalName, page = std::move(data)] { search->AddPage(internalName, page); },
-                   size);
+    auto index = [search, internalName, page = std::move(data)] {
+      search->AddPage(internalName, std::string_view(reinterpret_cast<const char*>(page.data()), page.size()));
+    };
+    indexer_->Post(std::move(index), size);
   }
   return true;
 }
@@ -454,7 +467,7 @@ bool Compilation::IncludeAll() {
 bool Compilation::CompressSettled(bool all) {
   std::vector<size_t> settled;
   order_.Take(all, &settled);
-  std::vector<uint8_t> data;
+  platform::FileBytes data;
   for (size_t i : settled) {
     const Included& f = includedFiles_[i];
     const bool read = platform::ReadFile(resolver_.NativePath(f.actual), data);

@@ -3,24 +3,22 @@
 #include "hha/core/link_collector.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "support/ascii.h"
 
 namespace hha {
 namespace {
 
-bool IEquals(const std::string& a, const char* b) {
+bool IEquals(std::string_view a, const char* b) {
   size_t n = a.size();
   for (size_t i = 0; i < n; ++i, ++b)
-    if (!*b || std::tolower(static_cast<unsigned char>(a[i])) != *b) return false;
+    if (!*b || qb::AsciiLower(a[i]) != *b) return false;
   return *b == 0;
 }
 
 bool IStartsAt(std::string_view s, size_t at, const char* prefix) {
   for (; *prefix; ++prefix, ++at)
-    if (at >= s.size() || std::tolower(static_cast<unsigned char>(s[at])) != *prefix)
-      return false;
+    if (at >= s.size() || qb::AsciiLower(s[at]) != *prefix) return false;
   return true;
 }
 
@@ -86,7 +84,8 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
   size_t i = 0;
   while (i < n) {
     if (text[i] != '<') {
-      ++i;
+      const size_t tag = text.find('<', i);
+      i = tag == std::string::npos ? n : tag;
       continue;
     }
     if (text.compare(i, 4, "<!--") == 0) {
@@ -96,10 +95,8 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
     }
     size_t j = i + 1;
     size_t nameStart = j;
-    while (j < n && (std::isalnum(static_cast<unsigned char>(text[j])) || text[j] == '!' ||
-                     text[j] == '/'))
-      ++j;
-    std::string tag(text.substr(nameStart, j - nameStart));
+    while (j < n && (qb::IsAsciiAlnum(text[j]) || text[j] == '!' || text[j] == '/')) ++j;
+    const std::string_view tag = text.substr(nameStart, j - nameStart);
     if (tag.empty()) {
       ++i;
       continue;
@@ -116,7 +113,7 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
       }
       size_t an = j;
       while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '=' && text[j] != '>') ++j;
-      std::string attr(text.substr(an, j - an));
+      const std::string_view attr = text.substr(an, j - an);
       size_t k = j;
       while (k < n && qb::IsHtmlSpace(text[k])) ++k;
       if (k >= n || text[k] != '=') continue;
@@ -134,12 +131,13 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
         while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '>') ++j;
         ve = j;
       }
-      std::string value = DecodeAmp(std::string(text.substr(vs, ve - vs)));
+      // Only the values that are used are copied: most attributes are not links.
+      auto value = [&] { return DecodeAmp(std::string(text.substr(vs, ve - vs))); };
       if (source == LinkSource::kSitemap) {
-        if (IEquals(attr, "name")) paramName = value;
-        else if (IEquals(attr, "value")) paramValue = value, paramValueOffset = vs;
+        if (IEquals(attr, "name")) paramName = value();
+        else if (IEquals(attr, "value")) paramValue = value(), paramValueOffset = vs;
       } else if (IEquals(attr, "href") || IEquals(attr, "src") || IEquals(attr, "background")) {
-        if (!value.empty()) out({value, vs});
+        if (ve > vs) out({value(), vs});
       } else if (IEquals(attr, "style")) {
         CollectCss(text, vs, ve, 0, out);
       }
@@ -172,63 +170,68 @@ size_t SitemapDepth(std::string_view text) {
 }
 
 bool LocalLinkPath(const std::string& link, std::string* path) {
-  std::string s = link;
-  size_t b = 0;
-  while (b < s.size() && qb::IsHtmlSpace(s[b])) ++b;
-  s.erase(0, b);
-  while (!s.empty() && qb::IsHtmlSpace(s.back())) s.pop_back();
+  std::string_view s = link;
+  while (!s.empty() && qb::IsHtmlSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && qb::IsHtmlSpace(s.back())) s.remove_suffix(1);
   if (s.compare(0, 2, "//") == 0 || s.compare(0, 2, "\\\\") == 0) return false;
   // A scheme is two or more characters before ':' (one letter is a drive).
   size_t colon = s.find(':');
   if (colon != std::string::npos && colon >= 2) {
-    bool scheme = std::isalpha(static_cast<unsigned char>(s[0])) != 0;
+    bool scheme = qb::IsAsciiAlpha(s[0]);
     for (size_t i = 1; i < colon && scheme; ++i)
-      scheme = std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '+' || s[i] == '-' ||
-               s[i] == '.';
+      scheme = qb::IsAsciiAlnum(s[i]) || s[i] == '+' || s[i] == '-' || s[i] == '.';
     if (scheme) return false;
   }
   s = s.substr(0, s.find_first_of("#?"));
   if (s.empty()) return false;
-  std::string decoded;
+  auto hex = [](char c) { return qb::IsAsciiDigit(c) ? c - '0' : qb::AsciiLower(c) - 'a' + 10; };
+  std::string& decoded = *path;  // written in place: callers reuse its capacity
+  decoded.clear();
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-      decoded += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+    if (s[i] == '%' && i + 2 < s.size() && qb::IsAsciiHexDigit(s[i + 1]) && qb::IsAsciiHexDigit(s[i + 2])) {
+      decoded += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
       i += 2;
     } else {
       decoded += s[i] == '\\' ? '/' : s[i];
     }
   }
-  *path = decoded;
   return true;
 }
 
 bool ResolveRelative(const std::string& baseFolder, const std::string& path,
                      std::string* resolved) {
-  std::string p = path;
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  std::string full = (!p.empty() && p[0] == '/') ? p.substr(1) : baseFolder + p;
-  std::vector<std::string> parts;
+  // The parts are folded into `r` as they come: "." and empty parts dropped, ".." taking
+  // back the last part.
+  const bool rooted = !path.empty() && (path[0] == '/' || path[0] == '\\');
+  std::string full;
+  if (rooted) {
+    full.assign(path, 1);
+  } else {
+    full.reserve(baseFolder.size() + path.size());
+    full = baseFolder;
+    full += path;
+  }
+  for (size_t i = rooted ? 0 : baseFolder.size(); i < full.size(); ++i)
+    if (full[i] == '\\') full[i] = '/';
+  std::string& r = *resolved;  // written in place: callers reuse its capacity
+  r.clear();
   size_t start = 0;
   while (start <= full.size()) {
     size_t e = full.find('/', start);
     if (e == std::string::npos) e = full.size();
-    std::string part = full.substr(start, e - start);
+    const std::string_view part(full.data() + start, e - start);
     start = e + 1;
     if (part.empty() || part == ".") continue;
     if (part == "..") {
-      if (parts.empty()) return false;
-      parts.pop_back();
+      if (r.empty()) return false;
+      const size_t cut = r.find_last_of('/');
+      r.resize(cut == std::string::npos ? 0 : cut);
       continue;
     }
-    parts.push_back(part);
+    if (!r.empty()) r += '/';
+    r += part;
   }
-  if (parts.empty()) return false;
-  std::string r;
-  for (const std::string& part : parts) r += (r.empty() ? "" : "/") + part;
-  *resolved = r;
-  return true;
+  return !r.empty();
 }
 
 }  // namespace hha

@@ -32,11 +32,13 @@ size_t SitemapDepth(std::string_view text);
 // Turns a link into a path relative to the linking file's folder: drops "#..." and
 // "?...", decodes %XX. False for links that leave the help file (a scheme such as
 // http:, mailto:, javascript:, ms-its:, or "//host"), for bare fragments and for empty
-// links. A result starting with "/" is relative to the help file's root.
+// links (`path` is then unchanged). A result starting with "/" is relative to the help
+// file's root.
 bool LocalLinkPath(const std::string& link, std::string* path);
 
 // Joins `base` (a folder relative to the root, "" or ending in "/") and a link path
-// with "/" separators, folding "." and "..". False when the result leaves the root.
+// with "/" separators, folding "." and "..". False when the result leaves the root or is
+// empty (`resolved` then holds nothing useful). `resolved` must not be `base` or `path`.
 bool ResolveRelative(const std::string& baseFolder, const std::string& path,
                      std::string* resolved);
 

@@ -69,7 +69,10 @@ std::string DirName(const std::string& path) {
 
 std::string BaseName(const std::string& path) { return path.substr(DirName(path).size()); }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+namespace {
+
+template <class Bytes>
+bool ReadInto(const std::string& path, Bytes& out) {
   out.clear();
   if (!IsFile(path)) return false;
   FILE* f = std::fopen(path.c_str(), "rb");
@@ -89,6 +92,11 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
   if (!ok) out.clear();
   return ok;
 }
+
+}  // namespace
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out) { return ReadInto(path, out); }
+bool ReadFile(const std::string& path, FileBytes& out) { return ReadInto(path, out); }
 
 OutputFile::~OutputFile() {
   if (file_) std::fclose(static_cast<FILE*>(file_));

@@ -248,15 +248,13 @@ void CharTable::BuildOther() {
   }
 }
 
-void CharTable::AppendFolded(uint8_t b, std::string* out) const {
-  if (records_[b].charClass == kLigature) {
-    for (const Ligature& l : ligatures_)
-      if (l.ch == b) {
-        *out += l.first;
-        *out += l.second;
-        return;
-      }
-  }
+void CharTable::AppendLigature(uint8_t b, std::string* out) const {
+  for (const Ligature& l : ligatures_)
+    if (l.ch == b) {
+      *out += l.first;
+      *out += l.second;
+      return;
+    }
   *out += static_cast<char>(records_[b].folded);
 }
 

@@ -60,7 +60,10 @@ class CharTable {
     return c == kLower || c == kOtherLetter || c == kLigature;
   }
   // Appends the folded form of single-byte character b (two letters for a ligature).
-  void AppendFolded(uint8_t b, std::string* out) const;
+  void AppendFolded(uint8_t b, std::string* out) const {
+    if (records_[b].charClass == kLigature) return AppendLigature(b, out);
+    out->push_back(static_cast<char>(records_[b].folded));
+  }
 
   // The /$OBJINST file: the word breaker's settings, this table, and (English only) the
   // stemmer's object.
@@ -71,6 +74,7 @@ class CharTable {
   void BuildShiftJis();
   void BuildGbk();
   void BuildOther();
+  void AppendLigature(uint8_t b, std::string* out) const;
 
   uint32_t lcid_, codePage_;
   std::array<CharRecord, 256> records_{};

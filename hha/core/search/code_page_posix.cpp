@@ -1,6 +1,7 @@
 // Code page conversions through the C library's iconv.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "hha/core/search/code_page.h"
@@ -81,7 +82,10 @@ void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
   while (i < n) {
     const size_t ascii = i;
     while (i < n && p[i] < 0x80) ++i;
-    out->append(p + ascii, p + i);
+    // Widened in place: appending a byte range to a u32string first builds a copy of it.
+    const size_t at = out->size();
+    out->resize(at + (i - ascii));
+    std::copy(p + ascii, p + i, out->begin() + at);
     const size_t other = i;
     while (i < n && p[i] >= 0x80) ++i;
     if (i > other) Convert(cd, bytes + other, i - other, out);

@@ -7,6 +7,7 @@
 #include "hha/core/search/fulltext_index.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "hha/core/byte_writer.h"
 #include "hha/core/search/page_text.h"
@@ -42,22 +43,27 @@ inline uint64_t ScaleRootBits(int bits, int root) {
   return bits <= root ? static_cast<uint64_t>(1 + root) : static_cast<uint64_t>(2 * bits - root);
 }
 
+// Bits are taken most significant first, a byte (not a bit) at a time; past the end
+// they read as zeros.
 class BitReader {
  public:
   BitReader(const std::vector<uint8_t>& in) : in_(in) {}
-  bool Bit() {
-    const bool b = at_ / 8 < in_.size() && (in_[at_ / 8] >> (7 - at_ % 8)) & 1;
-    ++at_;
-    return b;
-  }
   uint64_t Bits(int n) {
     uint64_t v = 0;
-    for (int k = 0; k < n; ++k) v = v << 1 | (Bit() ? 1 : 0);
+    while (n > 0) {
+      const size_t byte = at_ / 8;
+      const int off = static_cast<int>(at_ % 8), take = std::min(n, 8 - off);
+      const unsigned b = byte < in_.size() ? in_[byte] : 0;
+      v = v << take | ((b >> (8 - off - take)) & ((1u << take) - 1));
+      at_ += take;
+      n -= take;
+    }
     return v;
   }
+  // p one-bits (at most 40) and the bit that ends them, then the value's bits.
   uint64_t ScaleRoot(int root) {
-    int p = 0;
-    while (Bit() && p < 40) ++p;
+    const int p = std::min(OnesRun(41), 40);
+    at_ += p + 1;
     if (p == 0) return Bits(root);
     const int n = root + p - 1;
     return uint64_t{1} << n | Bits(n);
@@ -65,6 +71,21 @@ class BitReader {
   void ByteAlign() { at_ = (at_ + 7) / 8 * 8; }
 
  private:
+  // How many one-bits follow, counting no further than `cap`.
+  int OnesRun(int cap) const {
+    int r = 0;
+    while (r < cap) {
+      const size_t bit = at_ + r, byte = bit / 8;
+      if (byte >= in_.size()) break;
+      const int off = static_cast<int>(bit % 8), left = 8 - off;
+      const unsigned b = static_cast<uint8_t>(in_[byte] << off);
+      const int ones = b == 0xFF ? 8 : __builtin_clz(~b & 0xFFu) - 24;
+      if (ones < left) return std::min(r + ones, cap);
+      r += left;
+    }
+    return std::min(r, cap);
+  }
+
   const std::vector<uint8_t>& in_;
   size_t at_ = 0;
 };
@@ -135,21 +156,31 @@ size_t EncIntLeSize(uint64_t v) {
   return n;
 }
 
-// Readers compare with strcasecmp: ASCII letters folded, then unsigned bytes. Words are
-// folded already except for ASCII trail bytes of double-byte characters.
-bool ReaderLess(const std::string& a, const std::string& b) {
+// A key is its word followed by the entry's title flag. Readers compare keys with
+// strcasecmp: ASCII letters folded, then unsigned bytes. Words are folded already except
+// for ASCII trail bytes of double-byte characters.
+struct Key {
+  std::string_view word;
+  char flag;
+  size_t size() const { return word.size() + 1; }
+  unsigned char operator[](size_t i) const { return static_cast<unsigned char>(i < word.size() ? word[i] : flag); }
+};
+
+bool ReaderLess(const Key& a, const Key& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    unsigned char x = a[i], y = b[i];
     if (x >= 'A' && x <= 'Z') x += 32;
     if (y >= 'A' && y <= 'Z') y += 32;
     if (x != y) return x < y;
   }
   if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
+  for (size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return a[i] < b[i];
+  return false;
 }
 
-size_t Shared(const std::string& a, const std::string& b) {
+size_t Shared(std::string_view a, std::string_view b) {
   size_t n = 0;
   while (n < a.size() && n < b.size() && n < 255 && a[n] == b[n]) ++n;
   return n;
@@ -166,6 +197,8 @@ struct Node {
 
 void FullTextIndex::BeginTopic(uint32_t topic) {
   topicWords_.clear();
+  positions_.clear();
+  ++topicSerial_;
   titleCount_ = bodyCount_ = 0;
   inTopic_ = !anyTopic_ || topic > lastTopic_;
   if (!inTopic_) return;
@@ -174,13 +207,95 @@ void FullTextIndex::BeginTopic(uint32_t topic) {
   lastTopic_ = topic_ = topic;
 }
 
+namespace {
+
+// FNV-1a: words are short, and this spreads them well enough for a half-full table.
+uint32_t HashWord(const char* p, size_t n) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uint8_t>(p[i])) * 16777619u;
+  return h;
+}
+
+}  // namespace
+
+void FullTextIndex::Grow() {
+  std::vector<uint32_t> slots(slots_.empty() ? 4096 : slots_.size() * 2, 0);
+  const size_t mask = slots.size() - 1;
+  for (uint32_t w = 0; w < words_.size(); ++w) {
+    size_t at = words_[w].hash & mask;
+    while (slots[at]) at = (at + 1) & mask;
+    slots[at] = w + 1;
+  }
+  slots_.swap(slots);
+}
+
+uint32_t FullTextIndex::Intern(const std::string& word) {
+  const uint32_t hash = HashWord(word.data(), word.size());
+  if (2 * (words_.size() + 1) > slots_.size()) Grow();
+  const size_t mask = slots_.size() - 1;
+  size_t at = hash & mask;
+  for (; slots_[at]; at = (at + 1) & mask) {
+    const WordInfo& w = words_[slots_[at] - 1];
+    if (w.hash == hash && w.size == word.size() &&
+        std::memcmp(text_.data() + w.offset, word.data(), word.size()) == 0)
+      return slots_[at] - 1;
+  }
+  WordInfo w;
+  w.offset = static_cast<uint32_t>(text_.size());
+  w.hash = hash;
+  w.size = static_cast<uint8_t>(word.size());
+  text_ += word;
+  words_.push_back(w);
+  slots_[at] = static_cast<uint32_t>(words_.size());
+  return static_cast<uint32_t>(words_.size() - 1);
+}
+
 void FullTextIndex::Word(const std::string& word, bool inTitle) {
   if (!inTopic_ || word.empty() || word.size() > kMaxWordBytes) return;
-  Positions& p = topicWords_[word];
-  if (inTitle) p.title.push_back(titleCount_++);
-  else p.body.push_back(bodyCount_++);
+  const uint32_t id = Intern(word);
+  WordInfo& info = words_[id];
+  if (info.seenIn != topicSerial_) {
+    info.seenIn = topicSerial_;
+    info.inTopic = static_cast<uint32_t>(topicWords_.size());
+    topicWords_.push_back({id, {info.entry[0], info.entry[1]}, {kNone, kNone}, {kNone, kNone}, {0, 0}});
+  }
+  TopicWord& t = topicWords_[info.inTopic];
+  const uint32_t at = static_cast<uint32_t>(positions_.size());
+  positions_.push_back({inTitle ? titleCount_++ : bodyCount_++, kNone});
+  if (t.first[inTitle] == kNone) t.first[inTitle] = at;
+  else positions_[t.last[inTitle]].next = at;
+  t.last[inTitle] = at;
+  ++t.count[inTitle];
   ++totalWords_;
   totalWordBytes_ += word.size();
+}
+
+// Appends this topic to the list of one of the word's entries. Its positions count from
+// `base`.
+void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
+  uint32_t entry = t.entry[title];
+  if (entry == kNone) {
+    entry = words_[t.word].entry[title] = static_cast<uint32_t>(hits_.size());
+    hits_.emplace_back();
+    hits_.back().word = t.word;
+    hits_.back().title = title;
+  }
+  Hits& h = hits_[entry];
+  const uint32_t n = t.count[title];
+  BitAppender bits(&h.wlc);
+  bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
+  Count(docLengths_, topic_ - h.lastTopic);
+  bits.ScaleRoot(n, kCountRoot);
+  Count(countLengths_, n);
+  uint32_t previous = 0;
+  for (uint32_t p = t.first[title]; p != kNone; p = positions_[p].next) {
+    const uint32_t at = base + positions_[p].number;
+    bits.ScaleRoot(at - previous, kLocRoot);
+    Count(locationLengths_, at - previous);
+    previous = at;
+  }
+  h.lastTopic = topic_;
+  ++h.topics;
 }
 
 void FullTextIndex::EndTopic() {
@@ -188,27 +303,18 @@ void FullTextIndex::EndTopic() {
   inTopic_ = false;
   // Title words and body words are separate entries (the key's last byte is the
   // entry's title flag); the body's word numbers continue after the title's.
-  auto add = [&](const std::string& key, const std::vector<uint32_t>& positions, uint32_t base) {
-    Hits& h = words_[key];
-    BitAppender bits(&h.wlc);
-    bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
-    Count(docLengths_, topic_ - h.lastTopic);
-    bits.ScaleRoot(positions.size(), kCountRoot);
-    Count(countLengths_, positions.size());
-    uint32_t previous = 0;
-    for (uint32_t p : positions) {
-      bits.ScaleRoot(base + p - previous, kLocRoot);
-      Count(locationLengths_, base + p - previous);
-      previous = base + p;
-    }
-    h.lastTopic = topic_;
-    ++h.topics;
-  };
-  for (auto& [word, where] : topicWords_) {
-    if (!where.body.empty()) add(word + kBodyEntry, where.body, titleCount_);
-    if (!where.title.empty()) add(word + kTitleEntry, where.title, 0);
+  for (const TopicWord& t : topicWords_) {
+    if (t.count[0]) AddEntry(t, false, titleCount_);
+    if (t.count[1]) AddEntry(t, true, 0);
   }
-  std::unordered_map<std::string, Positions>().swap(topicWords_);
+  // A huge page's positions are not kept for the rest of the compile.
+  constexpr size_t kKeptPositions = 64 * 1024;
+  if (positions_.capacity() > kKeptPositions) {
+    std::vector<Position>().swap(positions_);
+    std::vector<TopicWord>().swap(topicWords_);
+  }
+  topicWords_.clear();
+  positions_.clear();
 }
 
 int FullTextIndex::CheapestRoot(const BitLengths& lengths) {
@@ -230,8 +336,7 @@ std::vector<uint8_t> FullTextIndex::Build() {
             locRoot = CheapestRoot(locationLengths_);
   // Re-code every list with those roots. Microsoft's compiler pads the list of a word
   // found in more than two topics by a tenth; readers stop after the declared topics.
-  for (auto& entry : words_) {
-    Hits& h = entry.second;
+  for (Hits& h : hits_) {
     std::vector<uint8_t> recoded;
     if (docRoot != kDocRoot || countRoot != kCountRoot || locRoot != kLocRoot) {
       BitReader in(h.wlc);
@@ -247,35 +352,37 @@ std::vector<uint8_t> FullTextIndex::Build() {
     }
     if (h.topics > 2) h.wlc.resize(h.wlc.size() + h.wlc.size() / 10, 0);
   }
-  std::vector<const std::string*> sorted;
-  sorted.reserve(words_.size());
-  for (const auto& entry : words_) sorted.push_back(&entry.first);
+  // Positions and the lookup table are not needed any more; the words' text is.
+  std::vector<Position>().swap(positions_);
+  std::vector<TopicWord>().swap(topicWords_);
+  std::vector<uint32_t>().swap(slots_);
+  auto key = [&](const Hits& h) { return Key{WordAt(h.word), h.title ? kTitleEntry : kBodyEntry}; };
+  std::vector<uint32_t> sorted(hits_.size());
+  for (uint32_t i = 0; i < sorted.size(); ++i) sorted[i] = i;
   std::sort(sorted.begin(), sorted.end(),
-            [](const std::string* a, const std::string* b) { return ReaderLess(*a, *b); });
+            [&](uint32_t a, uint32_t b) { return ReaderLess(key(hits_[a]), key(hits_[b])); });
+  auto hitsOf = [&](size_t i) -> Hits& { return hits_[sorted[i]]; };
+  auto wordOf = [&](size_t i) { return WordAt(hitsOf(i).word); };
 
   // Leaves: as many words as fit, each stored after the prefix it shares with the word
-  // before it in the same leaf.
+  // before it in the same leaf (prefixes are shared between words, without their flags).
   std::vector<Node> leaves;
   auto leafEntrySize = [&](size_t i, size_t shared) {
-    const Hits& h = words_.at(*sorted[i]);
-    return 2 + (sorted[i]->size() - 1 - shared) + 1 + EncIntLeSize(h.topics) + 4 + 2 +
+    const Hits& h = hitsOf(i);
+    return 2 + (wordOf(i).size() - shared) + 1 + EncIntLeSize(h.topics) + 4 + 2 +
            EncIntLeSize(h.wlc.size());
-  };
-  // Prefixes are shared between words, without their flags.
-  auto sharedWords = [](const std::string& a, const std::string& b) {
-    return Shared(a.substr(0, a.size() - 1), b.substr(0, b.size() - 1));
   };
   for (size_t i = 0; i < sorted.size(); ++i) {
     size_t shared = leaves.empty() || leaves.back().items.empty()
                         ? 0
-                        : sharedWords(*sorted[leaves.back().items.back()], *sorted[i]);
+                        : Shared(wordOf(leaves.back().items.back()), wordOf(i));
     if (leaves.empty() || leaves.back().used + leafEntrySize(i, shared) > kNodeSize - kLeafHeader) {
       leaves.emplace_back();
       shared = 0;
     }
     leaves.back().items.push_back(i);
     leaves.back().used += leafEntrySize(i, shared);
-    leaves.back().lastWord = sorted[i]->substr(0, sorted[i]->size() - 1);
+    leaves.back().lastWord = std::string(wordOf(i));
   }
 
   if (leaves.empty()) leaves.emplace_back();  // readers want a root even with no words
@@ -284,7 +391,7 @@ std::vector<uint8_t> FullTextIndex::Build() {
   // The topic lists are most of the file: reserving keeps it from being held twice while
   // it grows, and each list is freed once copied.
   size_t listBytes = 0;
-  for (const auto& entry : words_) listBytes += entry.second.wlc.size();
+  for (const Hits& h : hits_) listBytes += h.wlc.size();
   w.bytes().reserve(kHeaderSize + listBytes + 2 * leaves.size() * kNodeSize);
   w.Zeros(kHeaderSize);
   // Each leaf's topic lists go just before it, so its offsets are known when it is written
@@ -294,7 +401,7 @@ std::vector<uint8_t> FullTextIndex::Build() {
   for (size_t l = 0; l < leaves.size(); ++l) {
     for (size_t i : leaves[l].items) {
       wlcOffsets[i] = static_cast<uint32_t>(w.size());
-      std::vector<uint8_t>& wlc = words_.at(*sorted[i]).wlc;
+      std::vector<uint8_t>& wlc = hitsOf(i).wlc;
       wlcSizes[i] = static_cast<uint32_t>(wlc.size());
       w.Bytes(wlc.data(), wlc.size());
       std::vector<uint8_t>().swap(wlc);
@@ -310,23 +417,22 @@ std::vector<uint8_t> FullTextIndex::Build() {
     node.U32(l + 1 < leaves.size() ? leaves[l + 1].offset : 0);
     node.U16(0);
     node.U16(static_cast<uint32_t>(kNodeSize - kLeafHeader - leaves[l].used));
-    std::string previousWord;
-    const std::string* previous = nullptr;
+    std::string_view previous;
+    bool first = true;
     for (size_t i : leaves[l].items) {
-      const std::string& key = *sorted[i];
-      const Hits& h = words_.at(key);
-      const std::string word = key.substr(0, key.size() - 1);
-      const size_t shared = previous ? Shared(*previous, word) : 0;
+      const Hits& h = hitsOf(i);
+      const std::string_view word = wordOf(i);
+      const size_t shared = first ? 0 : Shared(previous, word);
       node.U8(static_cast<uint32_t>(word.size() - shared + 1));
       node.U8(static_cast<uint32_t>(shared));
       node.Bytes(word.data() + shared, word.size() - shared);
-      node.U8(key.back() == kTitleEntry ? 1 : 0);
+      node.U8(h.title ? 1 : 0);
       EncIntLe(node, h.topics);
       node.U32(wlcOffsets[i]);
       node.U16(0);
       EncIntLe(node, wlcSizes[i]);
-      previousWord = word;
-      previous = &previousWord;
+      previous = word;
+      first = false;
       distinctLength += word.size();
       longest = std::max(longest, word.size());
     }

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "hha/core/search/page_text.h"
@@ -28,18 +28,45 @@ class FullTextIndex : public WordSink {
   // The whole file. Uses up the topic lists: call once.
   std::vector<uint8_t> Build();
 
-  size_t distinctWords() const { return words_.size(); }
-  bool empty() const { return words_.empty(); }
+  size_t distinctWords() const { return hits_.size(); }
+  bool empty() const { return hits_.empty(); }
 
  private:
+  // The body and the title entry of a word are separate keys; entries hold the index of
+  // their Hits, or kNone.
+  static constexpr uint32_t kNone = UINT32_MAX;
   struct Hits {
     std::vector<uint8_t> wlc;  // the packed topic list, whole bytes per topic
     uint32_t topics = 0;
     uint32_t lastTopic = 0;
+    uint32_t word = 0;
+    bool title = false;
   };
-  struct Positions {
-    std::vector<uint32_t> title, body;  // word numbers, each part counted from 0
+  // Every distinct word is stored once, in words_ (its bytes in text_), and found through
+  // the open-addressing table slots_: a page's words are looked up without building a
+  // key or allocating.
+  struct WordInfo {
+    uint32_t offset;  // in text_
+    uint32_t hash;
+    uint8_t size;
+    uint32_t entry[2] = {kNone, kNone};  // Hits of the body and the title entry
+    uint32_t seenIn = 0;  // topicSerial_ of the last topic that used it
+    uint32_t inTopic = 0;  // its index in topicWords_ while seenIn is the current topic
   };
+  // Positions of one word in the topic being added, as singly linked lists in positions_.
+  struct TopicWord {
+    uint32_t word;
+    uint32_t entry[2];  // WordInfo::entry when the topic met the word
+    uint32_t first[2], last[2], count[2];  // body, title
+  };
+  struct Position {
+    uint32_t number, next;
+  };
+  std::string_view WordAt(uint32_t w) const { return {text_.data() + words_[w].offset, words_[w].size}; }
+  uint32_t Intern(const std::string& word);
+  void Grow();
+  void AddEntry(const TopicWord& t, bool title, uint32_t base);
+
   // How many values of each bit length each value stream holds: enough to tell, at the
   // end, what the stream would take with each root 1..kRoots.
   static constexpr int kRoots = 12;
@@ -48,10 +75,14 @@ class FullTextIndex : public WordSink {
   static int CheapestRoot(const BitLengths& lengths);
   BitLengths docLengths_{}, countLengths_{}, locationLengths_{};
   uint32_t lcid_, codePage_;
-  std::unordered_map<std::string, Hits> words_;
-  std::unordered_map<std::string, Positions> topicWords_;  // of the topic being added
+  std::string text_;
+  std::vector<WordInfo> words_;
+  std::vector<uint32_t> slots_;  // word + 1, 0 = free; a power of two, at most half full
+  std::vector<Hits> hits_;
+  std::vector<TopicWord> topicWords_;  // of the topic being added, in first-seen order
+  std::vector<Position> positions_;
   bool inTopic_ = false;
-  uint32_t topic_ = 0, titleCount_ = 0, bodyCount_ = 0;
+  uint32_t topic_ = 0, titleCount_ = 0, bodyCount_ = 0, topicSerial_ = 0;
   bool anyTopic_ = false;
   uint32_t lastTopic_ = 0, pages_ = 0;
   uint64_t totalWords_ = 0, totalWordBytes_ = 0;

@@ -8,7 +8,6 @@
 // were in the project's code page and indexes garbage for UTF-8 pages).
 #include "hha/core/search/page_text.h"
 
-#include <cctype>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
@@ -17,6 +16,8 @@
 
 namespace hha::search {
 namespace {
+
+using namespace std::string_view_literals;
 
 // How far into a page a charset declaration is looked for: browsers stop at 1024 bytes,
 // Javadoc writes it within the first 300.
@@ -113,6 +114,12 @@ class PageChars {
     chars_.erase(0, i - base_);
     base_ = i;
   }
+  // The characters decoded from i on, once Has(i) said it exists: scans of plain text
+  // take them without a bounds check per character.
+  const char32_t* Span(size_t i, size_t* n) const {
+    *n = base_ + chars_.size() - i;
+    return chars_.data() + (i - base_);
+  }
   bool StartsWith(size_t i, const char32_t* text) {
     for (size_t k = 0; text[k]; ++k)
       if (!Has(i + k) || (*this)[i + k] != text[k]) return false;
@@ -205,6 +212,8 @@ class WordSplitter {
         foldFirst_(table.codePage() != 1252 && table.codePage() != 932 && table.codePage() != 936 &&
                    !IsDoubleByte(table.codePage())) {}
   void Put(char32_t c) {
+    // Every supported code page is ASCII-compatible: most characters need no encoder.
+    if (c < 0x80) return PutByte(static_cast<uint8_t>(foldFirst_ ? qb::AsciiLower(static_cast<char>(c)) : c));
     bytes_.clear();
     // Tables of code pages Microsoft's compiler has none for do not fold case.
     if (foldFirst_) c = Lower(c);
@@ -214,7 +223,17 @@ class WordSplitter {
       Emit(bytes_);
       return;
     }
-    const uint8_t b = static_cast<uint8_t>(bytes_[0]);
+    PutByte(static_cast<uint8_t>(bytes_[0]));
+  }
+  void End() {
+    Emit(word_);
+    word_.clear();
+    pending_.clear();
+  }
+
+ private:
+  // One single-byte character of the project's code page.
+  void PutByte(uint8_t b) {
     const uint16_t cls = table_[b].charClass;
     const bool letter = table_.IsLetter(b), digit = cls == kDigit;
     if (letter || digit) {
@@ -251,13 +270,6 @@ class WordSplitter {
     }
     End();
   }
-  void End() {
-    Emit(word_);
-    word_.clear();
-    pending_.clear();
-  }
-
- private:
   void Emit(const std::string& w) {
     if (!w.empty() && w.size() <= kMaxWordBytes) sink_->Word(w, inTitle_);
   }
@@ -349,7 +361,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       if (closing) ++j;
       std::string name;
       while (text.Has(j) && text[j] < 0x80 &&
-             (std::isalnum(static_cast<int>(text[j])) || text[j] == '!' || text[j] == '?'))
+             (qb::IsAsciiAlnum(static_cast<char>(text[j])) || text[j] == '!' || text[j] == '?'))
         name += qb::AsciiLower(static_cast<char>(text[j++]));
       if (name.empty()) {  // a lone '<' is text
         if (!inHead && wantWords) bodySplitter.Put(c);
@@ -357,20 +369,26 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
         continue;
       }
       char32_t quote = 0;  // attribute values may hold '>'
-      for (; text.Has(j); ++j) {
+      while (text.Has(j)) {
         text.Forget(j);
-        if (quote) {
-          if (text[j] == quote) quote = 0;
-        } else if (text[j] == '"' || text[j] == '\'') {
-          quote = text[j];
-        } else if (text[j] == '>') {
-          break;
+        size_t n = 0, k = 0;
+        const char32_t* span = text.Span(j, &n);
+        for (; k < n; ++k) {
+          if (quote) {
+            if (span[k] == quote) quote = 0;
+          } else if (span[k] == '"' || span[k] == '\'') {
+            quote = span[k];
+          } else if (span[k] == '>') {
+            break;
+          }
         }
+        j += k;
+        if (k < n) break;
       }
       i = text.Has(j) ? j + 1 : j;  // past the end when the page ends inside the tag
-      if (name == "head") inHead = !closing;
-      else if (name == "body") inHead = false;
-      else if (name == "title") {
+      if (name == "head"sv) inHead = !closing;
+      else if (name == "body"sv) inHead = false;
+      else if (name == "title"sv) {
         // The first title names the page, as in browsers; a reader that stops after it
         // (titles only) must see the same.
         inTitle = !closing && !out->hasTitle;
@@ -379,12 +397,24 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
           out->hasTitle = true;
           if (!wantWords) break;
         }
-      } else if (!closing && (name == "script" || name == "style")) {
-        const size_t end = FindCI(text, i, name == "script" ? "</script" : "</style");
+      } else if (!closing && (name == "script"sv || name == "style"sv)) {
+        const size_t end = FindCI(text, i, name == "script"sv ? "</script" : "</style");
         if (end == std::u32string::npos) break;
         i = end;
       }
       bodySplitter.End();
+      continue;
+    }
+    if (c != '&' && !inTitle) {
+      // Plain text up to the next tag or entity, most of a page.
+      size_t n = 0, k = 0;
+      const char32_t* span = text.Span(i, &n);
+      if (!inHead && wantWords) {
+        for (; k < n && span[k] != '<' && span[k] != '&'; ++k) bodySplitter.Put(span[k]);
+      } else {
+        while (k < n && span[k] != '<' && span[k] != '&') ++k;
+      }
+      i += k;
       continue;
     }
     char32_t ch = c;

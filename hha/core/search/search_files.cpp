@@ -7,12 +7,11 @@ SearchFiles::SearchFiles(uint32_t lcid, uint32_t codePage, bool fullText)
   if (fullText) index_ = std::make_unique<FullTextIndex>(lcid, codePage);
 }
 
-void SearchFiles::AddPage(const std::string& local, const std::vector<uint8_t>& bytes) {
+void SearchFiles::AddPage(const std::string& local, std::string_view bytes) {
   // Topics are numbered in the order they are added, so the number is known before the
   // page's words arrive.
   if (index_) index_->BeginTopic(topics_.size());
-  analyzer_.Analyze(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                    index_.get(), &scratch_);
+  analyzer_.Analyze(bytes, index_.get(), &scratch_);
   topics_.Add(local, scratch_.title, scratch_.hasTitle);
   if (index_) index_->EndTopic();
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,7 @@ class SearchFiles {
   SearchFiles(uint32_t lcid, uint32_t codePage, bool fullText);
 
   // One compiled HTML page, by its internal name without the leading "/".
-  void AddPage(const std::string& local, const std::vector<uint8_t>& bytes);
+  void AddPage(const std::string& local, std::string_view bytes);
   // A contents or index file: a topic without a title, not indexed.
   void AddSitemap(const std::string& local);
   // A topic that is no compiled page: a page's fragment, or a file of another kind that
