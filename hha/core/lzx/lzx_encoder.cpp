@@ -1,5 +1,6 @@
-// LZX encoder for one CHM reset interval: parse (two passes, the second with costs from
-// the first one's statistics), split into blocks where separate trees pay for their
+// LZX encoder for one CHM reset interval: parse (the first frame twice, the second pass
+// with costs from the first one's statistics, the second frame once with costs from the
+// first frame's result), split into blocks where separate trees pay for their
 // headers, write verbatim or aligned blocks. Unlike general LZX encoders it never emits
 // E8 translation and never mixes stored blocks into compressed ones: an interval that
 // does not compress is stored whole, one uncompressed block per frame.

@@ -349,7 +349,7 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       const uint32_t c0 = cost[j];
       // Edges for the lengths [from, to] of one match: up to 8 bytes each length has its
       // own main symbol, beyond that they share one and differ in the length tree only.
-      // Written without branches so the compiler can relax several lengths at once.
+      // RelaxRun works on four lengths at a time.
       auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
         const uint32_t* symbols = mainCost_ + kNumChars + slot * 8;
         const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
