@@ -13,14 +13,7 @@
 #include "helpproject/javadoc_index.h"
 #include "support/html_reader.h"
 #include "support/text_encoding.h"
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> block(new char[size ? size : 1]);
@@ -43,15 +36,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(++tags <= size);
   }
 
-  qb::HtmlFragmentText(page);
-  qb::PercentDecode(page);
+  // Folded text has no blank at either end and no two in a row.
+  const std::string text = qb::HtmlFragmentText(page);
+  Check(text.empty() || (text.front() != ' ' && text.back() != ' '));
+  Check(text.find("  ") == std::string::npos);
+  const std::string decoded = qb::PercentDecode(page);
+  Check(decoded.size() <= size);
+  Check(page.find('%') != std::string_view::npos || decoded == page);
   std::string lang;
-  qb::DeclaredLanguage(page, &lang);
-  qb::CodePageOfCharset(qb::DeclaredCharset(page));
+  if (qb::DeclaredLanguage(page, &lang)) Check(lang.size() <= size);
+  const std::string charset = qb::DeclaredCharset(page);
+  Check(charset.size() <= size);
+  qb::CodePageOfCharset(charset);
   for (bool inSubfolder : {false, true})
     qb::ReadIndexTerms(page, size && data[0] & 1 ? qb::kUtf8CodePage : 932u, inSubfolder,
                        [&](const qb::IndexTerm& term) {
-                         qb::FromUtf8ForSitemap(term.keyword, 1252);
+                         Check(term.target.size() <= size);
+                         // A byte becomes at most a 3-byte character (U+FFFD included).
+                         Check(term.keyword.size() <= 3 * size && term.context.size() <= 3 * size);
+                         // A character that 1252 cannot hold becomes "&#N;": at most 10 bytes
+                         // for the 3 or 4 it took.
+                         Check(qb::FromUtf8ForSitemap(term.keyword, 1252).size() <= 4 * term.keyword.size());
                          return true;
                        });
   return 0;

@@ -71,8 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hha::VisitLinks(text, hha::LinkSource::kSitemap, [&](const hha::Link& l) {
       Check(!l.target.empty() && l.offset < text.size());
     });
-    hha::SitemapDepth(text);
-    hha::ReadSiteProperties(text);
+    // Each level of nesting needs a list tag of its own.
+    size_t lists = 0;
+    for (size_t i = 0; i + 3 <= text.size(); ++i)
+      lists += text[i] == '<' && (text[i + 1] | 0x20) == 'u' && (text[i + 2] | 0x20) == 'l';
+    Check(hha::SitemapDepth(text) <= lists);
+    const hha::SiteProperties site = hha::ReadSiteProperties(text);
+    Check(site.font.size() <= text.size() && site.frameName.size() <= text.size() &&
+          site.imageList.size() <= text.size());
     return 0;
   }
   Input in(data + 1, size - 1);

@@ -22,7 +22,7 @@ class WriteFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* dir = std::getenv("QB_FULL_DISK_DIR");
-    if (!dir || !*dir) GTEST_SKIP() << "no /dev/full fixture";
+    if (!dir || !*dir) QB_SKIP_OR_FAIL("no /dev/full fixture (QB_FULL_DISK_DIR)");
     folder = test::HostPath(dir);
     index = folder + "\\index.html";
     output = folder + "\\guide.chm";

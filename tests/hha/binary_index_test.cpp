@@ -60,10 +60,14 @@ TEST(BinaryIndex, KeepsNestingRepeatsAndSeeAlsoOfTheIndexFile) {
   EXPECT_EQ(Narrow(zeta.text), "zeta");
   EXPECT_EQ(zeta.topicUrls, (std::vector<std::string>{"c.html", "a.html"}));
   // The flag that tells the viewer to use it.
+  bool sawRecord4 = false;
   for (const auto& [code, data] : SystemRecords(chm))
     if (code == 4) {
+      sawRecord4 = true;
+      ASSERT_GT(data.size(), 12u);
       EXPECT_EQ(data[12], 1) << "KLinks";
     }
+  EXPECT_TRUE(sawRecord4) << "#SYSTEM has no record 4";
 }
 
 TEST(BinaryIndex, NoIndexWhenTheProjectSaysNo) {

@@ -251,14 +251,14 @@ TEST(MappedFileView, EmptyMissingAndFolderFail) {
   v.Close();
 }
 
-TEST(MappedFileView, EmbeddedNulEndsTheText) {
+TEST(MappedFileView, HoldsEveryBytePastAnEmbeddedNulAndOneNulAfter) {
   TempDir dir;
   std::string path = dir / "zero-byte.html";
   WriteFile(path, std::string("ab\0cd", 5));
   MappedFileView v;
   ASSERT_TRUE(v.Open(path.c_str()));
-  EXPECT_EQ(v.size, 5u);
-  EXPECT_EQ(std::string(v.view), "ab");
+  ASSERT_EQ(v.size, 5u);
+  EXPECT_EQ(std::string(v.view, v.size + 1), std::string("ab\0cd\0", 6));
   v.Close();
 }
 

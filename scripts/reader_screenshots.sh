@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Looks at a compiled javadoc as a user would: opens it in Wine's hh.exe and in xCHM under
 # a virtual display and takes screenshots of the Contents and Index tabs.
-#   tests/hha/reader_check.sh <native build dir> <output folder>
+#   scripts/reader_screenshots.sh <native build dir> <output folder>
 # Needs Xvfb, Wine (a prefix from scripts/wine-prefix.sh), xchm, xdotool, ImageMagick.
 set -euo pipefail
 build="$(cd "$1" && pwd)"; out="$(mkdir -p "$2" && cd "$2" && pwd)"
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export QB_TESTDATA="${QB_TESTDATA:-$here/../shared/testdata}"
 QB_HHA_KEEP_CHM="$out" "$build/tests/hha/hha_reader_roundtrip_test" \
   --gtest_filter='*RealJavadoc*jdom*' >/dev/null
 chm="$out/A-jdom-1.1.3.chm"
 
-if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/tests/hha/reader_check.sh" "$build" "$out"; fi
+if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/reader_screenshots.sh" "$build" "$out"; fi
 . "$here/scripts/wine-env.sh"
 
 shoot() { sleep "$2"; import -window root "$out/$1.png"; }
