@@ -45,8 +45,12 @@ TEST_F(HelpCompilerLoad, LibraryPlantedInTheCurrentFolderIsNotLoaded) {
   test::TempDir planted;
   std::string copy = planted.path() + "\\qb-planted.dll";
   ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\hha.dll").c_str(), copy.c_str(), FALSE));
-  char previous[MAX_PATH];
-  GetCurrentDirectoryA(MAX_PATH, previous);
+  // Restored on every path: a failed assert must not leave later tests in the plant's folder.
+  struct CurrentFolderKept {
+    char previous[MAX_PATH];
+    CurrentFolderKept() { GetCurrentDirectoryA(MAX_PATH, previous); }
+    ~CurrentFolderKept() { SetCurrentDirectoryA(previous); }
+  } kept;
   ASSERT_TRUE(SetCurrentDirectoryA(planted.path().c_str()));
 
   // With the default search order the plant would be found...
@@ -58,7 +62,6 @@ TEST_F(HelpCompilerLoad, LibraryPlantedInTheCurrentFolderIsNotLoaded) {
   // ...but the loader takes the current folder out first.
   SetHelpCompilerLibraryNameForTesting("qb-planted.dll");
   EXPECT_EQ(LoadHelpCompiler(), -2);
-  SetCurrentDirectoryA(previous);
 }
 
 }  // namespace

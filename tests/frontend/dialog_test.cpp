@@ -217,6 +217,7 @@ TEST_F(DialogTest, BoxesCarryTheProgramNameAndAreOwnedByTheDialog) {
   Click(IDOK);
   ASSERT_EQ(answerer.boxes().size(), 1u);
   EXPECT_EQ(answerer.boxes()[0].caption, test::ProgramName());
+  EXPECT_EQ(answerer.boxes()[0].owner, window);
 }
 
 // ---- Browse ----------------------------------------------------------------------------

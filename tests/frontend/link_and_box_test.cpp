@@ -100,7 +100,6 @@ TEST_F(DialogLayoutTest, DialogIsAHiddenPopupWithCaptionAndNoMinimizeBox) {
   GetClientRect(window, &actual);
   EXPECT_EQ(actual.right, client.right);
   EXPECT_EQ(actual.bottom, client.bottom);
-  EXPECT_EQ(GetDlgItemInt(window, 0, nullptr, FALSE), 0u);
 }
 
 TEST_F(DialogLayoutTest, TabOrderFollowsTheTemplate) {
@@ -290,7 +289,7 @@ TEST_F(LinkTest, CoversJustTheTextAndShowsTheUrlAsTooltip) {
 TEST_F(LinkTest, ClickOnTheTextOpensTheHomepage) {
   OpenDialog();
   const RECT r = dialog.link().linkRect();
-  EXPECT_EQ(CountPixels(0x00FF0000), CountPixels(dialog.link().linkColour()));
+  EXPECT_EQ(dialog.link().linkColour(), COLORREF(0x00FF0000)) << "blue when the system names no colour";
   ASSERT_GT(CountPixels(dialog.link().linkColour()), 0);
   Mouse(WM_LBUTTONDOWN, r.right / 2, r.bottom / 2);
   EXPECT_EQ(GetFocus(), link);
