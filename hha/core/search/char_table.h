@@ -73,6 +73,7 @@ class CharTable {
   void Build1252();
   void BuildShiftJis();
   void BuildGbk();
+  void BuildKorean();
   void BuildOther();
   void AppendLigature(uint8_t b, std::string* out) const;
 
