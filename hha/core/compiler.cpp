@@ -558,7 +558,7 @@ std::vector<uint8_t> Compilation::BuildContextIds(StringPool& pool) {
     std::string path, resolved, actual;
     const bool found = LocalLinkPath(a.target, &path) && ResolveRelative("", Slashes(path), &resolved) &&
                        resolver_.Find(resolved, &actual) && included_.count(qb::AsciiLowerCopy(actual));
-    if (!found) Warn(a.file, a.line, "the alias " + a.name + " names "" + a.target + "", which is not in the help file");
+    if (!found) Warn(a.file, a.line, "the alias " + a.name + " names \"" + a.target + "\", which is not in the help file");
     if (!defined.count(a.name)) Warn(a.file, a.line, "the alias " + a.name + " has no number in [MAP]");
   }
   return BuildContextIdFile(ids, pool);

@@ -63,8 +63,8 @@ const FileMap kEnglish = {
      "<html><head><title>Second page</title></head><body bgcolor=\"white\">"
      "<table><tr><td>Okapi</td><td>shared</td></tr></table></body></html>"},
     {"sub/c.html",
-     "<HTML><HEAD><TITLE>Third</TITLE></HEAD><BODY>Narwhal " + std::string(99, 'q') + " " +
-         std::string(100, 'r') + " shared</BODY></HTML>"},
+     "<HTML><HEAD><TITLE>Third</TITLE></HEAD><BODY>Narwhal shared " + std::string(99, 'q') + " " +
+         std::string(100, 'r') + " afterlong</BODY></HTML>"},
 };
 
 TEST(FullTextSearch, BodyWordsFindExactlyTheirPageWithTitles) {
@@ -75,7 +75,7 @@ TEST(FullTextSearch, BodyWordsFindExactlyTheirPageWithTitles) {
                                       "size_t", "1.8.16", "cant",
                                       std::string(99, 'q'), std::string(100, 'r'),
                                       "stylewordonly", "attrwordonly", "scriptwordonly",
-                                      "commentwordonly", "foremost"});
+                                      "commentwordonly", "foremost", "afterlong"});
   ASSERT_TRUE(r.ok) << r.log;
   EXPECT_TRUE(r.searchable);
   const SearchHits a = {{"First & Foremost", "a.html"}}, b = {{"Second page", "b.html"}},
@@ -98,6 +98,7 @@ TEST(FullTextSearch, BodyWordsFindExactlyTheirPageWithTitles) {
   EXPECT_EQ(r.hits["generic"], a);
   EXPECT_EQ(r.hits[std::string(99, 'q')], c) << "the longest word the index holds";
   EXPECT_TRUE(r.hits[std::string(100, 'r')].empty());
+  EXPECT_TRUE(r.hits["afterlong"].empty()) << "as in Microsoft's compiler, a word too long ends the page's words";
   for (const char* hidden : {"stylewordonly", "attrwordonly", "scriptwordonly", "commentwordonly"})
     EXPECT_TRUE(r.hits[hidden].empty()) << hidden;
   EXPECT_EQ(r.hits["foremost"], a) << "title words are found too";
