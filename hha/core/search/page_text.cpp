@@ -309,7 +309,10 @@ class WordSplitter {
     if (!decoder_) decoder_ = std::make_unique<Decoder>(table_.codePage());
     std::u32string u;
     decoder_->Append(pair.data(), pair.size(), &u);
-    return u.size() == 1 && u[0] != 0xFFFD;
+    // Converters differ on invalid pairs (iconv fails, Windows gives a default
+    // character): a character is what encodes back to the same bytes.
+    std::string back;
+    return u.size() == 1 && u[0] != 0xFFFD && encoder_.Append(u[0], &back) && back == pair;
   }
   Encoder& encoder_;
   const CharTable& table_;

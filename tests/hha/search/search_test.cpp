@@ -132,11 +132,13 @@ TEST(FullTextSearch, SystemAndWindowFlagsFollowTheOption) {
     const std::string windows = InternalFile(chm, "/#WINDOWS");
     ASSERT_GE(windows.size(), 8u + 0x14);
     EXPECT_EQ(Le32(windows, 8 + 0x10), search ? 0x420u : 0x20u) << "search tab bit";
+    // Without search, an empty $FIftiMain as Microsoft's compiler writes it; readers that
+    // take it for a search index find nothing in it.
     EXPECT_EQ(InternalFile(chm, "/$FIftiMain").empty(), !search);
     EXPECT_EQ(InternalFile(chm, "/#IDXHDR").size(), 4096u);
     SearchRun r = SearchWithPyChm(chm, {"okapi"});
     ASSERT_TRUE(r.ok) << r.log;
-    EXPECT_EQ(r.searchable, search);
+    EXPECT_EQ(r.hits["okapi"].empty(), !search);
   }
 }
 
