@@ -112,7 +112,7 @@ CharTable::CharTable(uint32_t lcid, uint32_t codePage) : lcid_(lcid), codePage_(
   if (codePage == 932) BuildShiftJis();
   else if (codePage == 936) BuildGbk();
   else if (codePage == 949) BuildKorean();
-  else if (IsDoubleByte(codePage)) BuildOther();
+  else if (IsDoubleByte(codePage)) BuildDoubleByte();
   else Build1252();
   if ((lcid & 0x3FF) == 0x09) breakerFlags_ |= kStemmerFlag;
 }
@@ -246,31 +246,18 @@ void CharTable::BuildKorean() {
   records_[0xDB].mac = 0xD2;
 }
 
-void CharTable::BuildOther() {
-  // No reference table: ASCII as in 1252, every other byte what the platform says it is.
+void CharTable::BuildDoubleByte() {
+  // No reference table (Big5): ASCII as in 1252, every byte 81..FE a lead byte.
   Build1252();
   ligatures_.clear();
-  const bool dbcs = IsDoubleByte(codePage_);
   for (int b = 0x80; b <= 0xFF; ++b) {
     CharRecord& r = records_[b];
     r = CharRecord{kSeparator, static_cast<uint16_t>(kDbcsWeight + kDbcsStep * (b - 0x80)),
                    static_cast<uint8_t>(b), static_cast<uint8_t>(b), 0x20, 0x20};
-    if (dbcs) {
-      if (b >= 0x81 && b <= 0xFE) {
-        r.charClass = kLeadByte;
-        leadBytes_[b] = true;
-      }
-      continue;
+    if (b >= 0x81 && b <= 0xFE) {
+      r.charClass = kLeadByte;
+      leadBytes_[b] = true;
     }
-    const char byte = static_cast<char>(b);
-    std::u32string u;
-    if (!Decode(std::string_view(&byte, 1), codePage_, &u) || u.size() != 1) continue;
-    const char32_t c = u[0];
-    const bool letter = (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) ||
-                        (c >= 0x386 && c <= 0x3CE) || (c >= 0x400 && c <= 0x4FF) ||
-                        (c >= 0x5D0 && c <= 0x5EA) || (c >= 0x620 && c <= 0x64A) ||
-                        (c >= 0xE01 && c <= 0xE30);
-    if (letter) r.charClass = kOtherLetter;
   }
 }
 
