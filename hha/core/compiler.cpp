@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "hha/core/background_queue.h"
+#include "hha/core/context_ids.h"
 #include "hha/core/file_resolver.h"
 #include "hha/core/itsf_writer.h"
 #include "hha/core/keyword_index.h"
@@ -158,9 +159,16 @@ class Compilation {
   bool SitemapTopicUrl(const std::string& local, std::string* url);
   // Every Local that is no compiled page (a page's fragment, a text file) becomes a topic
   // of its own, titled by its entry's name; contents entries (those with an offset)
-  // mark their topics as in the contents.
+  // mark their topics as in the contents and give an untitled page their name.
   void AddSitemapTopics(const std::vector<SitemapEntry>& entries,
                         const std::vector<uint32_t>& contentsOffsets);
+  // As Microsoft's compiler does, an index entry whose Local is no file of the help file
+  // (missing, or "javascript:;") still becomes a topic, after all others, so that its
+  // keyword has one: URL the Local as written with "/", title the entry's name.
+  void AddMissingIndexTopics(const std::vector<SitemapEntry>& entries);
+  std::string MissingTopicUrl(const std::string& local) const;
+  // #IVB from [ALIAS] and [MAP], its URLs into #STRINGS right after the windows'.
+  std::vector<uint8_t> BuildContextIds(StringPool& pool);
   std::string OutputPath() const;
 
   const std::string projectPath_;
@@ -217,7 +225,7 @@ class Compilation {
     std::vector<WindowDef> windows;
     std::string defaultWindow, defaultTopic;
     StringPool pool;
-    std::vector<uint8_t> windowsFile;
+    std::vector<uint8_t> windowsFile, contextIds;
     std::string contents;  // the contents file's text
     bool keywordLinks = false;
     search::SearchFiles::Output searchFiles;
@@ -377,7 +385,9 @@ bool Compilation::Include(const Pending& p) {
   search::SearchFiles* search = search_.get();
   // A sitemap is a topic only when a window names it.
   if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path)))
-    indexer_->Post([search, internalName] { search->AddSitemap(internalName); });
+    indexer_->Post([search, internalName, text = std::string(data.begin(), data.end())] {
+      search->AddSitemap(internalName, text);
+    });
 
   if (p.kind == Kind::kPlain) return true;
   const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
@@ -488,13 +498,18 @@ bool Compilation::SitemapTopicUrl(const std::string& local, std::string* url) {
   if (!LocalLinkPath(local, &path) || !ResolveRelative("", Slashes(path), &resolved)) return false;
   if (!resolver_.Find(resolved, &actual) || !included_.count(qb::AsciiLowerCopy(actual))) return false;
   const size_t hash = local.find('#');
-  *url = platform::AnsiToUtf8(resolved, codePage_) + (hash == std::string::npos ? "" : local.substr(hash));
+  *url = platform::AnsiToUtf8(resolved + (hash == std::string::npos ? "" : local.substr(hash)), codePage_);
   return true;
+}
+
+std::string Compilation::MissingTopicUrl(const std::string& local) const {
+  return platform::AnsiToUtf8(Slashes(local), codePage_);
 }
 
 int64_t Compilation::TopicOfLocal(const std::string& local) {
   std::string url;
-  return SitemapTopicUrl(local, &url) ? search_->TopicOf(url) : -1;
+  if (SitemapTopicUrl(local, &url)) return search_->TopicOf(url);
+  return local.empty() ? -1 : search_->TopicOf(MissingTopicUrl(local));
 }
 
 void Compilation::AddSitemapTopics(const std::vector<SitemapEntry>& entries,
@@ -503,11 +518,50 @@ void Compilation::AddSitemapTopics(const std::vector<SitemapEntry>& entries,
     for (const std::string& local : entries[i].locals) {
       std::string url;
       if (!SitemapTopicUrl(local, &url)) continue;
+      const std::string name = entries[i].names.empty() ? "" : entries[i].names[0];
       int64_t topic = search_->TopicOf(url);
-      if (topic < 0) topic = search_->AddOtherTopic(url, entries[i].names.empty() ? "" : entries[i].names[0]);
-      if (i < contentsOffsets.size()) search_->SetInContents(static_cast<uint32_t>(topic), contentsOffsets[i]);
+      if (topic < 0) topic = search_->AddOtherTopic(url, name);
+      if (i < contentsOffsets.size()) {
+        search_->SetInContents(static_cast<uint32_t>(topic), contentsOffsets[i]);
+        search_->SetTitleIfEmpty(static_cast<uint32_t>(topic), name);
+      }
     }
   }
+}
+
+void Compilation::AddMissingIndexTopics(const std::vector<SitemapEntry>& entries) {
+  for (const SitemapEntry& e : entries) {
+    for (const std::string& local : e.locals) {
+      std::string url;
+      if (local.empty() || SitemapTopicUrl(local, &url)) continue;
+      url = MissingTopicUrl(local);
+      if (search_->TopicOf(url) < 0) search_->AddOtherTopic(url, e.names.empty() ? "" : e.names[0]);
+    }
+  }
+}
+
+std::vector<uint8_t> Compilation::BuildContextIds(StringPool& pool) {
+  if (project_.aliasLines.empty() && project_.mapLines.empty()) return {};
+  std::vector<Warning> warnings;
+  auto readInclude = [&](const std::string& name, std::string* text) {
+    std::vector<uint8_t> bytes;
+    const std::string native = NativeSeparators(name);
+    if (!platform::ReadFile(platform::IsAbsolute(native) ? native : folder_ + native, bytes)) return false;
+    text->assign(bytes.begin(), bytes.end());
+    return true;
+  };
+  const ContextIds ids = ReadContextIds(project_, projectName_, readInclude, warnings);
+  for (const Warning& w : warnings) Warn(w.file, w.line, w.text);
+  std::set<std::string> defined;
+  for (const ContextId& id : ids.ids) defined.insert(id.name);
+  for (const ContextAlias& a : ids.aliases) {
+    std::string path, resolved, actual;
+    const bool found = LocalLinkPath(a.target, &path) && ResolveRelative("", Slashes(path), &resolved) &&
+                       resolver_.Find(resolved, &actual) && included_.count(qb::AsciiLowerCopy(actual));
+    if (!found) Warn(a.file, a.line, "the alias " + a.name + " names \"" + a.target + "\", which is not in the help file");
+    if (!defined.count(a.name)) Warn(a.file, a.line, "the alias " + a.name + " has no number in [MAP]");
+  }
+  return BuildContextIdFile(ids, pool);
 }
 
 void Compilation::PrepareSystemFiles() {
@@ -524,20 +578,10 @@ void Compilation::PrepareSystemFiles() {
                        : project_.defaultTopic;
   s.defaultTopic = Slashes(s.defaultTopic);
 
-  // Wine shows an Index tab only through a window, so a project without one but with an
-  // index gets one (Microsoft's compiler writes no #WINDOWS then; without an index we
-  // do the same).
+  // As Microsoft's compiler does, a project without [WINDOWS] gets no window: #SYSTEM
+  // names its contents and index files.
   s.windows = project_.windows;
   s.defaultWindow = project_.defaultWindow;
-  if (s.windows.empty() && !indexName_.empty()) {
-    WindowDef w;
-    w.name = s.defaultWindow.empty() ? "main" : s.defaultWindow;
-    w.fields[kWinCaption] = project_.title;
-    w.fields[kWinNavStyle] = "0x2520";  // tri-pane, auto-sync, search tab, title in caption
-    w.fields[kWinButtons] = "0x10384E";  // hide, back, forward, home, locate, options, print, font
-    s.windows.push_back(w);
-    s.defaultWindow = w.name;
-  }
   for (WindowDef& w : s.windows) {
     for (int f : {kWinToc, kWinIndex, kWinDefaultFile, kWinHome})
       w.fields[f] = Slashes(w.fields[f]);
@@ -550,6 +594,7 @@ void Compilation::PrepareSystemFiles() {
   }
 
   s.windowsFile = BuildWindowsFile(s.windows, project_.compatibility10, s.pool);
+  s.contextIds = BuildContextIds(s.pool);
   std::vector<uint8_t> contents, index;
   // Only a contents file that went in: one outside the project gives nothing away.
   if (!contentsName_.empty() && included_.count(qb::AsciiLowerCopy(contentsName_)) &&
@@ -562,10 +607,14 @@ void Compilation::PrepareSystemFiles() {
   if (!indexName_.empty() && included_.count(qb::AsciiLowerCopy(indexName_)) &&
       InsideProject(resolver_.NativePath(indexName_)))
     platform::ReadFile(resolver_.NativePath(indexName_), index);
-  if (!index.empty()) AddSitemapTopics(ReadSitemap(std::string(index.begin(), index.end())), {});
+  const std::vector<SitemapEntry> indexEntries = ReadSitemap(std::string(index.begin(), index.end()));
+  AddSitemapTopics(indexEntries, {});
+  AddMissingIndexTopics(indexEntries);
+  // Binary Index=No leaves out only #SYSTEM code 7: Microsoft's compiler writes the
+  // keywords all the same, and the viewer's Index tab reads them.
   std::vector<Keyword> keywords;
-  if (project_.binaryIndex && !index.empty()) {
-    keywords = ReadKeywords(std::string(index.begin(), index.end()), codePage_,
+  if (!index.empty()) {
+    keywords = ReadKeywords(std::string(index.begin(), index.end()), project_.lcid, codePage_,
                             [&](const std::string& local) { return TopicOfLocal(local); });
   }
   s.keywordLinks = !keywords.empty();
@@ -592,6 +641,7 @@ void Compilation::AddSystemFiles() {
   // Section 1 ends with the system files in the order Microsoft's compiler writes them.
   std::vector<std::pair<std::string, std::vector<uint8_t>>> systemFiles;
   if (!s.windows.empty()) systemFiles.emplace_back("/#WINDOWS", std::move(s.windowsFile));
+  if (!s.contextIds.empty()) systemFiles.emplace_back("/#IVB", std::move(s.contextIds));
   for (auto& file : s.keywordFiles) systemFiles.push_back(std::move(file));
   s.keywordFiles.clear();
   systemFiles.emplace_back("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
@@ -626,7 +676,7 @@ void Compilation::AddSystemFiles() {
   info.fullTextSearch = searchFiles.fullText;
   info.indexHeader = std::move(searchFiles.indexHeader);
   info.keywordLinks = s.keywordLinks;
-  if (!indexName_.empty()) info.indexHash = TopicTable::UrlHash(platform::AnsiToUtf8(indexName_, codePage_));
+  if (!indexName_.empty() && project_.binaryIndex) info.indexHash = TopicTable::UrlHash(project_.indexFileAsWritten);
   itsf_->AddSection0("/#SYSTEM", BuildSystemFile(info));
   itsf_->AddSection0("/#ITBITS", {});
 }
@@ -644,6 +694,7 @@ bool Compilation::Steps(CompileStats& stats) {
   project_ = ReadProject(std::string(text.begin(), text.end()), projectName_, warnings);
   for (const Warning& w : warnings) Warn(w.file, w.line, w.text);
   codePage_ = AnsiCodePageOf(project_.lcid);
+  resolver_.SetCodePage(codePage_);
   treatPages_ = treatPages_ || project_.viewerSafePages;
   if (treatPages_) ChooseStylesheetName();
   search_ = std::make_unique<search::SearchFiles>(project_.lcid, codePage_, project_.fullTextSearch);

@@ -1,13 +1,13 @@
 #include "hha/core/file_resolver.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "hha/core/platform_fs.h"
+#include "hha/core/search/code_page.h"
 #include "support/ascii.h"
 
 namespace hha {
-namespace {
-
-}  // namespace
-
 std::string FileResolver::NativePath(const std::string& relative) const {
   std::string p = root_ + relative;
   for (size_t i = root_.size(); i < p.size(); ++i)
@@ -23,8 +23,17 @@ const std::multimap<std::string, FileResolver::Item>& FileResolver::Listing(
   std::vector<platform::DirEntry> entries;
   std::string path = actualFolder.empty() ? root_ : NativePath(actualFolder);
   if (path.empty()) path = ".";
-  if (platform::ListDir(path, entries))
-    for (auto& e : entries) items.emplace(qb::AsciiLowerCopy(e.name), Item{e.name, e.isDir});
+  if (!platform::ListDir(path, entries)) return items;
+  std::unique_ptr<search::Encoder> encoder;
+  std::string ansi;
+  for (auto& e : entries) {
+    items.emplace(qb::AsciiLowerCopy(e.name), Item{e.name, e.isDir});
+    const bool ascii = std::all_of(e.name.begin(), e.name.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii || codePage_ == 0 || codePage_ == search::kUtf8) continue;
+    if (!encoder) encoder = std::make_unique<search::Encoder>(codePage_);
+    if (search::FromUtf8(e.name, *encoder, &ansi) && ansi != e.name)
+      items.emplace(qb::AsciiLowerCopy(ansi), Item{e.name, e.isDir});
+  }
   return items;
 }
 

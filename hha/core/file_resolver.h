@@ -2,6 +2,7 @@
 // platform: folders are listed once and looked up case-insensitively.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@ class FileResolver {
  public:
   // `root` is the project folder, empty or ending in the platform separator.
   explicit FileResolver(std::string root) : root_(std::move(root)) {}
+
+  // The code page the project names its files in. A name on disk in UTF-8 (as Linux
+  // file systems hold names) is then also found by its spelling in that code page, as
+  // Windows finds it, whose file systems convert.
+  void SetCodePage(uint32_t codePage) { codePage_ = codePage; }
 
   // `relative` uses "/" separators and has no "." or ".." parts. True when a regular file
   // of that name exists; `actual` then receives its relative name with the case on disk
@@ -29,6 +35,7 @@ class FileResolver {
   const std::multimap<std::string, Item>& Listing(const std::string& actualFolder);
 
   std::string root_;
+  uint32_t codePage_ = 0;
   std::map<std::string, std::multimap<std::string, Item>> listings_;
 };
 

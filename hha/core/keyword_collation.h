@@ -4,6 +4,7 @@
 // platform, rather than asked of the system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace hha {
@@ -20,11 +21,16 @@ constexpr char16_t kKeywordLevel = u'\x01';
 // - hyphens and apostrophes, and '_' or '~' at the very start, are ignored at first;
 // - ties go to the unaccented, then the lower-case (at the first position where case
 //   differs), then the one with fewer ignored characters; strings equal in all of that
-//   compare by code units, so the order is total.
-int CompareKeywords(const std::u16string& a, const std::u16string& b);
+//   compare by code units, so the order is total;
+// - Latin letters with diacritics are accented forms of their base letter, except where
+//   the language (`lcid`) has letters of its own (Polish, Czech, Slovak, Turkish,
+//   Azeri); Greek and Cyrillic letters case-insensitively in alphabet order, accents
+//   (and Cyrillic ё) told apart only on a tie, after every Latin letter; Hangul in
+//   alphabet order after them.
+int CompareKeywords(const std::u16string& a, const std::u16string& b, uint32_t lcid = 0x409);
 
-inline bool KeywordLess(const std::u16string& a, const std::u16string& b) {
-  return CompareKeywords(a, b) < 0;
+inline bool KeywordLess(const std::u16string& a, const std::u16string& b, uint32_t lcid = 0x409) {
+  return CompareKeywords(a, b, lcid) < 0;
 }
 
 }  // namespace hha

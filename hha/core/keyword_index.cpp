@@ -101,7 +101,7 @@ void WriteEntryHead(ByteWriter& w, const Keyword& k) {
 
 }  // namespace
 
-std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t codePage,
+std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf) {
   std::vector<Keyword> keywords;
   std::map<std::u16string, size_t> seen;
@@ -141,7 +141,7 @@ std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t codePag
   std::vector<size_t> order(keywords.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return KeywordLess(sortTexts[a], sortTexts[b]); });
+                   [&](size_t a, size_t b) { return KeywordLess(sortTexts[a], sortTexts[b], lcid); });
   std::vector<Keyword> sorted;
   sorted.reserve(keywords.size());
   for (size_t i : order) sorted.push_back(std::move(keywords[i]));

@@ -20,10 +20,10 @@ struct Keyword {
 };
 
 // The keywords of an index file (bytes in `codePage`), merged (one entry per distinct
-// text, its topic lists joined in file order) and sorted. `topicOf` gives the topic
-// number of a Local as written, or -1 when the help file does not hold it (that Local
-// is left out).
-std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t codePage,
+// text, its topic lists joined in file order) and sorted as Windows sorts for `lcid`.
+// `topicOf` gives the topic number of a Local as written, or -1 when the help file
+// does not hold it (that Local is left out).
+std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf);
 
 // The four files, named from the root ("/$WWKeywordLinks/BTree", ...). Without keywords

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 
 #include "hha/core/platform_fs.h"
+#include "hha/core/search/code_page.h"
 
 namespace hha::platform {
 
@@ -73,9 +75,33 @@ uint64_t MonotonicMs() {
 
 namespace detail {
 
-// Without the system's tables only Windows-1252 (the code page of every Western LCID) is
-// converted exactly; other code pages are taken as Latin-1, which keeps names distinct.
+// Through iconv where it knows the code page; without it only Windows-1252 (the code
+// page of every Western LCID) is converted exactly, other code pages are taken as
+// Latin-1, which keeps names distinct.
 std::string ConvertCodePage(const std::string& text, uint32_t codePage) {
+  std::u32string u;
+  if (codePage != 1252 && search::Decode(text, codePage, &u) &&
+      std::find(u.begin(), u.end(), char32_t{0xFFFD}) == u.end()) {
+    std::string out;
+    for (char32_t c : u) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  }
   static const uint16_t k1252[32] = {
       0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
       0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,

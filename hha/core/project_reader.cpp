@@ -139,7 +139,7 @@ Project ReadProject(const std::string& input, const std::string& fileName,
   Project p;
   std::string text = input;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-  enum Section { kNone, kOptions, kWindows, kFiles, kIgnored } section = kNone;
+  enum Section { kNone, kOptions, kWindows, kFiles, kAlias, kMap, kIgnored } section = kNone;
   auto warn = [&](int line, const std::string& t) { warnings.push_back({fileName, line, t}); };
 
   size_t pos = 0;
@@ -172,6 +172,8 @@ Project ReadProject(const std::string& input, const std::string& fileName,
       if (name == "options") section = kOptions;
       else if (name == "windows") section = kWindows;
       else if (name == "files") section = kFiles;
+      else if (name == "alias") section = kAlias;
+      else if (name == "map") section = kMap;
       else {
         section = kIgnored;
         warn(lineNo, "section " + line + " is not supported by this compiler; ignored");
@@ -186,6 +188,12 @@ Project ReadProject(const std::string& input, const std::string& fileName,
         break;
       case kFiles:
         p.files.push_back({line, lineNo});
+        break;
+      case kAlias:
+        p.aliasLines.push_back({line, lineNo});
+        break;
+      case kMap:
+        p.mapLines.push_back({line, lineNo});
         break;
       case kWindows: {
         WindowDef w;
@@ -203,16 +211,19 @@ Project ReadProject(const std::string& input, const std::string& fileName,
         }
         const std::string key = qb::AsciiLowerCopy(Trim(line.substr(0, eq)));
         const std::string value = Trim(line.substr(eq + 1));
+        // A file named in quotes is that file; code 7 still hashes the quoted value.
+        const std::string file =
+            value.size() >= 2 && value.front() == '"' && value.back() == '"' ? value.substr(1, value.size() - 2) : value;
         auto flag = [&](bool* out) {
           if (!ParseYesNo(value, out))
             warn(lineNo, "\"" + value + "\" is neither Yes nor No; option ignored");
         };
         if (key == "compatibility") p.compatibility10 = value == "1.0";
-        else if (key == "compiled file") p.compiledFile = value, p.compiledFileLine = lineNo;
-        else if (key == "contents file") p.contentsFile = value, p.contentsFileLine = lineNo;
-        else if (key == "index file") p.indexFile = value, p.indexFileLine = lineNo;
+        else if (key == "compiled file") p.compiledFile = file, p.compiledFileLine = lineNo;
+        else if (key == "contents file") p.contentsFile = file, p.contentsFileLine = lineNo;
+        else if (key == "index file") p.indexFile = file, p.indexFileAsWritten = value, p.indexFileLine = lineNo;
         else if (key == "default window") p.defaultWindow = value;
-        else if (key == "default topic") p.defaultTopic = value, p.defaultTopicLine = lineNo;
+        else if (key == "default topic") p.defaultTopic = file, p.defaultTopicLine = lineNo;
         else if (key == "default font") p.defaultFont = value;
         else if (key == "title") p.title = value;
         else if (key == "display compile progress") flag(&p.displayProgress);

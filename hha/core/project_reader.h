@@ -43,6 +43,7 @@ struct ProjectFile {
 struct Project {
   std::string compiledFile, contentsFile, indexFile, defaultWindow, defaultTopic, title,
       defaultFont;
+  std::string indexFileAsWritten;  // quotes kept: #SYSTEM code 7 hashes it so
   int compiledFileLine = 0, contentsFileLine = 0, indexFileLine = 0, defaultTopicLine = 0;
   bool compatibility10 = false;
   bool displayProgress = false;
@@ -53,6 +54,9 @@ struct Project {
   uint32_t lcid = 0x409;
   std::vector<WindowDef> windows;
   std::vector<ProjectFile> files;
+  // The [ALIAS] and [MAP] lines as written ("#include" lines among them), each with its
+  // line number: see context_ids.h.
+  std::vector<ProjectFile> aliasLines, mapLines;
 };
 
 // Parses the project text. Never fails: every line it cannot use becomes a warning

@@ -8,6 +8,31 @@
 #include "support/ascii.h"
 
 namespace hha {
+
+// HTML's names of the Latin-1 characters 0xA0..0xFF, in byte order.
+namespace {
+
+constexpr const char* kLatin1Names[96] = {
+    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",    "copy",
+    "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn", "sup2",   "sup3",
+    "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12",
+    "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil",
+    "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave", "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde",
+    "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",
+    "Uuml",   "Yacute", "THORN",  "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",
+    "aelig",  "ccedil", "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",
+    "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+
+}  // namespace
+
+char Latin1ByteOfName(const std::string& name) {
+  if (name == "Dstrok") return static_cast<char>(0xD0);
+  for (int k = 0; k < 96; ++k)
+    if (name == kLatin1Names[k]) return static_cast<char>(0xA0 + k);
+  return 0;
+}
+
 namespace {
 
 // The value of attribute `name` in a tag's text ("" when absent).
@@ -55,6 +80,8 @@ std::string DecodeReferences(const std::string& s) {
       char* end = nullptr;
       const long v = std::strtol(name.c_str() + (hex ? 2 : 1), &end, hex ? 16 : 10);
       if (end && *end == 0 && v > 0 && v < 0x80) c = static_cast<char>(v);
+    } else {
+      c = Latin1ByteOfName(name);
     }
     if (!c) {
       out += s[i];

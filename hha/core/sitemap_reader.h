@@ -15,9 +15,16 @@ struct SitemapEntry {
 };
 
 // Values are the raw bytes between the quotes, in the file's code page, with the
-// character references &amp; &lt; &gt; &quot; &apos; and numeric ones below 0x80
+// character references &amp; &lt; &gt; &quot; &apos;, numeric ones below 0x80 and the
+// Latin-1 names (each the byte of its character, read in the project's code page)
 // decoded; others stay as written.
 std::vector<SitemapEntry> ReadSitemap(const std::string& text);
+
+// The byte a Latin-1 character reference names (&Agrave; is 0xC0), 0 for other names.
+// Microsoft's sitemap editor writes every byte of a non-1252 project this way
+// (&Agrave;&eth; for the cp1251 bytes of "Ар"), and its compiler reads the byte back in
+// the project's code page; &Dstrok; is its name for 0xD0.
+char Latin1ByteOfName(const std::string& name);
 
 }  // namespace hha
 

@@ -49,9 +49,14 @@ void DwordRecord(ByteWriter& w, uint16_t code, uint32_t v) {
 
 uint32_t StringPool::Add(const std::string& input) {
   if (input.empty()) return 0;
-  std::string s = input.substr(0, kBlock - 1);
-  auto it = offsets_.find(s);
+  auto it = offsets_.find(input.substr(0, kBlock - 1));
   if (it != offsets_.end()) return it->second;
+  return AddCopy(input);
+}
+
+uint32_t StringPool::AddCopy(const std::string& input) {
+  if (input.empty()) return 0;
+  std::string s = input.substr(0, kBlock - 1);
   size_t at = bytes_.size();
   if (at / kBlock != (at + s.size()) / kBlock) {
     at = (at / kBlock + 1) * kBlock;
@@ -86,7 +91,10 @@ uint32_t AnsiCodePageOf(uint32_t lcid) {
 std::vector<uint8_t> BuildSystemFile(const SystemInfo& info) {
   ByteWriter w;
   w.U32(3);
-  DwordRecord(w, 10, static_cast<uint32_t>(info.fileTime / 10000000));
+  // A Unix time_t of the same instant as code 4's FILETIME.
+  constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
+  const uint64_t since1970 = info.fileTime > kUnixEpochAsFileTime ? info.fileTime - kUnixEpochAsFileTime : 0;
+  DwordRecord(w, 10, static_cast<uint32_t>(since1970 / 10000000));
   StringRecord(w, 9, info.compilerVersion);
   {
     ByteWriter d;  // LCID, DBCS, full-text search, KLinks, ALinks, FILETIME, 0, 0

@@ -21,6 +21,8 @@ class StringPool {
   // Offset of the string (0 for ""); identical strings share one offset. Strings longer
   // than a block are cut to fit one.
   uint32_t Add(const std::string& s);
+  // A string of its own even when the pool holds it already (later Adds share it).
+  uint32_t AddCopy(const std::string& s);
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 
  private:

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "hha/core/byte_writer.h"
+#include "hha/core/search/code_page.h"
 #include "support/ascii.h"
 
 namespace hha {
@@ -69,6 +70,14 @@ void TopicTable::SetInContents(uint32_t topic, uint32_t contentsOffset) {
   t.inContents = true;
 }
 
+void TopicTable::SetTitleIfEmpty(uint32_t topic, const std::string& title) {
+  if (topic >= topics_.size() || title.empty()) return;
+  Topic& t = topics_[topic];
+  if (!t.page || (t.hasTitle && !t.title.empty())) return;
+  t.title = title;
+  t.hasTitle = true;
+}
+
 uint32_t TopicTable::Add(const std::string& local, const std::string& title, bool hasTitle, bool page) {
   topics_.push_back({local, title, hasTitle, page});
   byName_.emplace(qb::AsciiLowerCopy(local), static_cast<uint32_t>(topics_.size() - 1));
@@ -91,25 +100,30 @@ uint32_t TopicTable::UrlHash(const std::string& url) {
   return h == 0 ? 1 : h;
 }
 
-TopicTable::Files TopicTable::Build(StringPool& pool) const {
+TopicTable::Files TopicTable::Build(StringPool& pool, uint32_t codePage) const {
   Files f;
+  search::Encoder encoder(codePage);
+  std::vector<std::string> urls(topics_.size());
+  for (size_t i = 0; i < topics_.size(); ++i)
+    if (codePage == search::kUtf8 || !search::FromUtf8(topics_[i].local, encoder, &urls[i])) urls[i] = topics_[i].local;
   // #URLSTR in topic order.
   ByteWriter urlStrings;
   urlStrings.U8(0);
   std::vector<uint32_t> urlOffsets;
-  for (const Topic& t : topics_) {
-    const size_t record = 8 + t.local.size() + 1;
+  for (size_t i = 0; i < topics_.size(); ++i) {
+    const std::string& url = urls[i];
+    const size_t record = 8 + url.size() + 1;
     if (urlStrings.size() / kBlock != (urlStrings.size() + record - 1) / kBlock && record <= kBlock)
       urlStrings.Zeros(kBlock - urlStrings.size() % kBlock);
     urlOffsets.push_back(static_cast<uint32_t>(urlStrings.size()));
     urlStrings.U32(0);  // external URL
     urlStrings.U32(0);  // frame name
-    urlStrings.CString(t.local);
+    urlStrings.CString(url);
   }
 
   // #URLTBL sorted by hash; 341 records fill a block, 4 bytes of padding end it.
   std::vector<std::pair<uint32_t, uint32_t>> order;  // hash, topic
-  for (uint32_t i = 0; i < topics_.size(); ++i) order.emplace_back(UrlHash(topics_[i].local), i);
+  for (uint32_t i = 0; i < topics_.size(); ++i) order.emplace_back(UrlHash(urls[i]), i);
   std::stable_sort(order.begin(), order.end());
   ByteWriter urlTable;
   std::vector<uint32_t> tableOffsets(topics_.size());

@@ -21,6 +21,8 @@ class TopicTable {
   uint32_t Add(const std::string& local, const std::string& title, bool hasTitle, bool page = true);
   // The topic has a contents entry, at this offset of the contents' binary form.
   void SetInContents(uint32_t topic, uint32_t contentsOffset);
+  // A page whose own title is missing or empty takes its first contents entry's name.
+  void SetTitleIfEmpty(uint32_t topic, const std::string& title);
   uint32_t size() const { return static_cast<uint32_t>(topics_.size()); }
   // The number of the topic with this internal name (letter case ignored), -1 if none.
   int64_t Find(const std::string& local) const;
@@ -29,8 +31,9 @@ class TopicTable {
     std::vector<uint8_t> topics, urlTable, urlStrings;
   };
   // Builds the three files; titles go into `pool` (#STRINGS). No #URLTBL or #URLSTR
-  // record crosses a 4096-byte block.
-  Files Build(StringPool& pool) const;
+  // record crosses a 4096-byte block. The URLs are stored and hashed in `codePage`, the
+  // project's, as the viewer looks them up (the directory holds UTF-8).
+  Files Build(StringPool& pool, uint32_t codePage) const;
 
   // The hash the Microsoft compiler sorts #URLTBL by.
   static uint32_t UrlHash(const std::string& url);

@@ -77,6 +77,36 @@ TEST(KeywordCollation, KeepsTheNeighboursMicrosoftsCompilerWrote) {
   }
 }
 
+// Scripts and languages the reference files show little or nothing of, each chain in the
+// order Windows sorts it for the language. Cyrillic follows Microsoft's index (Архитектура
+// < АЦП, after Latin); the others follow Wine's CompareString where Wine has the language's
+// rules, and the Unicode order for Turkish, where it has not.
+struct LanguageChain {
+  uint32_t lcid;
+  bool wineKnows;
+  Chain chain;
+};
+const std::vector<LanguageChain>& LanguageChains() {
+  static const std::vector<LanguageChain> kChains = {
+      {0x419, true, {u"zebra", u"архитектура", u"Архитектура", u"АЦП", u"е", u"Е", u"ё", u"Ё", u"ёа", u"ежа", u"я"}},
+      {0x408, true, {u"zebra", u"α", u"Α", u"ά", u"άα", u"αβ", u"σ", u"ς", u"Σ", u"ω", u"Ω", u"ώ"}},
+      {0x409, true, {u"a", u"ą", u"ąa", u"ab", u"l", u"ł", u"m", u"z", u"ź", u"ż", u"zz"}},
+      {0x415, true, {u"a", u"ab", u"ą", u"ąa", u"b", u"l", u"ł", u"m", u"z", u"zz", u"ź", u"ż"}},
+      {0x405, true, {u"c", u"cz", u"č", u"d", u"ď", u"h", u"hz", u"ch", u"i", u"r", u"ř", u"s", u"š", u"z", u"ž"}},
+      {0x412, true, {u"a", u"ㄱ", u"가", u"가나", u"각", u"간", u"나", u"하", u"힣", u"ㅏ"}},
+      {0x41F, false, {u"c", u"cz", u"ç", u"g", u"ğ", u"h", u"ı", u"I", u"ıa", u"i", u"İ", u"ia", u"o", u"ö", u"s", u"ş", u"u", u"ü"}},
+  };
+  return kChains;
+}
+
+TEST(KeywordCollation, SortsEachLanguagesLetters) {
+  for (const LanguageChain& c : LanguageChains())
+    for (size_t i = 0; i + 1 < c.chain.size(); ++i) {
+      EXPECT_LT(CompareKeywords(c.chain[i], c.chain[i + 1], c.lcid), 0) << std::hex << c.lcid << " " << std::dec << i;
+      EXPECT_GT(CompareKeywords(c.chain[i + 1], c.chain[i], c.lcid), 0) << std::hex << c.lcid << " " << std::dec << i;
+    }
+}
+
 TEST(KeywordCollation, IsATotalOrder) {
   // Different strings never compare equal, so merged duplicates are the only ties.
   EXPECT_EQ(CompareKeywords(u"Addr", u"Addr"), 0);
@@ -96,6 +126,17 @@ TEST(KeywordCollation, AgreesWithTheSystemOnCaseAndCharacterKinds) {
     EXPECT_EQ(CompareStringA(0x409, 0, a, -1, b, -1), CSTR_LESS_THAN) << a << " | " << b;
     const std::u16string wa(a, a + std::char_traits<char>::length(a)), wb(b, b + std::char_traits<char>::length(b));
     EXPECT_LT(CompareKeywords(wa, wb), 0) << a << " | " << b;
+  }
+}
+
+TEST(KeywordCollation, AgreesWithTheSystemOnEachLanguagesLetters) {
+  for (const LanguageChain& c : LanguageChains()) {
+    if (!c.wineKnows) continue;
+    for (size_t i = 0; i + 1 < c.chain.size(); ++i) {
+      const auto* a = reinterpret_cast<const wchar_t*>(c.chain[i].c_str());
+      const auto* b = reinterpret_cast<const wchar_t*>(c.chain[i + 1].c_str());
+      EXPECT_EQ(CompareStringW(c.lcid, 0, a, -1, b, -1), CSTR_LESS_THAN) << std::hex << c.lcid << " " << std::dec << i;
+    }
   }
 }
 #endif

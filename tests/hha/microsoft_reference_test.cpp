@@ -1,6 +1,8 @@
 // Side by side with Microsoft's compiler: each source project of ../shared/testdata-chm is
 // compiled (from a scratch copy) and what the viewer reads is compared with the help file
-// Microsoft's compiler made from the same sources. Projects whose sources are lost are
+// Microsoft's compiler made from the same sources: the word breaker's table, the
+// keywords, the topics (their #URLSTR names among them), #SYSTEM, the full-text words and
+// the context-help table #IVB. Projects whose sources are lost are
 // rebuilt from the sitemaps taken out of their help file (keywords and word-breaker
 // table only). Skipped when the data is absent; with CI=true that is a failure.
 #include <gtest/gtest.h>
@@ -27,8 +29,12 @@ struct Reference {
   // Pages in UTF-8 in a project of another code page: Microsoft's compiler reads them
   // as the project's code page (garbled words and titles), ours in their own charset.
   bool charsetDiffers;
-  // Words only Microsoft's file has: "o" is its machine-dependent stand-in for &#9670;.
-  std::set<std::string> onlyMicrosofts;
+  // Words only one of the two files has: numeric references beyond the code page, which
+  // Microsoft's compiler turns into a machine-dependent byte ("o" for &#9670; in bsl430,
+  // the low byte 0xAC of &#8364; before a Korean character), and in ahk-ko a named
+  // reference without ';' right before a Korean character (Win+&uarr로, 45&ordm보),
+  // whose end no rule seen so far decides.
+  std::set<std::string> eitherOnly;
 };
 
 const Reference kReferences[] = {
@@ -36,6 +42,11 @@ const Reference kReferences[] = {
     {"bsl430-en", "project/index.hhp", "index.chm", "", false, {"o"}},
     {"modbus-zh", "project/index.hhp", "index.chm", "", true, {}},
     {"teraterm-ja", "project/jp/teraterm.hhp", "teratermj.chm", "", false, {}},
+    {"ahk-ko", "project/Project.hhp", "AutoHotkey.chm", "", false,
+     {"\xac\xb4", "\xa2\xe6", "\xa1\xc4", "\x91\xc0", "\xb8\xb4", "\xba\xba"}},
+    {"demis-ru", "project/Demis.hhp", "Demis.chm", "", false, {}},
+    {"bitirme-tr", "project/help.hhp", "help.chm", "", false, {}},
+    {"poptools-pt", "project/Ajuda.hhp", "Ajuda.chm", "", true, {}},
     {"extra-sakura-macro-ja", "", "macro.chm", "0x411", false, {}},
     {"extra-easyengine-zh", "", "index.chm", "0x804", false, {}},
 };
@@ -139,10 +150,35 @@ TEST_P(MicrosoftReference, StoresTheSameFilesUnderTheSameNames) {
   if (!*GetParam().project) GTEST_SKIP() << "the pages are not in the data";
   std::set<std::string> ours, theirs;
   for (const auto& f : p.ours) ours.insert(f.first);
-  // #IVB (the [ALIAS]/[MAP] table) is not written yet.
-  for (const auto& f : p.microsofts)
-    if (f.first != "#IVB") theirs.insert(f.first);
+  for (const auto& f : p.microsofts) theirs.insert(f.first);
   EXPECT_EQ(ours, theirs);
+}
+
+TEST_P(MicrosoftReference, ContextHelpTableIsMicrosofts) {
+  GET_OR_SKIP(p);
+  if (!*GetParam().project) GTEST_SKIP() << "no project file";
+  // #IVB points into #STRINGS, whose other strings (titles) are read in each compiler's
+  // charset: the ids and the URLs the offsets lead to must agree.
+  auto ivb = [](const FileMap& chm) {
+    std::vector<std::pair<uint32_t, std::string>> out;
+    auto found = chm.find("#IVB");
+    if (found == chm.end()) return out;
+    const std::string &d = found->second, &strings = chm.at("#STRINGS");
+    auto u32 = [&](size_t at) {
+      return static_cast<uint32_t>(static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8 |
+                                   static_cast<uint8_t>(d[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24);
+    };
+    out.emplace_back(d.size() >= 4 ? u32(0) : 0, "");
+    for (size_t at = 4; at + 8 <= d.size(); at += 8) {
+      const uint32_t offset = u32(at + 4);
+      out.emplace_back(u32(at), offset < strings.size() ? std::string(strings.c_str() + offset) : "?");
+    }
+    return out;
+  };
+  EXPECT_EQ(ivb(p.ours), ivb(p.microsofts));
+  if (!GetParam().charsetDiffers && p.ours.count("#IVB") && p.microsofts.count("#IVB")) {
+    EXPECT_TRUE(p.ours.at("#IVB") == p.microsofts.at("#IVB")) << "#IVB bytes";
+  }
 }
 
 TEST_P(MicrosoftReference, BinaryIndexLeadsToTheSameTopics) {
@@ -198,15 +234,19 @@ TEST_P(MicrosoftReference, FullTextIndexHoldsTheSamePageWordTitleTriples) {
   GET_OR_SKIP(p);
   if (!*GetParam().project) GTEST_SKIP() << "the pages are not in the data";
   if (GetParam().charsetDiffers) GTEST_SKIP() << "Microsoft's compiler indexed these pages in the wrong charset";
+  if (p.microsofts.at("$FIftiMain").empty()) {  // no full-text search: an empty file
+    EXPECT_TRUE(p.ours.count("$FIftiMain") && p.ours.at("$FIftiMain").empty());
+    return;
+  }
   bool okOurs = false, okTheirs = false;
   const std::set<WordPair> ours = FullTextPairs(p.ours, &okOurs), theirs = FullTextPairs(p.microsofts, &okTheirs);
   ASSERT_TRUE(okOurs && okTheirs);
   int wrong = 0;
   for (const WordPair& w : theirs)
-    if (!ours.count(w) && !GetParam().onlyMicrosofts.count(std::get<1>(w)) && ++wrong <= 5)
+    if (!ours.count(w) && !GetParam().eitherOnly.count(std::get<1>(w)) && ++wrong <= 5)
       ADD_FAILURE() << "missing: " << std::get<0>(w) << " " << std::get<1>(w) << (std::get<2>(w) ? " (title)" : "");
   for (const WordPair& w : ours)
-    if (!theirs.count(w) && ++wrong <= 10)
+    if (!theirs.count(w) && !GetParam().eitherOnly.count(std::get<1>(w)) && ++wrong <= 10)
       ADD_FAILURE() << "extra: " << std::get<0>(w) << " " << std::get<1>(w) << (std::get<2>(w) ? " (title)" : "");
   EXPECT_EQ(wrong, 0) << ours.size() << " triples against " << theirs.size();
 }

@@ -109,5 +109,33 @@ TEST(PageText, Utf8ErrorsBesideAsciiReadAsOneReplacementPerByte) {
 }
 #endif
 
+// Words as Microsoft's compiler stores them (the Russian, Turkish and Korean reference
+// files): single-byte code pages other than 1252 folded through the 1252 table alone,
+// commas inside numbers, comments, references without ';'.
+TEST(PageText, WordsAreBrokenAndFoldedAsMicrosoftsCompilerDoes) {
+  const struct {
+    uint32_t codePage;
+    std::string body;  // in the code page
+    std::vector<std::string> words;
+  } kCases[] = {
+      // Архитектура Режим АЦП; ч and Ч are 1252's ÷ and ×; Яж is ß and æ.
+      {1251, "\xC0\xF0\xF5\xE8\xF2\xE5\xEA\xF2\xF3\xF0\xE0 \xD0\xE5\xE6\xE8\xEC \xC0\xD6\xCF a\xF7" "b\xD7" "c \xDF\xE6",
+       {"aooeoaeoooa", "daaeei", "aoi", "a", "b", "c", "ssae"}},
+      {1254, "hakk\xFDnda \xF0", {"hakkynda", "o"}},
+      {1252, "10,Cover 639,,,untitled (1,,3) D000,3000 v<!--ver-->1.1.22.07 &quot<b>x</b>",
+       {"10cover", "639untitled", "13", "d000", "3000", "v", "1.1.22.07", "x"}},
+      // &ordm; is byte 0xBA, a lead byte, which takes the next byte: of 로 (B7 CE) the B7
+      // makes 볜 with it, and CE, left before a space, is no character.
+      {949, "45&ordm\xB7\xCE \xBB\xF3\xC0\xDA", {"45", "\xBA\xB7", "\xBB\xF3", "\xC0\xDA"}},
+  };
+  for (const auto& c : kCases) {
+    PageAnalyzer analyzer(c.codePage);
+    WordList words;
+    PageText text;
+    analyzer.Analyze("<html><body>" + c.body + "</body></html>", &words, &text);
+    EXPECT_EQ(words.body, c.words) << c.codePage;
+  }
+}
+
 }  // namespace
 }  // namespace hha::search

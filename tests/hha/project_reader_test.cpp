@@ -83,7 +83,7 @@ TEST(ProjectReader, EveryUnusableLineIsAWarningWithItsLine) {
   Project p = ReadProject(
       "stray line\r\n[OPTIONS]\r\nno equals sign\r\nBinary TOC=Maybe\r\nColour=blue\r\n"
       "Language=English\r\n[WINDOWS]\r\nbroken=\"unclosed\r\nnumbers=\"a\",,,,,,,,,blue\r\n"
-      "[ALIAS]\r\nIDH_X=x.html\r\n[FILES]\r\nok.html\r\n",
+      "[TEXT POPUPS]\r\npopups.txt\r\n[FILES]\r\nok.html\r\n",
       "guide.hhp", w);
   std::vector<int> lines;
   for (const Warning& x : w) {

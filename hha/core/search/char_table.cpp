@@ -106,10 +106,14 @@ uint16_t LetterWeight(char base) { return kLetterWeight + kLetterStep * (base - 
 }  // namespace
 
 CharTable::CharTable(uint32_t lcid, uint32_t codePage) : lcid_(lcid), codePage_(codePage) {
-  if (codePage == 1252) Build1252();
-  else if (codePage == 932) BuildShiftJis();
+  // Every single-byte code page gets the 1252 table, as Microsoft's compiler gives it
+  // (1251 and 1254 show it): the words of a Cyrillic or Turkish page are its bytes folded
+  // through that table, and the viewer folds a query the same way.
+  if (codePage == 932) BuildShiftJis();
   else if (codePage == 936) BuildGbk();
-  else BuildOther();
+  else if (codePage == 949) BuildKorean();
+  else if (IsDoubleByte(codePage)) BuildDoubleByte();
+  else Build1252();
   if ((lcid & 0x3FF) == 0x09) breakerFlags_ |= kStemmerFlag;
 }
 
@@ -220,31 +224,40 @@ void CharTable::BuildShiftJis() {
   records_[0xFF] = CharRecord{kSeparator, 0, 0, 0xFF, 0x20, 0xFF};
 }
 
-void CharTable::BuildOther() {
-  // No reference table: ASCII as in 1252, every other byte what the platform says it is.
+void CharTable::BuildKorean() {
+  // The Shift-JIS table, its double-byte part moved to Korean's lead bytes 81..FE: as
+  // Microsoft writes it, from 5D on the Mac byte is the next byte and the weights of the
+  // bytes below A0 are spread as in its Korean table.
+  BuildShiftJis();
+  records_[0x7E].weight = records_[0x7F].weight = 0xC0;
+  records_[0x80].weight = 0xC1;
+  for (int b = 0x81; b <= 0x9F; ++b) {
+    const uint16_t w = b <= 0x9A ? 0x7F8 + kDbcsStep * (b - 0x81) : b == 0x9B ? 0x898 : 0x8FC + kDbcsStep * (b - 0x9C);
+    records_[b].weight = w;
+  }
+  for (int b = 0x81; b <= 0xFE; ++b) {
+    records_[b].charClass = kLeadByte;
+    leadBytes_[b] = true;
+  }
+  for (int b = 0x5D; b <= 0xFE; ++b)
+    records_[b].mac = static_cast<uint8_t>(b + 1);
+  records_[0x7F].mac = records_[0x80].mac = 0x20;
+  records_[0xD0].mac = 0xDB;
+  records_[0xDB].mac = 0xD2;
+}
+
+void CharTable::BuildDoubleByte() {
+  // No reference table (Big5): ASCII as in 1252, every byte 81..FE a lead byte.
   Build1252();
   ligatures_.clear();
-  const bool dbcs = IsDoubleByte(codePage_);
   for (int b = 0x80; b <= 0xFF; ++b) {
     CharRecord& r = records_[b];
     r = CharRecord{kSeparator, static_cast<uint16_t>(kDbcsWeight + kDbcsStep * (b - 0x80)),
                    static_cast<uint8_t>(b), static_cast<uint8_t>(b), 0x20, 0x20};
-    if (dbcs) {
-      if (b >= 0x81 && b <= 0xFE) {
-        r.charClass = kLeadByte;
-        leadBytes_[b] = true;
-      }
-      continue;
+    if (b >= 0x81 && b <= 0xFE) {
+      r.charClass = kLeadByte;
+      leadBytes_[b] = true;
     }
-    const char byte = static_cast<char>(b);
-    std::u32string u;
-    if (!Decode(std::string_view(&byte, 1), codePage_, &u) || u.size() != 1) continue;
-    const char32_t c = u[0];
-    const bool letter = (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) ||
-                        (c >= 0x386 && c <= 0x3CE) || (c >= 0x400 && c <= 0x4FF) ||
-                        (c >= 0x5D0 && c <= 0x5EA) || (c >= 0x620 && c <= 0x64A) ||
-                        (c >= 0xE01 && c <= 0xE30);
-    if (letter) r.charClass = kOtherLetter;
   }
 }
 

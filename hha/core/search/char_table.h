@@ -45,8 +45,9 @@ struct Ligature {
 
 class CharTable {
  public:
-  // The table Microsoft's compiler writes for this LCID's code page. Code pages it has
-  // no table of here get one built from what the platform knows of their characters.
+  // The table Microsoft's compiler writes for this LCID's code page: 1252's for every
+  // single-byte code page, its own for 932, 936 and 949; other double-byte code pages
+  // (950) get one with their lead bytes.
   CharTable(uint32_t lcid, uint32_t codePage);
 
   uint32_t lcid() const { return lcid_; }
@@ -73,7 +74,8 @@ class CharTable {
   void Build1252();
   void BuildShiftJis();
   void BuildGbk();
-  void BuildOther();
+  void BuildKorean();
+  void BuildDoubleByte();
   void AppendLigature(uint8_t b, std::string* out) const;
 
   uint32_t lcid_, codePage_;

@@ -82,6 +82,25 @@ bool IsDoubleByte(uint32_t codePage) {
   return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
 }
 
+bool FromUtf8(std::string_view utf8, Encoder& encoder, std::string* out) {
+  out->clear();
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    const size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || i + n > utf8.size()) return false;
+    char32_t c = n == 1 ? b : b & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+      const unsigned char t = static_cast<unsigned char>(utf8[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      c = c << 6 | (t & 0x3F);
+    }
+    if ((n == 2 && c < 0x80) || (n == 3 && c < 0x800) || (n == 4 && c < 0x10000)) return false;
+    if (!encoder.Append(c, out)) return false;
+    i += n;
+  }
+  return true;
+}
+
 bool Encoder::Append(char32_t c, std::string* out) {
   if (c < 0x80) {  // every supported code page is ASCII-compatible
     out->push_back(static_cast<char>(c));

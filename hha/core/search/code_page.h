@@ -75,4 +75,8 @@ class Encoder {
   std::unique_ptr<Decoder> readBack_;  // checks that an answer is no best-fit substitute
 };
 
+// `utf8` in the encoder's code page; false when it is not UTF-8 or holds a character
+// the code page has not.
+bool FromUtf8(std::string_view utf8, Encoder& encoder, std::string* out);
+
 }  // namespace hha::search

@@ -411,7 +411,8 @@ std::vector<uint8_t> FullTextIndex::Build() {
     w.Zeros(kNodeSize);
   }
   uint64_t distinctLength = 0;
-  size_t longest = 0;
+  size_t longest = 0, distinct = 0;  // a word with body and title entries counts once
+  std::string_view lastWord;
   for (size_t l = 0; l < leaves.size(); ++l) {
     ByteWriter node;
     node.U32(l + 1 < leaves.size() ? leaves[l + 1].offset : 0);
@@ -423,6 +424,8 @@ std::vector<uint8_t> FullTextIndex::Build() {
       const Hits& h = hitsOf(i);
       const std::string_view word = wordOf(i);
       const size_t shared = first ? 0 : Shared(previous, word);
+      if (distinct == 0 || word != lastWord) ++distinct;
+      lastWord = word;
       node.U8(static_cast<uint32_t>(word.size() - shared + 1));
       node.U8(static_cast<uint32_t>(shared));
       node.Bytes(word.data() + shared, word.size() - shared);
@@ -494,7 +497,7 @@ std::vector<uint8_t> FullTextIndex::Build() {
   w.PatchU32(kOffNodeSize, kNodeSize);
   w.PatchU32(kOffLongest, static_cast<uint32_t>(longest));
   w.PatchU32(kOffTotalWords, static_cast<uint32_t>(totalWords_));
-  w.PatchU32(kOffDistinct, static_cast<uint32_t>(sorted.size()));
+  w.PatchU32(kOffDistinct, static_cast<uint32_t>(distinct));
   w.PatchU64(kOffTotalLength, totalWordBytes_);
   w.PatchU32(kOffDistinctLength, static_cast<uint32_t>(distinctLength));
   w.PatchU32(kOffLastLeafFree,

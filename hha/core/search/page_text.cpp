@@ -12,6 +12,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "hha/core/sitemap_reader.h"
 #include "support/ascii.h"
 
 namespace hha::search {
@@ -22,23 +23,6 @@ using namespace std::string_view_literals;
 // How far into a page a charset declaration is looked for: browsers stop at 1024 bytes,
 // Javadoc writes it within the first 300.
 constexpr size_t kSniffBytes = 4096;
-
-char32_t Lower(char32_t c) {
-  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-      (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
-    return c + 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-      c != 0x17F) {
-    // Latin Extended-A pairs upper/lower case on even/odd code points, shifted by one
-    // between U+0139 and U+0148 and from U+0179 on.
-    const bool shifted = (c >= 0x139 && c <= 0x148) || c >= 0x179;
-    return (c % 2 == 0) != shifted ? c + 1 : c;
-  }
-  if (c == 0x178) return 0xFF;
-  return c;
-}
 
 bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0xA0; }
 
@@ -59,6 +43,19 @@ const Entity kEntities[] = {
     {"Scaron", 0x160}, {"scaron", 0x161}, {"Zcaron", 0x17D}, {"zcaron", 0x17E}, {"larr", 0x2190},
     {"rarr", 0x2192},  {"uarr", 0x2191},  {"darr", 0x2193},  {"shy", 0xAD},
 };
+// The byte Microsoft's compiler puts for a named reference: the character's byte in
+// code page 1252, else the low byte of its code point (&uarr; is 0x91).
+uint8_t AnsiByteOfNamed(char32_t c) {
+  static const char16_t kCp1252High[32] = {
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  if (c < 0x100) return static_cast<uint8_t>(c);
+  for (int k = 0; k < 32; ++k)
+    if (kCp1252High[k] == c) return static_cast<uint8_t>(0x80 + k);
+  return static_cast<uint8_t>(c & 0xFF);
+}
+
 // Latin-1 letters by their entity stems: "Agrave" = U+00C0 and so on.
 const struct {
   const char* stem;
@@ -146,8 +143,9 @@ class PageChars {
 };
 
 // Decodes the entity starting at text[at] == '&'; returns the characters consumed (0 when
-// it is not an entity, so '&' stands for itself).
-size_t DecodeEntity(PageChars& text, size_t at, char32_t* c) {
+// it is not an entity, so '&' stands for itself). `named` tells a named reference.
+size_t DecodeEntity(PageChars& text, size_t at, char32_t* c, bool* named) {
+  *named = false;
   size_t i = at + 1;
   if (text.Has(i) && text[i] == '#') {
     ++i;
@@ -172,10 +170,19 @@ size_t DecodeEntity(PageChars& text, size_t at, char32_t* c) {
     if (!((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || (d >= '0' && d <= '9'))) break;
     name += static_cast<char>(d);
   }
-  if (name.empty() || !text.Has(i) || text[i] != ';') return 0;
+  if (name.empty() || !text.Has(i)) return 0;
+  // Without its ';' a known name still counts when the name is over (a byte that is no
+  // letter or digit follows), as in Microsoft's compiler: "&quot<" is a quote.
+  const char32_t next = text[i];
+  const bool closed = next == ';';
+  if (!closed && ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || (next >= '0' && next <= '9')))
+    return 0;
+  const size_t used = closed ? i + 1 - at : i - at;
   for (const Entity& e : kEntities)
-    if (name == e.name) return *c = e.c, i + 1 - at;
-  if (LatinLetterEntity(name, c)) return i + 1 - at;
+    if (name == e.name) return *c = e.c, *named = true, used;
+  if (LatinLetterEntity(name, c)) return *named = true, used;
+  if (const char b = Latin1ByteOfName(name)) return *c = static_cast<uint8_t>(b), *named = true, used;
+  if (!closed) return 0;
   // An unknown reference stands for nothing the index could hold (Microsoft's compiler
   // drops "&g;" rather than indexing "g").
   *c = 0xFFFD;
@@ -199,24 +206,28 @@ size_t FindCI(PageChars& text, size_t from, const char* needle) {
 // character is taken in the project's code page and classed by the search engine's
 // character table. Letters and digits make words (letters folded: lower case, accents
 // removed, ligatures spelt out); '.' stays inside a word that began with a digit when
-// more follows, ',' between digits of such a word is dropped, an apostrophe after a
+// more follows, a run of commas inside such a word is dropped when more follows, an apostrophe after a
 // letter-led word and before a letter is dropped; every double-byte character and every
 // half-width katakana is a word of its own. Anything else, and any tag, ends a word.
 class WordSplitter {
  public:
   WordSplitter(Encoder& encoder, const CharTable& table, WordSink* sink, bool inTitle)
-      : encoder_(encoder),
-        table_(table),
-        sink_(sink),
-        inTitle_(inTitle),
-        foldFirst_(table.codePage() != 1252 && table.codePage() != 932 && table.codePage() != 936 &&
-                   !IsDoubleByte(table.codePage())) {}
+      : encoder_(encoder), table_(table), sink_(sink), inTitle_(inTitle) {}
+  // The byte a named reference stands for (&ordm; is 0xBA), taken as a byte of the
+  // project's code page as Microsoft's compiler takes it: in a double-byte code page it
+  // may start a character with the byte that follows.
+  void PutAnsiByte(uint8_t b) { Bytes(std::string(1, static_cast<char>(b))); }
   void Put(char32_t c) {
+    if (lead_) {
+      bytes_.clear();
+      if (c == 0xFFFD || !encoder_.Append(c, &bytes_)) return End();
+      return Bytes(bytes_);
+    }
     // Every supported code page is ASCII-compatible: most characters need no encoder.
-    if (c < 0x80) return PutByte(static_cast<uint8_t>(foldFirst_ ? qb::AsciiLower(static_cast<char>(c)) : c));
+    // Nothing is lower-cased before the table: in a code page other than 1252 the
+    // table's folding is the only one, so that a query folds the same way.
+    if (c < 0x80) return PutByte(static_cast<uint8_t>(c));
     bytes_.clear();
-    // Tables of code pages Microsoft's compiler has none for do not fold case.
-    if (foldFirst_) c = Lower(c);
     if (c == 0xFFFD || !encoder_.Append(c, &bytes_) || bytes_.empty()) return End();
     if (bytes_.size() > 1) {  // a double-byte character
       End();
@@ -226,9 +237,10 @@ class WordSplitter {
     PutByte(static_cast<uint8_t>(bytes_[0]));
   }
   void End() {
-    Emit(word_);
+    if (!stopped_) Emit(word_);
     word_.clear();
     pending_.clear();
+    lead_ = 0;
   }
 
  private:
@@ -239,14 +251,13 @@ class WordSplitter {
     if (letter || digit) {
       if (!pending_.empty()) {
         const char p = pending_[0];
-        const bool keep = (p == '.' && digitLed_) || (p == ',' && digit) || (p == '\'' && letter);
+        const bool keep = (p == '.' && digitLed_) || p == ',' || (p == '\'' && letter);
         if (p == '.' && keep) word_ += pending_;
         pending_.clear();
         if (!keep) End();
       }
       if (word_.empty()) digitLed_ = digit;
       table_.AppendFolded(b, &word_);
-      lastDigit_ = digit;
       return;
     }
     if (cls == kHalfWidthKana) {
@@ -259,8 +270,9 @@ class WordSplitter {
         pending_ += '.';
         return;
       }
-      if (pending_.empty() && cls == kComma && digitLed_ && lastDigit_) {
-        pending_ = ",";
+      // A run of commas inside a digit-led word goes when more of the word follows.
+      if (cls == kComma && digitLed_ && (pending_.empty() || pending_[0] == ',')) {
+        pending_ += ',';
         return;
       }
       if (pending_.empty() && cls == kApostrophe && !digitLed_) {
@@ -271,14 +283,46 @@ class WordSplitter {
     End();
   }
   void Emit(const std::string& w) {
-    if (!w.empty() && w.size() <= kMaxWordBytes) sink_->Word(w, inTitle_);
+    if (stopped_ || w.empty()) return;
+    // As in Microsoft's compiler, a word too long to store ends the page's words.
+    if (w.size() > kMaxWordBytes) stopped_ = true;
+    else sink_->Word(w, inTitle_);
+  }
+  // Bytes of the project's code page, a double-byte character wherever a lead byte
+  // starts one (an invalid pair is no word).
+  void Bytes(const std::string& bytes) {
+    for (char ch : bytes) {
+      const uint8_t b = static_cast<uint8_t>(ch);
+      if (lead_) {
+        const char pair[2] = {static_cast<char>(lead_), ch};
+        lead_ = 0;
+        if (IsCharacter(std::string_view(pair, 2))) Emit(std::string(pair, 2));
+      } else if (table_.IsLeadByte(b)) {
+        End();
+        lead_ = b;
+      } else {
+        PutByte(b);
+      }
+    }
+  }
+  bool IsCharacter(std::string_view pair) {
+    if (!decoder_) decoder_ = std::make_unique<Decoder>(table_.codePage());
+    std::u32string u;
+    decoder_->Append(pair.data(), pair.size(), &u);
+    // Converters differ on invalid pairs (iconv fails, Windows gives a default
+    // character): a character is what encodes back to the same bytes.
+    std::string back;
+    return u.size() == 1 && u[0] != 0xFFFD && encoder_.Append(u[0], &back) && back == pair;
   }
   Encoder& encoder_;
   const CharTable& table_;
   WordSink* sink_;
-  bool inTitle_, foldFirst_;
+  bool inTitle_;
   std::string word_, pending_, bytes_;
-  bool digitLed_ = false, lastDigit_ = false;
+  bool digitLed_ = false;
+  bool stopped_ = false;
+  uint8_t lead_ = 0;  // a lead byte waiting for its second byte
+  std::unique_ptr<Decoder> decoder_;
 };
 
 // Stands in for the sink when only the title is wanted.
@@ -354,6 +398,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
         size_t end = FindCI(text, i + 4, "-->");
         if (end == std::u32string::npos) break;
         i = end + 3;
+        bodySplitter.End();  // a comment ends a word as a tag does
         continue;
       }
       size_t j = i + 1;
@@ -418,17 +463,18 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       continue;
     }
     char32_t ch = c;
+    bool named = false;
     if (c == '&') {
-      const size_t n = DecodeEntity(text, i, &ch);
+      const size_t n = DecodeEntity(text, i, &ch, &named);
       i += n ? n : 1;
     } else {
       ++i;
     }
-    if (inTitle) {
-      titleChar(ch);
-      if (wantWords) titleSplitter.Put(ch);
-    } else if (!inHead && wantWords) {
-      bodySplitter.Put(ch);
+    WordSplitter* splitter = inTitle ? &titleSplitter : !inHead && wantWords ? &bodySplitter : nullptr;
+    if (inTitle) titleChar(ch);
+    if (splitter && (inTitle ? wantWords : true)) {
+      if (named) splitter->PutAnsiByte(AnsiByteOfNamed(ch));
+      else splitter->Put(ch);
     }
   }
   if (inTitle) out->hasTitle = true;  // an unclosed title still names the page

@@ -16,7 +16,33 @@ void SearchFiles::AddPage(const std::string& local, std::string_view bytes) {
   if (index_) index_->EndTopic();
 }
 
-void SearchFiles::AddSitemap(const std::string& local) { topics_.Add(local, "", false); }
+namespace {
+
+// Passes on a sitemap's title words only.
+class TitleWords : public WordSink {
+ public:
+  explicit TitleWords(WordSink* to) : to_(to) {}
+  void Word(const std::string& word, bool inTitle) override {
+    if (inTitle && to_) to_->Word(word, true);
+  }
+
+ private:
+  WordSink* to_;
+};
+
+}  // namespace
+
+void SearchFiles::AddSitemap(const std::string& local, std::string_view bytes) {
+  analyzer_.Analyze(bytes, nullptr, &scratch_);
+  const bool titled = scratch_.hasTitle && !scratch_.title.empty();
+  if (titled && index_) {  // indexed only when it has title words
+    TitleWords words(index_.get());
+    index_->BeginTopic(topics_.size());
+    analyzer_.Analyze(bytes, &words, &scratch_);
+    index_->EndTopic();
+  }
+  topics_.Add(local, titled ? scratch_.title : "", titled);
+}
 
 SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& contents) {
   Output out;
@@ -25,8 +51,10 @@ SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& con
   if (index_) {
     out.files.emplace_back("/$FIftiMain", index_->Build());
     out.fullText = true;
+  } else {
+    out.files.emplace_back("/$FIftiMain", std::vector<uint8_t>());  // as Microsoft's compiler writes it
   }
-  TopicTable::Files t = topics_.Build(pool);
+  TopicTable::Files t = topics_.Build(pool, codePage_);
   out.indexHeader = BuildIndexHeader(ReadSiteProperties(contents), topics_.size(), pool);
   out.files.emplace_back("/#IDXHDR", out.indexHeader);
   out.files.emplace_back("/#TOPICS", std::move(t.topics));

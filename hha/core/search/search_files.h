@@ -24,14 +24,16 @@ class SearchFiles {
 
   // One compiled HTML page, by its internal name without the leading "/".
   void AddPage(const std::string& local, std::string_view bytes);
-  // A contents or index file: a topic without a title, not indexed.
-  void AddSitemap(const std::string& local);
+  // A contents or index file a window names: a topic read like a page for its <title>
+  // alone (its title and title words); without one it has no title.
+  void AddSitemap(const std::string& local, std::string_view bytes);
   // A topic that is no compiled page: a page's fragment, or a file of another kind that
   // the contents name. `title` in the project's code page.
   uint32_t AddOtherTopic(const std::string& url, const std::string& title) {
     return topics_.Add(url, title, true, false);
   }
   void SetInContents(uint32_t topic, uint32_t contentsOffset) { topics_.SetInContents(topic, contentsOffset); }
+  void SetTitleIfEmpty(uint32_t topic, const std::string& title) { topics_.SetTitleIfEmpty(topic, title); }
 
   // The topic number of a compiled file by its internal name, -1 if it has none.
   int64_t TopicOf(const std::string& local) const { return topics_.Find(local); }

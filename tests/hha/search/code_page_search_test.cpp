@@ -105,15 +105,18 @@ TEST(CodePageSearch, CharactersTheCodePageLacksAreSkippedNotGarbled) {
 
 TEST(CodePageSearch, Latin2PageInACzechProject) {
   TempDir dir;
-  // "šťastný" in ISO-8859-2 (B9 BB ... FD); Windows-1250 holds it as 9A 9D ... FD.
+  // "šťastný" in ISO-8859-2 (B9 BB ... FD); Windows-1250 holds it as 9A 9D ... FD, and the
+  // index, as Microsoft's compiler writes it for every single-byte code page, folds those
+  // bytes through the 1252 table: 9A (š) is s, 9D nothing there (a separator), FD (ý) y.
   const std::string chm = CompileOne(
       dir,
       "<html><head><meta http-equiv=\"content-type\" content=\"text/html;charset=ISO-8859-2\">"
       "<title>\xA9tastn\xE9</title></head><body>\xB9\xBB" "astn\xFD</body></html>",
       "0x405 Czech");
-  SearchRun r = SearchWithPyChm(chm, {"\x9A\x9D" "astn\xFD", "\xB9\xBB" "astn\xFD"});
+  SearchRun r = SearchWithPyChm(chm, {"astny", "\x9A\x9D" "astn\xFD", "\xB9\xBB" "astn\xFD"});
   ASSERT_TRUE(r.ok) << r.log;
-  EXPECT_EQ(r.hits["\x9A\x9D" "astn\xFD"], (SearchHits{{"\x8Atastn\xE9", "page.html"}}));
+  EXPECT_EQ(r.hits["astny"], (SearchHits{{"\x8Atastn\xE9", "page.html"}}));
+  EXPECT_TRUE(r.hits["\x9A\x9D" "astn\xFD"].empty());
   EXPECT_TRUE(r.hits["\xB9\xBB" "astn\xFD"].empty());
 }
 

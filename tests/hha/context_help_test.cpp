@@ -1,0 +1,69 @@
+// What a project names in its own code page or through its headers: [ALIAS]/[MAP] with
+// #include compiled into #IVB, with a warning (file and line) for each alias the viewer
+// could not open; a file whose name on disk is UTF-8 found by its name in the project's
+// code page, as Windows finds it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/hha/chm_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace hha::test {
+namespace {
+
+using qb::test::TempDir;
+
+TEST(ContextHelp, AliasesAndMappedIdsBecomeTheContextTableWithWarningsForWhatIsWrong) {
+  TempDir dir;
+  WriteTree(dir.path(), {{"a.html", "<title>A</title>a"},
+                         {"b.html", "<title>B</title>b"},
+                         {"help.ali", "IDH_A=a.html\r\nIDH_GONE=gone.html\r\nIDH_LOST=b.html\r\n"},
+                         {"help.h", "#ifndef HELP_H\r\n#define HELP_H\r\n#define IDH_GONE 20 // old\r\n"
+                                    "#define IDH_A 0x10\r\nIDH_LOST 30\r\n#endif\r\n"},
+                         {"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\n\r\n[FILES]\r\na.html\r\nb.html\r\n\r\n"
+                                   "[ALIAS]\r\n#include help.ali\r\n\r\n[MAP]\r\n#include help.h\r\n"}});
+  const CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  const std::string messages = run.AllMessages();
+  EXPECT_EQ(run.stats.warnings, 2) << messages;
+  EXPECT_NE(messages.find("help.ali, line 2: the alias IDH_GONE names \"gone.html\""), std::string::npos) << messages;
+  EXPECT_NE(messages.find("help.ali, line 3: the alias IDH_LOST has no number"), std::string::npos) << messages;
+#ifndef _WIN32
+  bool ok = false;
+  const FileMap chm = ReadWithChmlib(dir / "p.chm", &ok);
+  ASSERT_TRUE(ok && chm.count("#IVB"));
+  // Pairs in [MAP] order: 20 → "gone.html", 16 → "a.html".
+  const std::string& ivb = chm.at("#IVB");
+  const std::string& strings = chm.at("#STRINGS");
+  ASSERT_EQ(ivb.size(), 4u + 16u);
+  auto u32 = [&](size_t at) {
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(ivb[at + k]);
+    return v;
+  };
+  EXPECT_EQ(u32(0), 16u);
+  EXPECT_EQ(u32(4), 20u);
+  EXPECT_STREQ(strings.c_str() + u32(8), "gone.html");
+  EXPECT_EQ(u32(12), 16u);
+  EXPECT_STREQ(strings.c_str() + u32(16), "a.html");
+#endif
+}
+
+TEST(ContextHelp, AFileNamedInTheProjectsCodePageIsFoundUnderItsUnicodeName) {
+  TempDir dir;
+  // "Simulação.png" on disk (UTF-8 on Linux, Unicode on Windows); the project says it in
+  // code page 1252, as Portuguese projects do.
+  std::ofstream(fs::path(dir.path()) / fs::u8path(u8"Simula\u00E7\u00E3o.png"), std::ios::binary) << "png";
+  WriteTree(dir.path(), {{"a.html", "<title>A</title><img src=\"Simula\xE7\xE3o.png\">"},
+                         {"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\nLanguage=0x416\r\n\r\n[FILES]\r\na.html\r\n"}});
+  const CompileRun run = Compile(dir / "p.hhp");
+  ASSERT_TRUE(run.ok) << run.AllMessages();
+  EXPECT_EQ(run.stats.warnings, 0) << run.AllMessages();
+  EXPECT_EQ(run.stats.otherFiles, 1u);
+}
+
+}  // namespace
+}  // namespace hha::test
