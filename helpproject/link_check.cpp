@@ -95,6 +95,14 @@ std::string DecodeValue(std::string_view value, bool percent) {
   return out;
 }
 
+// The hash of a value's decoded text; most values need no decoding and are hashed as
+// they stand.
+uint64_t DecodedHash(std::string_view value, bool percent) {
+  const bool plain = value.find('&') == std::string_view::npos &&
+                     (!percent || value.find('%') == std::string_view::npos);
+  return plain ? Hash(value) : Hash(DecodeValue(value, percent));
+}
+
 bool HasScheme(std::string_view link) {
   for (char c : link) {
     if (c == ':') return true;
@@ -105,6 +113,13 @@ bool HasScheme(std::string_view link) {
 
 // "a/b/" + "../c.html" -> "a/c.html"; false when the link leaves the root.
 bool Resolve(std::string_view folder, std::string_view link, std::string* out) {
+  if (link.find("./") == std::string_view::npos && link.find("//") == std::string_view::npos &&
+      link != "." && link != "..") {  // most links: nothing to resolve
+    out->assign(folder.data(), folder.size());
+    out->append(link.data(), link.size());
+    if (!out->empty() && out->back() == '/') out->pop_back();
+    return true;
+  }
   std::string whole(folder);
   whole.append(link.data(), link.size());
   std::vector<std::string_view> parts;
@@ -296,7 +311,7 @@ void CheckLinks(const JavadocTree& tree, const char* skipName, ConversionReport*
   std::vector<FragmentLink> fragments;
   std::vector<Attribute> attrs;
   const bool told = !tree.classic();
-  std::string target, decoded;
+  std::string target, lower;
 
   for (uint32_t number = 0; number < pages.size(); ++number) {
     if (progress && !progress(number, pages.size())) return;
@@ -343,7 +358,7 @@ void CheckLinks(const JavadocTree& tree, const char* skipName, ConversionReport*
       const bool isA = NameIs(name, "a");
       for (const Attribute& attr : attrs) {
         if (NameIs(attr.name, "id") || (isA && NameIs(attr.name, "name")))
-          ids.push_back(Hash(DecodeValue(attr.value, false)));
+          ids.push_back(DecodedHash(attr.value, false));
       }
       if (NameIs(name, "div")) {
         ++divDepth;
@@ -366,8 +381,8 @@ void CheckLinks(const JavadocTree& tree, const char* skipName, ConversionReport*
         std::string_view link = attr.value;
         while (!link.empty() && link.front() == ' ') link.remove_prefix(1);
         if (link.empty() || link[0] == '/' || HasScheme(link)) continue;
-        for (; counted < attr.valueOffset; ++counted)
-          if (text[counted] == '\n') ++line;
+        line += static_cast<uint32_t>(std::count(text + counted, text + attr.valueOffset, '\n'));
+        counted = attr.valueOffset;
         ++report->linksChecked;
         const size_t hash = link.find('#');
         std::string_view path = link.substr(0, hash);
@@ -378,8 +393,12 @@ void CheckLinks(const JavadocTree& tree, const char* skipName, ConversionReport*
                                                             : LinkAuthor::kJavadoc;
         uint32_t targetPage = number;
         if (!path.empty()) {
-          if (!Resolve(folder, DecodeValue(path, true), &target)) continue;
-          const std::string lower = AsciiLowerCopy(target);
+          const bool plain = path.find('%') == std::string_view::npos &&
+                             path.find('&') == std::string_view::npos;
+          if (!Resolve(folder, plain ? path : std::string_view(DecodeValue(path, true)), &target))
+            continue;
+          lower = target;
+          for (char& c : lower) c = AsciiLower(c);
           if (!files.count(lower) && !files.count(lower + "/")) {
             LinkProblem problem{page, static_cast<int>(line), std::string(link), author};
             const std::string key = FolderOfPath(target);
@@ -391,8 +410,7 @@ void CheckLinks(const JavadocTree& tree, const char* skipName, ConversionReport*
           targetPage = found->second;
         }
         if (hash == std::string_view::npos || hash + 1 == link.size()) continue;
-        decoded = DecodeValue(link.substr(hash + 1), true);
-        fragments.push_back({targetPage, number, Hash(decoded), line,
+        fragments.push_back({targetPage, number, DecodedHash(link.substr(hash + 1), true), line,
                              static_cast<uint32_t>(attr.valueOffset), author});
       }
       if (contentEnd) at = contentEnd;
