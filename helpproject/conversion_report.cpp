@@ -25,6 +25,11 @@ std::string Thousands(uint64_t n) {
 
 std::string Count(int64_t n) { return n < 0 ? std::string("-") : Thousands(static_cast<uint64_t>(n)); }
 
+// "1 package", "3 packages", "- packages" (the tree has no such list).
+std::string Count(int64_t n, const char* one, const char* many) {
+  return Count(n) + " " + (n == 1 ? one : many);
+}
+
 bool ReadWhole(const std::string& path, std::string* out) {
   MappedFileView view;
   const bool ok = view.Open(path.c_str());
@@ -394,20 +399,23 @@ std::vector<std::string> WarningLines(const ConversionReport& report) {
 
 std::vector<std::string> SummaryLines(const ConversionReport& r) {
   std::vector<std::string> lines;
-  std::string counts = "Report: contents " + Count(r.contentsPackages) + " packages";
+  std::string counts = "Report: contents " + Count(r.contentsPackages, "package", "packages");
   if (r.listedModules > 0 || r.contentsModules > 0)
-    counts += " in " + Count(r.contentsModules) + " modules";
-  counts += ", " + Count(r.contentsTypes) + " types; index " + Count(r.indexEntries) +
-            " entries. The tree lists " + Count(r.listedPackages) + " packages";
-  if (r.listedModules > 0) counts += " in " + Count(r.listedModules) + " modules";
-  counts += ", " + Count(r.listedTypes) + " types, " + Count(r.indexTerms) + " index terms.";
+    counts += " in " + Count(r.contentsModules, "module", "modules");
+  counts += ", " + Count(r.contentsTypes, "type", "types") + "; index " +
+            Count(r.indexEntries, "entry", "entries") + ". The tree lists " +
+            Count(r.listedPackages, "package", "packages");
+  if (r.listedModules > 0) counts += " in " + Count(r.listedModules, "module", "modules");
+  counts += ", " + Count(r.listedTypes, "type", "types") + ", " +
+            Count(r.indexTerms, "index term", "index terms") + ".";
   lines.push_back(counts);
   if (r.compiledPages >= 0)
-    lines.push_back("Report: compiled " + Count(r.compiledPages) + " pages and " +
-                    Count(r.compiledOtherFiles) + " other files; checked " +
-                    Thousands(r.linksChecked) + " links on " + Thousands(r.pagesChecked) + " pages.");
-  lines.push_back("Report: " + ProblemLine("links to missing files", r.missingFiles));
-  lines.push_back("Report: " + ProblemLine("links to missing anchors", r.missingAnchors));
+    lines.push_back("Report: compiled " + Count(r.compiledPages, "page", "pages") + " and " +
+                    Count(r.compiledOtherFiles, "other file", "other files") + "; checked " +
+                    Count(static_cast<int64_t>(r.linksChecked), "link", "links") + " on " +
+                    Count(static_cast<int64_t>(r.pagesChecked), "page", "pages") + ".");
+  lines.push_back("Report: " + ProblemLine(r.missingFiles.total == 1 ? "link to a missing file" : "links to missing files", r.missingFiles));
+  lines.push_back("Report: " + ProblemLine(r.missingAnchors.total == 1 ? "link to a missing anchor" : "links to missing anchors", r.missingAnchors));
   if (!r.listedWithoutPage.empty() || !r.unlistedAdded.empty()) {
     std::string line = "Report: list file and folders disagree:";
     if (!r.listedWithoutPage.empty())
@@ -422,8 +430,8 @@ std::vector<std::string> SummaryLines(const ConversionReport& r) {
   char language[160];
   std::snprintf(language, sizeof language, "Report: language 0x%x %s, code page %u; ", r.lcid,
                 r.languageName.c_str(), static_cast<unsigned>(r.codePage));
-  lines.push_back(language + Thousands(r.characterReferences) +
-                  " characters written as character references.");
+  lines.push_back(language + Count(static_cast<int64_t>(r.characterReferences), "character", "characters") +
+                  " written as character references.");
   lines.push_back("Report: start page " + r.startPage + " (" + r.startReason + ").");
   return lines;
 }
