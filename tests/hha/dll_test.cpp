@@ -81,9 +81,14 @@ TEST_F(HhaDll, MessagesAndStatusTextsArriveInOrder) {
   std::vector<std::string> outputs;
   for (const Report& r : g_reports)
     if (r.kind == 1) outputs.push_back(r.text);
-  ASSERT_GE(outputs.size(), 4u);
+  ASSERT_GE(outputs.size(), 3u);
   EXPECT_EQ(outputs[0].compare(0, 10, "Compiling "), 0) << outputs[0];
-  EXPECT_NE(outputs[1].find("p0.html, line 1: \"gone.html\" does not exist"), std::string::npos) << outputs[1];
+  // The job holds warnings back, to show them grouped once the compiler is done.
+  bool warned = false;
+  for (const qb::WarningGroup& group : qb::RunningReport().warnings)
+    for (const std::string& w : group.all)
+      warned |= w.find("p0.html, line 1: \"gone.html\" does not exist") != std::string::npos;
+  EXPECT_TRUE(warned);
   EXPECT_EQ(outputs[outputs.size() - 2].compare(0, 9, "Compiled "), 0);
   EXPECT_EQ(outputs.back().compare(0, 8, "Created "), 0);
   for (const auto& o : outputs) EXPECT_EQ(o.substr(o.size() - 2), "\r\n") << o;
