@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/job/conversion_job.h"
+#include "helpproject/conversion_report.h"
 
 namespace qb {
 
@@ -12,6 +13,12 @@ unsigned QB_STDCALL ConversionWorker(void* param);
 
 // Runs the stages on RunningJob; returns 0 (outcomes are told through reports only).
 int RunStages();
+
+// True for the status texts that open a stage (as opposed to the texts within one).
+bool IsStageStatus(const char* text);
+
+// The report of the last job, complete once its worker has ended; read it only then.
+const ConversionReport& RunningReport();
 
 // Callbacks handed to the help compiler: a message becomes an output line (shown
 // literally); a progress text a status line, or 0 (stop) when the job was cancelled.

@@ -29,6 +29,7 @@ int CompileProject(const char* projectPath) {
   callbacks.progress = [](const std::string& text) {
     return OnCompilerProgress(text.c_str()) != 0;
   };
+  callbacks.progressIntervalMs = 0;  // every file, so that the job can count them
   try {
     hha::CompileProject(projectPath, callbacks);
   } catch (const std::exception&) {

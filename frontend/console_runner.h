@@ -16,6 +16,8 @@ class ConsoleReportSink {
   virtual void Status(const char* text) = 0;
   // A kind 1 report, formatted whole.
   virtual void Output(const std::string& text) = 0;
+  // The share of the job done, 0-100.
+  virtual void Percent(int percent) = 0;
 };
 
 class ConsoleJobRunner {
@@ -53,5 +55,14 @@ struct FileStamp {
   uint64_t size = 0;
 };
 FileStamp StampOf(const char* path);
+
+// The path made absolute against the current folder, "." and ".." steps resolved, so
+// that the job's paths mean the same to the compiler, whose folder is the project's.
+std::string FullPath(const char* path);
+
+// The title as the project file must hold it: natively the argument is UTF-8 and is
+// converted into the code page of the tree's help-file language (a character it cannot
+// hold becomes '?'); on Windows it already is in the code page the system gave it.
+std::string ProjectTitle(const char* title, const ConversionJob& job);
 
 }  // namespace qb

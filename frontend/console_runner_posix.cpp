@@ -7,12 +7,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "engine/conversion_worker.h"
 #include "engine/help_compiler.h"
+#include "helpproject/javadoc_tree.h"
 #include "support/native_file.h"
+#include "support/text_encoding.h"
 
 namespace qb {
 namespace {
@@ -40,6 +44,7 @@ class SinkReports : public JobReports {
     return 0;
   }
   void Finished() override {}
+  void Percent(int percent) override { sink_.Percent(percent); }
 
  private:
   ConsoleReportSink& sink_;
@@ -108,6 +113,36 @@ FileStamp StampOf(const char* path) {
     stamp.size = static_cast<uint64_t>(st.st_size);
   }
   return stamp;
+}
+
+std::string FullPath(const char* path) {
+  std::string whole = path;
+  if (whole.empty() || whole[0] != '/') {
+    std::vector<char> cwd(4096);
+    if (::getcwd(cwd.data(), cwd.size())) whole = std::string(cwd.data()) + "/" + whole;
+  }
+  std::vector<std::string> parts;
+  size_t at = 0;
+  while (at <= whole.size()) {
+    size_t end = whole.find('/', at);
+    if (end == std::string::npos) end = whole.size();
+    const std::string part = whole.substr(at, end - at);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  return out.empty() ? "/" : out;
+}
+
+std::string ProjectTitle(const char* title, const ConversionJob& job) {
+  JavadocTree tree;
+  InspectJavadocTree(job.SourceIndexPath, &tree);
+  return FromUtf8Replacing(title, tree.language.codePage);
 }
 
 }  // namespace qb

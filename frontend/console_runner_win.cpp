@@ -46,6 +46,9 @@ LRESULT CALLBACK ReportWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case ProgressOutput:
       session->sink->Output(FormatProgressOutput(lParam));
       return 0;
+    case ProgressPercent:
+      session->sink->Percent(static_cast<int>(lParam));
+      return 0;
     case ProgressFinished:
       session->finished = true;
       return 0;
@@ -140,5 +143,13 @@ FileStamp StampOf(const char* path) {
   }
   return stamp;
 }
+
+std::string FullPath(const char* path) {
+  char full[MAX_PATH];
+  const DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+  return n > 0 && n < MAX_PATH ? std::string(full, n) : std::string(path);
+}
+
+std::string ProjectTitle(const char* title, const ConversionJob&) { return title; }
 
 }  // namespace qb

@@ -1,5 +1,7 @@
 #include "helpproject/javadoc_contents.h"
 
+#include "helpproject/conversion_report.h"
+
 #include <set>
 #include <string_view>
 #include <vector>
@@ -239,6 +241,15 @@ bool WalkJavadocContents(const JavadocTree& tree, ContentsVisitor& visitor) {
     WalkPackage(tree, package, visitor);
   }
   if (inModule) visitor.EndGroup();
+  // Types the all-classes page lists belong in the contents even when the list file
+  // has lost their package; the report names such packages.
+  for (const std::string& folder : UnlistedPackageFolders(tree)) {
+    if (visitor.Cancelled()) return false;
+    std::string name = folder.substr(0, folder.size() - 1);
+    for (char& c : name)
+      if (c == '/') c = '.';
+    WalkPackage(tree, {std::string(), name}, visitor);
+  }
   return true;
 }
 

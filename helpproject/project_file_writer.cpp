@@ -63,8 +63,9 @@ const ProjectKeyProvider::Key ProjectKeyProvider::kKeys[10] = {
 ProjectKeyProvider::ProjectKeyProvider(const char* sourceIndexPath, const char* outputPath,
                                        const char* title, const char* startPage,
                                        const char* language, bool listRootPages,
-                                       bool viewerSafePages)
+                                       bool viewerSafePages, const char* compiledFile)
     : listRootPages_(listRootPages), viewerSafePages_(viewerSafePages) {
+  CopyCut(compiledFile_, kPathCapacity, compiledFile && *compiledFile ? compiledFile : outputPath);
   CopyCut(language_, kPathCapacity, language);
   CopyCut(sourceIndexPath_, kPathCapacity, sourceIndexPath);
   CopyCut(outputPath_, kPathCapacity, outputPath);
@@ -79,7 +80,7 @@ bool ProjectKeyProvider::WriteValue(const char* key, BufferedFileWriter& output)
 }
 
 bool ProjectKeyProvider::WriteCompiledFile(BufferedFileWriter& output) {
-  AppendText(output, outputPath_);
+  AppendText(output, compiledFile_);
   return true;
 }
 
@@ -159,7 +160,7 @@ bool ProjectKeyProvider::WriteFiles(BufferedFileWriter& output) {
 
 bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const char* title,
                       const char* startPage, const char* language, bool listRootPages,
-                      bool viewerSafePages) {
+                      bool viewerSafePages, const char* compiledFile) {
   char projectPath[kPathCapacity];
   if (!DeriveTempName(outputPath, ".hhp", projectPath)) {
     // Refused rather than cut: a cut name could be another file's.
@@ -184,7 +185,7 @@ bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const
   }
 
   ProjectKeyProvider provider(sourceIndexPath, outputPath, title, startPage, language,
-                              listRootPages, viewerSafePages);
+                              listRootPages, viewerSafePages, compiledFile);
   if (!replacer.Run(provider)) {
     ReportProgress(ProgressOutput, "Replacer was not succesfull");
     replacer.Finish();

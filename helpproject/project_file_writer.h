@@ -9,7 +9,9 @@ namespace qb {
 // The Language value of the template's own (classic) projects.
 extern const char kDefaultProjectLanguage[];
 
-// True when the project file was written completely; failures are reported first.
+// True when the project file was written completely; `compiledFile` (when given) is
+// where the help file goes instead of `outputPath`, which still names the sibling files.
+// failures are reported first.
 // `language` is the Language value; `listRootPages` adds the .html pages beside
 // index.html to the files (non-classic trees keep their overview, class lists and help
 // there; classic trees only frames, which the help file reaches through links).
@@ -17,7 +19,8 @@ extern const char kDefaultProjectLanguage[];
 // in a line that every other compiler takes for a comment.
 bool WriteProjectFile(const char* sourceIndexPath, const char* outputPath, const char* title,
                       const char* startPage, const char* language = kDefaultProjectLanguage,
-                      bool listRootPages = false, bool viewerSafePages = false);
+                      bool listRootPages = false, bool viewerSafePages = false,
+                      const char* compiledFile = nullptr);
 
 // Serves the ten keys of the project template from the four job strings (each copied
 // cut to 259 characters). Every value writer returns true: a failed write is caught when
@@ -26,7 +29,8 @@ class ProjectKeyProvider : public TemplateKeyProvider {
  public:
   ProjectKeyProvider(const char* sourceIndexPath, const char* outputPath, const char* title,
                      const char* startPage, const char* language = kDefaultProjectLanguage,
-                     bool listRootPages = false, bool viewerSafePages = false);
+                     bool listRootPages = false, bool viewerSafePages = false,
+                     const char* compiledFile = nullptr);
   bool WriteValue(const char* key, BufferedFileWriter& output) override;
 
  private:
@@ -50,6 +54,7 @@ class ProjectKeyProvider : public TemplateKeyProvider {
 
   char sourceIndexPath_[kPathCapacity];
   char outputPath_[kPathCapacity];
+  char compiledFile_[kPathCapacity];  // where the compiler writes: outputPath_ unless moved
   char title_[kPathCapacity];
   char startPage_[kPathCapacity];
   char language_[kPathCapacity];

@@ -229,7 +229,11 @@ std::string ToUtf8(std::string_view text, uint32_t codePage) {
   return out;
 }
 
-std::string FromUtf8ForSitemap(std::string_view utf8, uint32_t codePage) {
+namespace {
+
+// Each UTF-8 character into `codePage`; one the code page cannot hold goes to `unheld`.
+template <typename Unheld>
+std::string EncodeUtf8(std::string_view utf8, uint32_t codePage, Unheld unheld) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
@@ -244,13 +248,25 @@ std::string FromUtf8ForSitemap(std::string_view utf8, uint32_t codePage) {
     char32_t c = n == 4 ? (b & 0x07) : n == 3 ? (b & 0x0F) : n == 2 ? (b & 0x1F) : 0xFFFD;
     for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     i += n;
-    if (!detail::EncodeCodePoint(c, codePage, &out)) {
-      out += "&#";
-      out += std::to_string(static_cast<uint32_t>(c));
-      out += ';';
-    }
+    if (!detail::EncodeCodePoint(c, codePage, &out)) unheld(c, &out);
   }
   return out;
+}
+
+}  // namespace
+
+std::string FromUtf8ForSitemap(std::string_view utf8, uint32_t codePage, size_t* references) {
+  return EncodeUtf8(utf8, codePage, [references](char32_t c, std::string* out) {
+    *out += "&#";
+    *out += std::to_string(static_cast<uint32_t>(c));
+    *out += ';';
+    if (references) ++*references;
+  });
+}
+
+std::string FromUtf8Replacing(std::string_view utf8, uint32_t codePage, char replacement) {
+  return EncodeUtf8(utf8, codePage,
+                    [replacement](char32_t, std::string* out) { *out += replacement; });
 }
 
 }  // namespace qb

@@ -51,7 +51,12 @@ std::string ToUtf8(std::string_view text, uint32_t codePage);
 // sitemap readers decode it, so the keyword index (kept in UTF-16 in the help file)
 // still holds the real character, and where the viewer cannot show it the reference
 // stays readable instead of turning into a wrong letter or a '?'.
-std::string FromUtf8ForSitemap(std::string_view utf8, uint32_t codePage);
+// `references`, when given, is increased by the number of references made.
+std::string FromUtf8ForSitemap(std::string_view utf8, uint32_t codePage,
+                               size_t* references = nullptr);
+// Converts plain UTF-8 text into `codePage`; a character the code page cannot hold
+// becomes `replacement`.
+std::string FromUtf8Replacing(std::string_view utf8, uint32_t codePage, char replacement = '?');
 
 namespace detail {
 // Per platform: one code point into `codePage`; false when the code page cannot hold

@@ -43,6 +43,8 @@ JobResult ReportProgress(int kind, ...) {
     result = reports.Status(text);
   } else if (kind == ProgressOutput) {
     result = reports.Output(args);
+  } else if (kind == ProgressPercent) {
+    reports.Percent(va_arg(args, int));
   } else {
     reports.Finished();
   }

@@ -21,7 +21,17 @@ struct ConversionJob {
   // Set by the worker before the project is written: the JavadocGeneration of the tree
   // (0, classic, until then). Later stages read it to treat non-classic pages.
   int Generation;
+  // Where the help file goes when not beside the pages (the console program's -o); empty:
+  // OutputPath. The temporary files stay derived from OutputPath either way.
+  char CompiledPath[kPathCapacity];
+  // Nonzero: the project, contents, index and about page are left for inspection.
+  int KeepProject;
 };
+
+// The help file's path: CompiledPath, or OutputPath when that is empty.
+inline const char* CompiledFileOf(const ConversionJob& job) {
+  return job.CompiledPath[0] ? job.CompiledPath : job.OutputPath;
+}
 
 enum JobControl : JobWord {
   JobRun = 0,
@@ -36,6 +46,7 @@ enum ProgressKind : JobKindParam {
   ProgressStatus = 0,    // one text; sent; the receiver returns 1
   ProgressOutput = 1,    // a printf format and its arguments; sent; the receiver returns 0
   ProgressFinished = 2,  // no arguments; posted; the last report of a job
+  ProgressPercent = 3,   // one int, 0-100, the share of the job done; sent; returns 0
 };
 
 // The job the worker runs. Only the worker writes it (its first step); the dialog
@@ -53,6 +64,8 @@ class JobReports {
   // `formatAndArgs` starts at a printf format, which its arguments follow.
   virtual JobResult Output(va_list formatAndArgs) = 0;
   virtual void Finished() = 0;
+  // The share of the job done, 0-100, told when it changes.
+  virtual void Percent(int) {}
 };
 
 // The line of a kind 1 report: `formatAndArgs` (as JobReports::Output gets it) formatted
@@ -66,7 +79,7 @@ std::string FormatReportOutput(va_list formatAndArgs);
 void InstallJobReports(JobReports* reports);
 
 // Reports to the installed receiver: kind 0 with one text, kind 1 with a printf format
-// and its arguments, kind 2 with nothing. Returns the receiver's result for kinds 0 and
+// and its arguments, kind 2 with nothing, kind 3 with one int. Returns the receiver's result for kinds 0 and
 // 1 (0 when the Windows window is gone), 0 for kind 2.
 JobResult ReportProgress(int kind, ...);
 

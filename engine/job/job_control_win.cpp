@@ -24,6 +24,10 @@ class WindowReports : public JobReports {
     return SendMessageA(RunningJob.NotifyWindow, WM_JOB_PROGRESS, ProgressOutput,
                         reinterpret_cast<LPARAM>(formatAndArgs));
   }
+  // Sent like the texts, so that it keeps its place among them.
+  void Percent(int percent) override {
+    SendMessageA(RunningJob.NotifyWindow, WM_JOB_PROGRESS, ProgressPercent, percent);
+  }
   void Finished() override {
     PostMessageA(RunningJob.NotifyWindow, WM_JOB_PROGRESS, ProgressFinished, 0);
   }

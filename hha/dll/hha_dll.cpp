@@ -34,6 +34,8 @@ extern "C" int __stdcall HHA_CompileHHP(const char* projectPath, HhaTextCallback
   if (onMessage) callbacks.message = [onMessage](const std::string& t) { onMessage(t.c_str()); };
   if (onProgress)
     callbacks.progress = [onProgress](const std::string& t) { return onProgress(t.c_str()) != 0; };
+  // Every file's status, not one per 20 ms: the caller counts them for its progress.
+  callbacks.progressIntervalMs = 0;
   try {
     return hha::CompileProject(projectPath, callbacks) ? 1 : 0;
   } catch (const std::exception&) {
