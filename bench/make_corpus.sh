@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds a benchmark corpus: the Javadoc of the installed JDK's java.base module (large,
-# about 1,450 pages) or of one package of it (small, for a quick run), cached under
-# build/bench/ so reruns skip javadoc.
-# Usage: bash bench/make_corpus.sh large|small   -> prints the corpus folder
+# about 1,450 pages), of one package of it (small, for a quick run), or of every java.*
+# module of its src.zip (javase: the Java SE API, 22 modules, about 4,400 pages), cached
+# under build/bench/ so reruns skip javadoc.
+# Usage: bash bench/make_corpus.sh large|small|javase   -> prints the corpus folder
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 kind="${1:-large}"
@@ -24,9 +25,16 @@ if [[ ! -f "$src/java.base/module-info.java" ]]; then
   mkdir -p "$src"
   (cd "$src" && unzip -q -o "$src_zip" 'java.base/*')
 fi
+if [[ "$kind" == javase && ! -f "$src/java.sql/module-info.java" ]]; then
+  (cd "$src" && unzip -q -o "$src_zip" 'java.*/*')
+fi
 rm -rf "$out"
 mkdir -p "$out/html"
-if [[ "$kind" == small ]]; then
+if [[ "$kind" == javase ]]; then
+  modules="$(cd "$src" && ls -d java.* | paste -sd, -)"
+  "$javadoc_bin" -quiet -Xdoclint:none -J-Xmx3g -d "$out/html" \
+    --module-source-path "$src" --module "$modules" >&2
+elif [[ "$kind" == small ]]; then
   "$javadoc_bin" -quiet -Xdoclint:none -d "$out/html" -sourcepath "$src/java.base" \
     java.util.function >&2
 else

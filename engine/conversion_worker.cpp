@@ -11,7 +11,6 @@
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/conversion_report.h"
 #include "helpproject/index_file_writer.h"
-#include "helpproject/javadoc_sitemaps.h"
 #include "helpproject/javadoc_stages.h"
 #include "helpproject/project_file_writer.h"
 #include "support/ascii.h"
@@ -109,10 +108,10 @@ void ReportSummary(const ConversionJob& job) {
   char contents[kPathCapacity], index[kPathCapacity];
   if (DeriveTempName(job.OutputPath, ".hhc", contents) &&
       DeriveTempName(job.OutputPath, ".hhk", index))
-    CountSitemaps(contents, index, &g_report);
+    CountSitemaps(contents, index, /*countReferences=*/job.Generation != 0, &g_report);
   g_report.milliseconds += NowMs() - start;
   for (const std::string& line : SummaryLines(g_report))
-    ReportProgress(ProgressOutput, "%s", line.c_str());
+    ReportProgress(ProgressOutput, "%s\r\n", line.c_str());
 }
 
 void DeleteTemporaryFiles(const char* outputPath) {
@@ -148,7 +147,6 @@ int RunStages() {
   InspectJobTree(job.SourceIndexPath, &tree);
   job.Generation = static_cast<int>(tree.generation);
   const bool classic = tree.classic();
-  TakeSitemapCharacterReferences();
   if (classic && !LooksLikeJavadoc(job.SourceIndexPath)) {
     ReportProgress(ProgressOutput, "%s: not a Javadoc index page: no frames, no list file",
                    job.SourceIndexPath);
@@ -177,7 +175,6 @@ int RunStages() {
     return 0;
   if (TestJobCancel()) return 0;
 
-  g_report.characterReferences = TakeSitemapCharacterReferences();
 
   ReportPercent(kPercentLinks);
   ReportProgress(ProgressStatus, "Compiling with help compiler");
@@ -191,7 +188,7 @@ int RunStages() {
   }
   // Held back while the compiler ran; shown grouped even after a cancel.
   for (const std::string& line : WarningLines(g_report))
-    ReportProgress(ProgressOutput, "%s", line.c_str());
+    ReportProgress(ProgressOutput, "%s\r\n", line.c_str());
   if (TestJobCancel()) return 0;
   ReportSummary(job);
   ReportPercent(100);

@@ -1,5 +1,6 @@
 #include "frontend/main_dialog.h"
 
+#include <commctrl.h>
 #include <process.h>
 #include <shlwapi.h>
 
@@ -192,6 +193,7 @@ void MainDialog::OnGo() {
   }
   outputExistedBefore_ = Stamp(job_.OutputPath, &outputBefore_);
   EnableInputs(false);
+  SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
   CancelInProgress = false;
   StartWorker();
 }
@@ -246,6 +248,9 @@ LRESULT MainDialog::OnJobProgress(WPARAM kind, LPARAM arguments) {
     case ProgressOutput:
       // Whole, however long: the compiler's messages name long paths.
       AppendOutput(FormatProgressOutput(arguments).c_str());
+      return 0;
+    case ProgressPercent:
+      SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(arguments), 0);
       return 0;
     case ProgressFinished: {
       SetDlgItemTextA(window_, IDC_STATUS, "Finished");

@@ -49,7 +49,7 @@ int Run() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CoInitialize(nullptr);
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   int exitCode = Run();
   CoUninitialize();

@@ -128,9 +128,34 @@ const char* AuthorName(LinkAuthor author) {
 }
 
 // JSON string of UTF-8 (or, for classic trees, code-page) text: bytes above 0x7F pass.
+// Length of the valid UTF-8 sequence at `i`, or 0.
+size_t Utf8Length(const std::string& s, size_t i) {
+  const unsigned char b = static_cast<unsigned char>(s[i]);
+  const size_t n = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+// A byte that is no UTF-8 (a page or path in an ANSI code page) is taken as Latin-1, so
+// the file stays valid JSON.
 std::string Json(const std::string& text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const size_t n = Utf8Length(text, i);
+      if (n) {
+        out.append(text, i, n);
+        i += n - 1;
+      } else {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", c);
+        out += buf;
+      }
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -244,11 +269,24 @@ void CountTreeLists(const JavadocTree& tree, ConversionReport* report) {
   }
 }
 
+// Numeric character references above 127 in `text`.
+uint64_t HighReferences(const std::string& text) {
+  uint64_t n = 0;
+  for (size_t at = text.find("&#"); at != std::string::npos; at = text.find("&#", at + 2)) {
+    unsigned long value = 0;
+    size_t i = at + 2;
+    while (i < text.size() && IsAsciiDigit(text[i])) value = value * 10 + static_cast<unsigned>(text[i++] - '0');
+    if (i < text.size() && text[i] == ';' && value > 127) ++n;
+  }
+  return n;
+}
+
 void CountSitemaps(const std::string& contentsPath, const std::string& indexPath,
-                   ConversionReport* report) {
+                   bool countReferences, ConversionReport* report) {
   std::string text;
   std::set<std::string> modules, packages, types;
   if (ReadWhole(contentsPath, &text)) {
+    if (countReferences) report->characterReferences += HighReferences(text);
     const std::string key = "<param name=\"Local\" value=\"";
     for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
       const size_t start = at + key.size();
@@ -271,8 +309,10 @@ void CountSitemaps(const std::string& contentsPath, const std::string& indexPath
   report->contentsModules = static_cast<int64_t>(modules.size());
   report->contentsPackages = static_cast<int64_t>(packages.size());
   report->contentsTypes = static_cast<int64_t>(types.size());
-  if (ReadWhole(indexPath, &text))
+  if (ReadWhole(indexPath, &text)) {
     report->indexEntries = static_cast<int64_t>(CountOf(text, "<OBJECT type=\"text/sitemap\">"));
+    if (countReferences) report->characterReferences += HighReferences(text);
+  }
 }
 
 std::vector<std::string> UnlistedPackageFolders(const JavadocTree& tree) {

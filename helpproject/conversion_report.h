@@ -82,9 +82,11 @@ struct ConversionReport {
 
 // Reads the tree's list file, all-classes page and index pages.
 void CountTreeLists(const JavadocTree& tree, ConversionReport* report);
-// Reads the written .hhc and .hhk.
+// Reads the written .hhc and .hhk. `countReferences`: their names were converted from
+// UTF-8 (the non-classic writers), so every numeric reference above 127 in them stands
+// for a character that the code page could not hold; classic names are the pages' bytes.
 void CountSitemaps(const std::string& contentsPath, const std::string& indexPath,
-                   ConversionReport* report);
+                   bool countReferences, ConversionReport* report);
 // Packages that the list file names without a summary page, and package folders with a
 // summary page that the all-classes page links into but the list file does not name.
 void CompareListWithFolders(const JavadocTree& tree, ConversionReport* report);

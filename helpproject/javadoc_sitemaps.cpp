@@ -1,7 +1,6 @@
 #include "helpproject/javadoc_sitemaps.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <set>
 #include <vector>
@@ -17,8 +16,6 @@
 namespace qb {
 namespace {
 
-std::atomic<uint64_t> g_characterReferences{0};
-
 const char kObjectOpen[] = "<LI><OBJECT type=\"text/sitemap\">\r\n";
 const char kObjectClose[] = "\t</OBJECT>\r\n";
 
@@ -32,10 +29,7 @@ class Output {
   }
   // UTF-8 text, escaped and put into the code page.
   std::string Name(const std::string& text) const {
-    size_t references = 0;
-    std::string name = FromUtf8ForSitemap(EscapeText(text), codePage_, &references);
-    if (references) g_characterReferences += references;
-    return name;
+    return FromUtf8ForSitemap(EscapeText(text), codePage_);
   }
   static std::string EscapeText(const std::string& text) {
     std::string out;
@@ -235,7 +229,5 @@ bool WriteJavadocIndex(const JavadocTree& tree, const std::string& indexPath,
   }
   return ok;
 }
-
-uint64_t TakeSitemapCharacterReferences() { return g_characterReferences.exchange(0); }
 
 }  // namespace qb

@@ -4,7 +4,6 @@
 // language; see FromUtf8ForSitemap for what a character outside it becomes.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "helpproject/javadoc_tree.h"
@@ -34,9 +33,5 @@ bool WriteJavadocIndex(const JavadocTree& tree, const std::string& indexPath,
 // percent-decoded (a viewer that does not decode still finds "#<init>()"), then
 // escaped for the sitemap.
 std::string SitemapTarget(const std::string& link);
-
-// The characters that the writers since the last call wrote as character references
-// because the code page cannot hold them; resets the count.
-uint64_t TakeSitemapCharacterReferences();
 
 }  // namespace qb

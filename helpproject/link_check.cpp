@@ -202,6 +202,19 @@ bool ClassHasBlock(std::string_view value) {
   return false;
 }
 
+// Where the end tag `lowerTag` ("</script") begins, in any case; `size` when nowhere.
+size_t FindEndTag(const char* text, size_t size, size_t at, const char* lowerTag) {
+  const size_t n = std::strlen(lowerTag);
+  while (at < size) {
+    const void* lt = std::memchr(text + at, '<', size - at);
+    if (!lt) break;
+    at = static_cast<size_t>(static_cast<const char*>(lt) - text);
+    if (at + n <= size && EqualsLowerAscii(std::string_view(text + at, n), lowerTag)) return at;
+    ++at;
+  }
+  return size;
+}
+
 struct FragmentLink {
   uint32_t target;  // page number
   uint32_t origin;  // page number
@@ -341,8 +354,7 @@ void CheckLinks(const JavadocTree& tree, const char* skipName, ConversionReport*
       }
       size_t contentEnd = 0;  // a script's text may hold '<'; its src is still a link
       if (NameIs(name, "style") || NameIs(name, "script")) {
-        const char* end = std::strstr(text + at, NameIs(name, "style") ? "</style" : "</script");
-        contentEnd = end ? static_cast<size_t>(end - text) : size;
+        contentEnd = FindEndTag(text, size, at, NameIs(name, "style") ? "</style" : "</script");
       }
       for (const Attribute& attr : attrs) {
         const bool isLink =

@@ -40,8 +40,9 @@ struct ErrDrain {
   }
 };
 
-// Runs quillbinder-cli with the given argument string (already quoted).
-CliRun RunCli(const std::string& arguments) {
+// Runs quillbinder-cli with the given argument string (already quoted), in `folder`
+// when one is given.
+CliRun RunCli(const std::string& arguments, const std::string& folder = "") {
   std::string program = test::HostPath(std::getenv("QB_CLI") ? std::getenv("QB_CLI") : "");
   std::string commandLine = "\"" + program + "\" " + arguments;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -60,7 +61,7 @@ CliRun RunCli(const std::string& arguments) {
   CliRun run;
   std::string mutableLine = commandLine;
   if (!CreateProcessA(program.c_str(), &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      nullptr, &startup, &process)) {
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
     ADD_FAILURE() << "cannot start " << program;
     return run;
   }
@@ -121,9 +122,13 @@ TEST_F(ConsoleTest, ConvertsTheSampleIntoARealHelpFile) {
   // Output redirected: every status is a plain line, in the worker's order.
   size_t a = run.out.find("Creating temporary files\n");
   size_t b = run.out.find("Creating contents file\n");
-  size_t c = run.out.find("Creating index file from index-1.html, letter: B\n");
+  size_t c = run.out.find("Creating index file\n");
   size_t d = run.out.find("Compiling with help compiler\n");
-  EXPECT_TRUE(a < b && b < c && c < d) << run.out;
+  size_t e = run.out.find("\nReport: start page overview-summary.html");
+  EXPECT_TRUE(a < b && b < c && c < d && d < e) << run.out;
+  // A line per tenth of the work, none per page.
+  EXPECT_NE(run.out.find("\n50% done\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("letter: B"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\r'), std::string::npos) << "no status rewritten in place in a log";
   EXPECT_NE(run.out.find("Wrote " + folder + "\\quill.chm\n"), std::string::npos);
   bool read = false;
@@ -163,10 +168,40 @@ TEST_F(ConsoleTest, BadArgumentsExitWithTwo) {
   EXPECT_FALSE(FileExists(folder + "\\quill.hhk"));
 }
 
+// Relative paths were once joined to the project's folder a second time.
+TEST_F(ConsoleTest, RelativePathsAndOutputElsewhere) {
+  ASSERT_TRUE(CreateDirectoryA((folder + "\\sub").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((dir.path() + "\\out").c_str(), nullptr));
+  struct Case {
+    const char* in;  // below the tree's folder
+    const char* arguments;
+    const char* written;  // below the temporary folder
+  } cases[] = {
+      {"", "index.html quill.chm", "api\\quill.chm"},
+      {"", ".\\index.html quill.chm", "api\\quill.chm"},
+      {"\\sub", "..\\index.html quill.chm", "api\\quill.chm"},
+      {"\\sub", "-o ..\\..\\out\\api.chm ..\\index.html", "out\\api.chm"},
+  };
+  for (const Case& c : cases) {
+    DeleteFileA((dir.path() + "\\" + c.written).c_str());
+    CliRun run = RunCli(c.arguments, folder + c.in);
+    EXPECT_EQ(run.exitCode, 0u) << c.arguments << run.out << run.err;
+    EXPECT_TRUE(FileExists(dir.path() + "\\" + c.written)) << c.arguments;
+    ExpectNoTemporaryFiles("quill");
+    ExpectNoTemporaryFiles("api");
+  }
+  // Into a folder that is not there: a reason, exit 1, nothing made.
+  CliRun missing = RunCli("-o " + Quote(dir.path() + "\\none\\api.chm") + " index.html", folder);
+  EXPECT_EQ(missing.exitCode, 1u);
+  EXPECT_NE(missing.err.find("none\\' does not exist"), std::string::npos) << missing.err;
+  EXPECT_FALSE(FileExists(dir.path() + "\\none"));
+  ExpectNoTemporaryFiles("api");
+}
+
 TEST_F(ConsoleTest, HelpAndVersion) {
   CliRun help = RunCli("--help");
   EXPECT_EQ(help.exitCode, 0u);
-  EXPECT_EQ(help.out.rfind("Usage: quillbinder-cli <path to index.html> <output file name> [title]", 0), 0u);
+  EXPECT_EQ(help.out.rfind("Usage: quillbinder-cli [options] <path to index.html> <output file name> [title]", 0), 0u);
   CliRun version = RunCli("--version");
   EXPECT_EQ(version.exitCode, 0u);
   EXPECT_EQ(version.out, "quillbinder-cli " QB_VERSION_TEXT "\n");

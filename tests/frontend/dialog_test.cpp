@@ -130,6 +130,9 @@ TEST_F(DialogTest, GoRunsTheJobWithLiveProgressAndReturnsToIdle) {
   // The compiler's text travels as an argument, never as a format.
   EXPECT_TRUE(Contains(output, "stand-in: 100% done, %s %d %n\r\n")) << output;
   EXPECT_FALSE(Contains(output, "Cancelled by user"));
+  // The report's summary closes the output, each line its own, and the bar is full.
+  EXPECT_TRUE(Contains(output, "\r\nReport: start page ")) << output;
+  EXPECT_EQ(SendDlgItemMessageA(window, IDC_PROGRESS, PBM_GETPOS, 0, 0), 100);
   EXPECT_TRUE(FileExists(compiled));
   EXPECT_FALSE(FileExists(folder + "\\guide.hhp"));
   EXPECT_TRUE(answerer.boxes().empty());

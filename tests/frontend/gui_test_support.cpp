@@ -7,7 +7,7 @@ namespace qb::test {
 void InitCommonControlsOnce() {
   static bool done = false;
   if (done) return;
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   done = true;
 }
