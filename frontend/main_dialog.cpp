@@ -18,6 +18,10 @@ namespace qb {
 namespace {
 
 MainDialog::OpenFileFunction g_openFile = &GetOpenFileNameA;
+MainDialog::ShellExecuteFunction g_shellExecute = &ShellExecuteA;
+
+// Binds the output box to its dialog object while the box is subclassed.
+const char kDialogProperty[] = "quillbinder.MainDialog";
 
 // The Open dialog needs a hook procedure for OFN_ENABLEHOOK; it changes nothing.
 UINT_PTR CALLBACK OpenFileHook(HWND, UINT, WPARAM, LPARAM) { return 0; }
@@ -28,10 +32,25 @@ std::string ItemText(HWND dialog, int id) {
   return text;
 }
 
+bool Stamp(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data) {
+  return GetFileAttributesExA(path, GetFileExInfoStandard, data) != FALSE;
+}
+
+// The compiler writes a new file and moves it into place, so the help file a job wrote
+// differs from the one it found in time or size.
+bool Differ(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+  return CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) != 0 ||
+         a.nFileSizeLow != b.nFileSizeLow || a.nFileSizeHigh != b.nFileSizeHigh;
+}
+
 }  // namespace
 
 void MainDialog::SetOpenFileDialogForTesting(OpenFileFunction function) {
   g_openFile = function ? function : &GetOpenFileNameA;
+}
+
+void MainDialog::SetShellExecuteForTesting(ShellExecuteFunction function) {
+  g_shellExecute = function ? function : &ShellExecuteA;
 }
 
 MainDialog::~MainDialog() {
@@ -73,6 +92,9 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDCANCEL: OnExitOrCancel(); return Handled(0);
         default: return FALSE;
       }
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      return Handled(0);
     case WM_SYSCOMMAND:
       if (!OnSysCommand(wParam)) return FALSE;
       return Handled(0);
@@ -101,6 +123,11 @@ BOOL MainDialog::OnInitDialog() {
   SetDlgItemTextA(window_, IDC_VERSION, QB_VERSION_TEXT);
   // The default limit (about 32 KB) would drop a large project's compiler messages.
   SendDlgItemMessageA(window_, IDC_OUTPUT, EM_SETLIMITTEXT, 0, 0);
+  DragAcceptFiles(window_, TRUE);
+  HWND box = GetDlgItem(window_, IDC_OUTPUT);
+  SetPropA(box, kDialogProperty, this);
+  outputBoxProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainDialog::OutputBoxProc)));
   return TRUE;
 }
 
@@ -120,12 +147,35 @@ void MainDialog::OnBrowse() {
   if (!g_openFile(&open)) return;
 
   SetDlgItemTextA(window_, IDC_INDEX_PATH, file);
+  SuggestOutputName(file);
+}
+
+void MainDialog::SuggestOutputName(const char* indexPath) {
   char suggestion[kPathCapacity];
-  lstrcpynA(suggestion, PathFindFileNameA(file), kPathCapacity);
+  lstrcpynA(suggestion, PathFindFileNameA(indexPath), kPathCapacity);
   char* extension = PathFindExtensionA(suggestion);
   // Cut rather than overflow: the field is only a suggestion the user can edit.
   lstrcpynA(extension, ".chm", static_cast<int>(suggestion + kPathCapacity - extension));
   SetDlgItemTextA(window_, IDC_OUTPUT_NAME, suggestion);
+}
+
+// A Javadoc folder, or its index.html, dragged from the file manager. The path is put in
+// the field as if typed: "Go" checks it as always.
+void MainDialog::OnDropFiles(HDROP drop) {
+  std::string path(DragQueryFileA(drop, 0, nullptr, 0), '\0');
+  const UINT length = DragQueryFileA(drop, 0, &path[0], static_cast<UINT>(path.size() + 1));
+  DragFinish(drop);
+  // While a job runs its fields are locked, against drops as against typing.
+  if (WorkerThread || length == 0) return;
+  path.resize(length);
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (path.back() != '\\') path += '\\';  // a drive's root comes with its backslash
+    path += "index.html";
+  }
+  SetDlgItemTextA(window_, IDC_INDEX_PATH, path.c_str());
+  // A name the user typed stays; an empty one gets what "Browse..." would suggest.
+  if (ItemText(window_, IDC_OUTPUT_NAME).empty()) SuggestOutputName(path.c_str());
 }
 
 void MainDialog::OnGo() {
@@ -133,11 +183,15 @@ void MainDialog::OnGo() {
   const std::string name = ItemText(window_, IDC_OUTPUT_NAME);
   const std::string title = ItemText(window_, IDC_TITLE);
   JobSetup setup = FillConversionJob(index.c_str(), name.c_str(), title.c_str(), window_, job_);
-  if (setup.failure != SetupFailure::OutputName) SetDlgItemTextA(window_, IDC_OUTPUT, "");
+  if (setup.failure != SetupFailure::OutputName) {
+    SetDlgItemTextA(window_, IDC_OUTPUT, "");
+    helpFile_.clear();
+  }
   if (setup.failure != SetupFailure::None) {
     CenteredMessageBox(setup.error.c_str(), MB_SETFOREGROUND);
     return;
   }
+  outputExistedBefore_ = Stamp(job_.OutputPath, &outputBefore_);
   EnableInputs(false);
   SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
   CancelInProgress = false;
@@ -198,11 +252,17 @@ LRESULT MainDialog::OnJobProgress(WPARAM kind, LPARAM arguments) {
     case ProgressPercent:
       SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(arguments), 0);
       return 0;
-    case ProgressFinished:
+    case ProgressFinished: {
       SetDlgItemTextA(window_, IDC_STATUS, "Finished");
+      const bool cancelled = CancelInProgress;
       JoinWorker();
+      WIN32_FILE_ATTRIBUTE_DATA after;
+      if (!cancelled && Stamp(job_.OutputPath, &after) &&
+          (!outputExistedBefore_ || Differ(outputBefore_, after)))
+        ShowHelpFileLine();
       EnableInputs(true);
       return 0;
+    }
     default:
       return 0;
   }
@@ -229,6 +289,84 @@ void MainDialog::AppendOutput(const char* text) {
   SendMessageA(box, EM_SETREADONLY, FALSE, 0);
   SendMessageA(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
   SendMessageA(box, EM_SETREADONLY, TRUE, 0);
+}
+
+// The box's last line names the help file the job wrote; the user opens it from there.
+void MainDialog::ShowHelpFileLine() {
+  char full[kPathCapacity];
+  const DWORD length = GetFullPathNameA(job_.OutputPath, kPathCapacity, full, nullptr);
+  helpFile_ = length > 0 && length < kPathCapacity ? full : job_.OutputPath;
+  HWND box = GetDlgItem(window_, IDC_OUTPUT);
+  // The stages' own messages come without a line break.
+  const LRESULT lastLine = SendMessageA(box, EM_GETLINECOUNT, 0, 0) - 1;
+  const LRESULT lastLineLength =
+      SendMessageA(box, EM_LINELENGTH, SendMessageA(box, EM_LINEINDEX, lastLine, 0), 0);
+  const std::string lineBreak = lastLineLength > 0 ? "\r\n" : "";
+  helpFileLineStart_ = static_cast<DWORD>(GetWindowTextLengthA(box) + lineBreak.size());
+  AppendOutput((lineBreak + "Help file: " + helpFile_ + " (double-click to open)").c_str());
+}
+
+// Where the caret is, not where a selection starts: a box entered with Tab has all its
+// text selected and the caret at the end, on the help file's line.
+bool MainDialog::CaretOnHelpFileLine() const {
+  if (helpFile_.empty()) return false;
+  DWORD start = 0, end = 0;
+  SendDlgItemMessageA(window_, IDC_OUTPUT, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                      reinterpret_cast<LPARAM>(&end));
+  return end >= helpFileLineStart_;
+}
+
+void MainDialog::OpenHelpFile() {
+  const INT_PTR result = reinterpret_cast<INT_PTR>(
+      g_shellExecute(window_, "open", helpFile_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result <= 32)
+    CenteredMessageBox(("Cannot open '" + helpFile_ + "'.").c_str(), MB_SETFOREGROUND);
+}
+
+LRESULT CALLBACK MainDialog::OutputBoxProc(HWND box, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  auto* self = static_cast<MainDialog*>(GetPropA(box, kDialogProperty));
+  if (!self) return DefWindowProcA(box, message, wParam, lParam);
+  return self->HandleOutputBoxMessage(box, message, wParam, lParam);
+}
+
+LRESULT MainDialog::HandleOutputBoxMessage(HWND box, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  const WNDPROC own = outputBoxProc_;
+  switch (message) {
+    case WM_GETDLGCODE: {
+      LRESULT code = CallWindowProcA(own, box, message, wParam, lParam);
+      // Enter on the help file's line is the box's, not the default button's.
+      const MSG* key = reinterpret_cast<const MSG*>(lParam);
+      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN &&
+          CaretOnHelpFileLine())
+        code |= DLGC_WANTMESSAGE;
+      return code;
+    }
+    case WM_KEYDOWN:
+      // The edit control itself would pass Enter on to "Go".
+      if (wParam == VK_RETURN && CaretOnHelpFileLine()) {
+        OpenHelpFile();
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (wParam == '\r' && CaretOnHelpFileLine()) return 0;  // the Enter just handled
+      break;
+    case WM_LBUTTONDBLCLK: {
+      // The box first puts the caret where the pointer is.
+      const LRESULT result = CallWindowProcA(own, box, message, wParam, lParam);
+      if (CaretOnHelpFileLine()) OpenHelpFile();
+      return result;
+    }
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+      RemovePropA(box, kDialogProperty);
+      break;
+    default:
+      break;
+  }
+  return CallWindowProcA(own, box, message, wParam, lParam);
 }
 
 }  // namespace qb

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
+
+#include <string>
 
 #include "engine/job/conversion_job.h"
 #include "frontend/hyperlink_control.h"
@@ -28,6 +31,11 @@ class MainDialog {
   // Test seam: what "Browse..." calls instead of GetOpenFileNameA (null restores it).
   static void SetOpenFileDialogForTesting(OpenFileFunction function);
 
+  using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  // Test seam: what opening the finished help file calls instead of ShellExecuteA (null
+  // restores it).
+  static void SetShellExecuteForTesting(ShellExecuteFunction function);
+
  private:
   static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -35,6 +43,8 @@ class MainDialog {
 
   BOOL OnInitDialog();
   void OnBrowse();
+  void OnDropFiles(HDROP drop);
+  void SuggestOutputName(const char* indexPath);
   void OnGo();
   void OnExitOrCancel();
   bool OnSysCommand(WPARAM command);
@@ -43,12 +53,25 @@ class MainDialog {
   void EnableInputs(bool enable);
   void AppendOutput(const char* text);
   void StartWorker();
+  void ShowHelpFileLine();
+  bool CaretOnHelpFileLine() const;
+  void OpenHelpFile();
+
+  static LRESULT CALLBACK OutputBoxProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT HandleOutputBoxMessage(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
   ScopedHandleOrInvalid WorkerThread;  // INVALID_HANDLE_VALUE while no worker runs
   bool CancelInProgress = false;
   ConversionJob job_ = {};
   HyperLinkControl link_;
+  WNDPROC outputBoxProc_ = &DefWindowProcA;  // the output box's own procedure
+  WIN32_FILE_ATTRIBUTE_DATA outputBefore_ = {};  // the help file as the job found it
+  bool outputExistedBefore_ = false;
+  // The help file that the last job wrote, and where the output box's line naming it
+  // starts; empty while the box shows no such line.
+  std::string helpFile_;
+  DWORD helpFileLineStart_ = 0;
   // The window's icons; destroyed after the window (members go after the destructor).
   ScopedIcon bigIcon_;
   ScopedIcon smallIcon_;

@@ -5,9 +5,10 @@
 # and quillbinder-<version>-linux-x86_64.tar.gz (quillbinder-cli, quillbinder-hhc, a
 # README.txt and the licence). The version is the build's (project(VERSION) in
 # CMakeLists.txt); the script checks that the unpacked console programs print it, that
-# both Windows programs carry it in their version block, and that the unpacked console
-# programs convert the sample, so a package that does not work is never left behind as if
-# it did.
+# both Windows programs carry it in their version block, that the Linux programs need
+# nothing newer than glibc 2.34 (RHEL 9; Ubuntu 22.04 has 2.35, Debian 12 2.36), and that
+# the unpacked console programs convert the sample, so a package that does not work is
+# never left behind as if it did.
 # Usage: bash scripts/package.sh        (after, or instead of, scripts/build.sh)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -81,7 +82,27 @@ tarstage="build/package/$tarname"
 mkdir -p "$tarstage"
 cp build/release/frontend/quillbinder-cli build/release/hha/quillbinder-hhc "$tarstage/"
 strip "$tarstage/quillbinder-cli" "$tarstage/quillbinder-hhc"
-sed "s/@VERSION@/$version/g" resources/release/README-linux.txt.in > "$tarstage/README.txt"
+# What the programs take from the system: the C library and libgcc's unwinder, at the
+# symbol versions of the oldest build image they are for (RHEL 9: glibc 2.34, GCC 11's
+# libgcc_s, whose newest version node is GCC_7.0.0). The C++ runtime is linked in.
+newest() { grep -o "$1_[0-9][0-9.]*" | sed "s/^$1_//" | sort -uV | tail -1; }
+at_most() { [ "$(printf '%s\n%s\n' "$1" "$2" | sort -V | tail -1)" = "$2" ]; }
+for f in quillbinder-cli quillbinder-hhc; do
+  for lib in $(readelf -d "$tarstage/$f" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+    case "$lib" in
+      libc.so.6 | libm.so.6 | ld-linux-x86-64.so.2 | libgcc_s.so.1) ;;
+      *) fail "the Linux $f needs $lib, which not every system has" ;;
+    esac
+  done
+done
+symbols=$(objdump -T "$tarstage/quillbinder-cli" "$tarstage/quillbinder-hhc")
+glibc=$(newest GLIBC <<<"$symbols")
+libgcc=$(newest GCC <<<"$symbols")
+at_most "$glibc" 2.34 || fail "the Linux programs need glibc $glibc; RHEL 9 has 2.34" \
+  "($(grep "GLIBC_$glibc" <<<"$symbols" | awk '{print $NF}' | sort -u | tr '\n' ' '))"
+at_most "${libgcc:-0}" 7.0.0 || fail "the Linux programs need libgcc_s GCC_$libgcc; RHEL 9's has 7.0.0"
+sed -e "s/@VERSION@/$version/g" -e "s/@GLIBC@/$glibc/g" resources/release/README-linux.txt.in \
+  > "$tarstage/README.txt"
 cp LICENSE "$tarstage/LICENSE.txt"
 tarball="build/package/$tarname.tar.gz"
 tar -C build/package --owner=0 --group=0 --sort=name -czf "$tarball" "$tarname"
@@ -96,6 +117,7 @@ said=$("$check/$tarname/quillbinder-cli" --version)
 echo "Package: $zip ($(stat -c %s "$zip") bytes)"
 cat "$zip.sha256"
 unzip -l "$zip"
-echo "Package: $tarball ($(stat -c %s "$tarball") bytes)"
+echo "Package: $tarball ($(stat -c %s "$tarball") bytes); its programs need glibc $glibc" \
+  "(GLIBC_$glibc) and libgcc_s GCC_$libgcc at most"
 cat "$tarball.sha256"
 tar -tzvf "$tarball"

@@ -2,6 +2,7 @@
 // driven through its controls while the worker runs beside the stand-in hha.dll.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -271,6 +272,102 @@ TEST_F(DialogTest, BrowseCancelledChangesNothing) {
   Click(IDC_BROWSE);
   EXPECT_EQ(Text(IDC_INDEX_PATH), "C:\\x\\index.html");
   EXPECT_EQ(Text(IDC_OUTPUT_NAME), "mine.chm");
+}
+
+// ---- Dropping a folder or index.html ----------------------------------------------------
+
+// An HDROP as the file manager hands one over: wide names, the list ended by an empty one.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+  std::wstring names;
+  for (const std::string& path : paths) names += std::wstring(path.begin(), path.end()) + L'\0';
+  names += L'\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  CopyMemory(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);  // the receiver frees it (DragFinish)
+}
+
+TEST_F(DialogTest, DroppedFolderOrIndexPageFillsThePath) {
+  // Without it the file manager refuses to drop onto the window at all.
+  EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  struct Case {
+    std::vector<std::string> dropped;
+    std::string nameBefore, path, name;
+  } cases[] = {
+      {{folder}, "", folder + "\\index.html", "index.chm"},
+      {{folder + "\\index.html", folder + "\\guide.hhp"}, "mine.chm", folder + "\\index.html",
+       "mine.chm"},
+  };
+  for (const Case& c : cases) {
+    Fill("", c.nameBefore);
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.dropped)), 0);
+    EXPECT_EQ(Text(IDC_INDEX_PATH), c.path) << c.dropped[0];
+    EXPECT_EQ(Text(IDC_OUTPUT_NAME), c.name) << c.dropped[0];
+  }
+  // The filled path is one that "Go" converts.
+  Fill(Text(IDC_INDEX_PATH), "guide.chm");
+  Click(IDOK);
+  ASSERT_TRUE(WaitFinished());
+  EXPECT_TRUE(FileExists(compiled));
+}
+
+// ---- Opening the help file from the output box -------------------------------------------
+
+std::vector<std::string> g_opened;
+INT_PTR g_shellResult = 42;
+
+HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
+  g_opened.push_back(std::string(verb) + " " + file);
+  return reinterpret_cast<HINSTANCE>(g_shellResult);
+}
+
+struct ShellSeam {
+  ShellSeam() {
+    g_opened.clear();
+    g_shellResult = 42;
+    MainDialog::SetShellExecuteForTesting(&FakeShellExecute);
+  }
+  ~ShellSeam() { MainDialog::SetShellExecuteForTesting(nullptr); }
+};
+
+TEST_F(DialogTest, LastLineNamesTheHelpFileAndOpensItOnDoubleClickOrEnter) {
+  ShellSeam seam;
+  Fill(folder + "\\index.html", "guide.chm");
+  Click(IDOK);
+  ASSERT_TRUE(WaitFinished());
+  const std::string output = Text(IDC_OUTPUT);
+  const size_t lastLine = output.rfind("\r\n") + 2;
+  ASSERT_TRUE(Contains(output.substr(lastLine), compiled)) << output;
+
+  HWND box = GetDlgItem(window, IDC_OUTPUT);
+  auto doubleClick = [&](size_t character) {
+    const LRESULT at = SendMessageA(box, EM_POSFROMCHAR, character, 0);
+    const LPARAM point = MAKELPARAM(LOWORD(at) + 2, HIWORD(at) + 2);
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+      SendMessageA(box, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, point);
+  };
+  // The line before is not the help file's.
+  doubleClick(output.rfind("\r\n", lastLine - 3) + 2);
+  EXPECT_TRUE(g_opened.empty());
+  doubleClick(lastLine);
+  EXPECT_EQ(g_opened, std::vector<std::string>{"open " + compiled});
+
+  // Enter on that line opens it too, and starts no new job.
+  SetFocus(box);
+  SendMessageA(box, EM_SETSEL, lastLine + 1, lastLine + 1);
+  PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
+  PumpUntil([&] { return g_opened.size() == 2; }, 5000);
+  EXPECT_EQ(g_opened, (std::vector<std::string>{"open " + compiled, "open " + compiled}));
+  EXPECT_EQ(dialog.workerThread(), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Text(IDC_OUTPUT), output);
+
+  // A viewer that cannot be started is said so.
+  g_shellResult = SE_ERR_NOASSOC;
+  doubleClick(lastLine);
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"Cannot open '" + compiled + "'."});
 }
 
 // ---- Leaving: Esc, the close box and Exit ----------------------------------------------
