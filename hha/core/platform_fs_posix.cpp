@@ -80,43 +80,33 @@ namespace detail {
 // Latin-1, which keeps names distinct.
 std::string ConvertCodePage(const std::string& text, uint32_t codePage) {
   std::u32string u;
-  if (codePage != 1252 && search::Decode(text, codePage, &u) &&
-      std::find(u.begin(), u.end(), char32_t{0xFFFD}) == u.end()) {
-    std::string out;
-    for (char32_t c : u) {
-      if (c < 0x80) {
-        out += static_cast<char>(c);
-      } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-      } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-      } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-      }
+  if (codePage == 1252 || !search::Decode(text, codePage, &u) ||
+      std::find(u.begin(), u.end(), char32_t{0xFFFD}) != u.end()) {
+    static const uint16_t k1252[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    u.clear();
+    for (char ch : text) {
+      char32_t c = static_cast<uint8_t>(ch);
+      if (codePage == 1252 && c >= 0x80 && c < 0xA0) c = k1252[c - 0x80];
+      u += c;
     }
-    return out;
   }
-  static const uint16_t k1252[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
   std::string out;
-  for (char ch : text) {
-    uint32_t c = static_cast<uint8_t>(ch);
-    if (codePage == 1252 && c >= 0x80 && c < 0xA0) c = k1252[c - 0x80];
+  for (char32_t c : u) {
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
       out += static_cast<char>(0xC0 | (c >> 6));
       out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
       out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
       out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
       out += static_cast<char>(0x80 | (c & 0x3F));
     }
