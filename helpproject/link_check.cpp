@@ -12,6 +12,7 @@
 #include "helpproject/conversion_report.h"
 #include "support/ascii.h"
 #include "support/directory_walker.h"
+#include "support/html_reader.h"
 #include "support/mapped_file_view.h"
 
 namespace qb {
@@ -32,24 +33,6 @@ int HexValue(char c) {
   return -1;
 }
 
-void AppendUtf8(uint32_t c, std::string* out) {
-  if (c < 0x80) {
-    *out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out += static_cast<char>(0xC0 | (c >> 6));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out += static_cast<char>(0xE0 | (c >> 12));
-    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (c >> 18));
-    *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // An attribute value as the browser takes it: character references decoded; with
 // `percent`, %XX escapes too (an href's "%3Cinit%3E()" names the id "<init>()").
 std::string DecodeValue(std::string_view value, bool percent) {
@@ -58,31 +41,11 @@ std::string DecodeValue(std::string_view value, bool percent) {
   for (size_t i = 0; i < value.size(); ++i) {
     char c = value[i];
     if (c == '&') {
-      size_t end = value.find(';', i);
-      if (end != std::string_view::npos && end - i <= 10) {
-        std::string_view name = value.substr(i + 1, end - i - 1);
-        uint32_t code = 0;
-        bool known = true;
-        if (name == "lt") code = '<';
-        else if (name == "gt") code = '>';
-        else if (name == "amp") code = '&';
-        else if (name == "quot") code = '"';
-        else if (name == "apos") code = '\'';
-        else if (name.size() > 1 && name[0] == '#') {
-          const bool hex = name[1] == 'x' || name[1] == 'X';
-          for (size_t k = hex ? 2 : 1; k < name.size(); ++k) {
-            int d = hex ? HexValue(name[k]) : (name[k] >= '0' && name[k] <= '9' ? name[k] - '0' : -1);
-            if (d < 0) { known = false; break; }
-            code = code * (hex ? 16 : 10) + static_cast<uint32_t>(d);
-          }
-        } else {
-          known = false;
-        }
-        if (known) {
-          AppendUtf8(code, &out);
-          i = end;
-          continue;
-        }
+      char32_t code = 0;
+      if (const size_t n = DecodeReference(value, i, &code)) {
+        AppendUtf8(out, code);
+        i += n - 1;
+        continue;
       }
     } else if (c == '%' && percent && i + 2 < value.size() && HexValue(value[i + 1]) >= 0 &&
                HexValue(value[i + 2]) >= 0) {

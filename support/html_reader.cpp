@@ -53,8 +53,8 @@ int HexValue(char c) {
   return -1;
 }
 
-// Decodes the reference at text[at] ('&'); the number of bytes it spans, 0 when it is
-// not one.
+}  // namespace
+
 size_t DecodeReference(std::string_view text, size_t at, char32_t* c) {
   size_t semi = text.find(';', at);
   if (semi == std::string_view::npos || semi - at > 12 || semi == at + 1) return 0;
@@ -80,6 +80,8 @@ size_t DecodeReference(std::string_view text, size_t at, char32_t* c) {
     }
   return 0;
 }
+
+namespace {
 
 bool IsZeroWidth(char32_t c) { return c == 0x200B || c == 0x200C || c == 0x200D || c == 0xFEFF; }
 

@@ -56,6 +56,11 @@ size_t FindNoCase(std::string_view hay, std::string_view needle, size_t from = 0
 // trimmed. An unknown or unterminated reference stays as written.
 std::string HtmlFragmentText(std::string_view fragment);
 
+// Decodes the character reference at text[at] (a '&'): a number, or one of the names
+// pages use. Returns the bytes it spans with the character in *c; 0 when it is none
+// (no ';', an unknown name, a number past U+10FFFF).
+size_t DecodeReference(std::string_view text, size_t at, char32_t* c);
+
 // Appends the UTF-8 form of a code point (invalid ones as U+FFFD).
 void AppendUtf8(std::string& out, char32_t c);
 
