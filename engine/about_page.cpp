@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "resources/text_resources.h"
 #include "support/buffered_file_writer.h"
 #include "support/native_file.h"

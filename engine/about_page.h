@@ -2,7 +2,7 @@
 // byte beside the output file (as kAboutPageName) and removed again at the end of the job.
 #pragma once
 
-#include "engine/job/temp_names.h"
+#include "job/temp_names.h"
 
 namespace qb {
 

@@ -7,7 +7,7 @@
 
 #include "engine/about_page.h"
 #include "engine/help_compiler.h"
-#include "engine/job/temp_names.h"
+#include "job/temp_names.h"
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/conversion_report.h"
 #include "helpproject/index_file_writer.h"

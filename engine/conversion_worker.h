@@ -2,7 +2,7 @@
 // through which the help compiler's messages and progress become the job's reports.
 #pragma once
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "helpproject/conversion_report.h"
 
 namespace qb {

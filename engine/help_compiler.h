@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/job/job_platform.h"
+#include "job/job_platform.h"
 
 namespace qb {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 
 namespace qb {
 

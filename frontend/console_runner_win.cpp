@@ -10,7 +10,7 @@
 
 #include "engine/conversion_worker.h"
 #include "engine/help_compiler.h"
-#include "engine/job/window_reports.h"
+#include "job/window_reports.h"
 #include "support/scoped_win.h"
 
 namespace qb {

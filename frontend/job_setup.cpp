@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/job/temp_names.h"
+#include "job/temp_names.h"
 #include "support/html_scanner.h"
 #include "support/mapped_file_view.h"
 #include "support/native_file.h"

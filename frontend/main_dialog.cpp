@@ -8,7 +8,7 @@
 
 #include "frontend/centered_message_box.h"
 #include "engine/conversion_worker.h"
-#include "engine/job/window_reports.h"
+#include "job/window_reports.h"
 #include "frontend/job_setup.h"
 #include "resources/product.h"
 #include "resources/resource_ids.h"

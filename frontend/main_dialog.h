@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "frontend/hyperlink_control.h"
 #include "support/scoped_win.h"
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/job/conversion_job.h"
-#include "engine/job/temp_names.h"
+#include "job/conversion_job.h"
+#include "job/temp_names.h"
 #include "helpproject/entry_format.h"
 #include "helpproject/sitemap_frame.h"
 #include "resources/product.h"

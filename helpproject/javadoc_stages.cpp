@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "engine/job/conversion_job.h"
-#include "engine/job/temp_names.h"
+#include "job/conversion_job.h"
+#include "job/temp_names.h"
 #include "helpproject/javadoc_sitemaps.h"
 #include "resources/product.h"
 #include "support/path_names.h"

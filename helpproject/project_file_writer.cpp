@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/job/conversion_job.h"
-#include "engine/job/temp_names.h"
+#include "job/conversion_job.h"
+#include "job/temp_names.h"
 #include "helpproject/entry_format.h"
 #include "resources/text_resources.h"
 #include "support/directory_walker.h"

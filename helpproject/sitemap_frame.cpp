@@ -1,7 +1,7 @@
 #include "helpproject/sitemap_frame.h"
 
-#include "engine/job/conversion_job.h"
-#include "engine/job/temp_names.h"
+#include "job/conversion_job.h"
+#include "job/temp_names.h"
 #include "support/path_names.h"
 
 namespace qb {

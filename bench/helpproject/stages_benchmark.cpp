@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "engine/about_page.h"
-#include "engine/job/conversion_job.h"
-#include "engine/job/temp_names.h"
+#include "job/conversion_job.h"
+#include "job/temp_names.h"
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/index_file_writer.h"
 #include "helpproject/javadoc_stages.h"

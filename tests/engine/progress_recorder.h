@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 
 namespace qb::test {
 

@@ -7,7 +7,7 @@
 #include <process.h>
 
 #include "engine/conversion_worker.h"
-#include "engine/job/window_reports.h"
+#include "job/window_reports.h"
 
 namespace qb::test {
 namespace {

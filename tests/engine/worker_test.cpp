@@ -10,7 +10,7 @@
 
 #include "engine/about_page.h"
 #include "engine/conversion_worker.h"
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "resources/product.h"
 #include "tests/common/test_util.h"

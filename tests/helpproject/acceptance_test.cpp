@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "engine/help_compiler.h"
 #include "tests/common/test_util.h"
 #include "tests/engine/progress_recorder.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "helpproject/contents_file_writer.h"
 #include "tests/common/test_util.h"
 #include "tests/helpproject/writer_test_support.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "helpproject/index_file_writer.h"
 #include "support/buffered_file_writer.h"
 #include "support/directory_search.h"

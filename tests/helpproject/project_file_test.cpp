@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "hha/core/project_reader.h"
 #include "helpproject/project_file_writer.h"
 #include "resources/text_resources.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/about_page.h"
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "helpproject/contents_file_writer.h"
 #include "helpproject/index_file_writer.h"
 #include "helpproject/project_file_writer.h"

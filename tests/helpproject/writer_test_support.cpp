@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 #include "resources/product.h"
 #include "tests/common/test_util.h"
 

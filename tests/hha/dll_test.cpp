@@ -9,7 +9,7 @@
 
 #include "engine/conversion_worker.h"
 #include "engine/help_compiler.h"
-#include "engine/job/window_reports.h"
+#include "job/window_reports.h"
 #include "tests/hha/chm_test_support.h"
 
 namespace hha::test {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/job/conversion_job.h"
-#include "engine/job/temp_names.h"
+#include "job/conversion_job.h"
+#include "job/temp_names.h"
 
 namespace qb {
 namespace {

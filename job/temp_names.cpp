@@ -1,4 +1,4 @@
-#include "engine/job/temp_names.h"
+#include "job/temp_names.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 
 #include <cstdio>
 #include <vector>

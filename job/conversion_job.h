@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "engine/job/job_platform.h"
+#include "job/job_platform.h"
 #include "support/path_join.h"
 
 namespace qb {

@@ -2,7 +2,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/job/conversion_job.h"
+#include "job/conversion_job.h"
 
 namespace qb {
 namespace {

@@ -1,6 +1,6 @@
 // The job's reports as window messages and the cancel word's pause, on Windows.
-#include "engine/job/conversion_job.h"
-#include "engine/job/window_reports.h"
+#include "job/conversion_job.h"
+#include "job/window_reports.h"
 
 namespace qb {
 
