@@ -5,9 +5,7 @@
 // two must agree on every file, each stored page must equal its source byte for byte,
 // each plainly named page of [FILES] must be there, and libmspack's quick lookup (the
 // directory index and quickrefs) must find every file the listing holds.
-#include <chm_lib.h>
 #include <fuzzer/FuzzedDataProvider.h>
-#include <mspack.h>
 #include <stdlib.h>
 
 #include <cstdint>
@@ -16,7 +14,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -26,13 +23,13 @@
 #include "hha/core/platform_fs.h"
 #include "hha/core/system_files.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/hha/chm_readers.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using FileMap = std::map<std::string, std::string>;
-
+using hha::test::FileMap;
 
 struct Name {
   const char* path;
@@ -74,11 +71,6 @@ void Write(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Read(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 // A link to `target` from a page in `fromFolder` ("" or ending in '/'), written one of
 // several ways that all mean the same file.
 std::string LinkTo(FuzzedDataProvider& in, const std::string& target, const std::string& fromFolder) {
@@ -97,58 +89,6 @@ std::string LinkTo(FuzzedDataProvider& in, const std::string& target, const std:
     case 2: return "./" + rel + t + "#frag";
     default: return rel + t + "?q=1&amp;r=2";
   }
-}
-
-int CollectChmlib(chmFile* h, chmUnitInfo* ui, void* context) {
-  auto* files = static_cast<std::pair<FileMap, bool>*>(context);
-  const std::string name = ui->path;
-  if (name.empty() || name.back() == '/' || name.compare(0, 2, "::") == 0)
-    return CHM_ENUMERATOR_CONTINUE;
-  std::string bytes(ui->length, '\0');
-  if (ui->length &&
-      chm_retrieve_object(h, ui, reinterpret_cast<unsigned char*>(&bytes[0]), 0, ui->length) !=
-          static_cast<LONGINT64>(ui->length))
-    files->second = false;
-  files->first[name] = bytes;
-  return CHM_ENUMERATOR_CONTINUE;
-}
-
-FileMap ReadWithChmlib(const std::string& chm) {
-  chmFile* h = chm_open(chm.c_str());
-  Check(h != nullptr);
-  std::pair<FileMap, bool> files{{}, true};
-  const int r = chm_enumerate(h, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_SPECIAL | CHM_ENUMERATE_FILES,
-                              CollectChmlib, &files);
-  chm_close(h);
-  Check(r != 0 && files.second);
-  return files.first;
-}
-
-FileMap ReadWithMspack(const std::string& chm) {
-  mschm_decompressor* d = mspack_create_chm_decompressor(nullptr);
-  Check(d != nullptr);
-  mschmd_header* h = d->open(d, chm.c_str());
-  Check(h != nullptr);
-  FileMap files;
-  const std::string target = Scratch() + "/extract";
-  for (mschmd_file* f = h->files; f; f = f->next) {
-    Check(d->extract(d, f, target.c_str()) == MSPACK_ERR_OK);
-    files[f->filename] = Read(target);
-  }
-  d->close(d, h);
-
-  // The quick path: PMGI index and quickrefs, as viewers look a name up.
-  mschmd_header* fast = d->fast_open(d, chm.c_str());
-  Check(fast != nullptr);
-  for (const auto& [name, bytes] : files) {
-    mschmd_file f;
-    Check(d->fast_find(d, fast, name.c_str(), &f, sizeof f) == MSPACK_ERR_OK && f.section &&
-          static_cast<uint64_t>(f.length) == bytes.size());
-  }
-  d->close(d, fast);
-  mspack_destroy_chm_decompressor(d);
-  std::remove(target.c_str());
-  return files;
 }
 
 }  // namespace
@@ -228,21 +168,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
 
-  const FileMap chmlib = ReadWithChmlib(chm);
-  const FileMap mspack = ReadWithMspack(chm);
-  Check(chmlib == mspack);
+  bool read = false;
+  const FileMap chmlib = hha::test::ReadWithChmlib(chm, &read);
+  Check(read);
+  const FileMap mspack = hha::test::ReadWithMspack(chm, &read);
+  Check(read && chmlib == mspack);
+  // The quick path (PMGI index and quickrefs), as viewers look a name up.
+  std::vector<std::string> names;
+  for (const auto& entry : chmlib) names.push_back(entry.first);
+  Check(hha::test::MspackFastFindMisses(chm, names, &chmlib) == 0);
   const uint32_t codePage = hha::AnsiCodePageOf(lcid ? lcid : 0x409);  // 0 is no language
   std::map<std::string, std::string> expected;  // internal name -> source bytes
   for (const auto& [name, bytes] : sources)
-    expected["/" + hha::platform::AnsiToUtf8(name, codePage)] = bytes;
+    expected[hha::platform::AnsiToUtf8(name, codePage)] = bytes;
   for (const auto& [name, bytes] : chmlib) {
-    if (name[1] == '#' || name[1] == '$') continue;
+    if (name[0] == '#' || name[0] == '$') continue;
     auto source = expected.find(name);
     Check(source != expected.end() && source->second == bytes);
   }
   for (size_t k : picked)
     if (kNames[k].plain)
-      Check(chmlib.count("/" + hha::platform::AnsiToUtf8(kNames[k].path, codePage)) == 1);
-  Check(chmlib.count("/toc.hhc") == 1);
+      Check(chmlib.count(hha::platform::AnsiToUtf8(kNames[k].path, codePage)) == 1);
+  Check(chmlib.count("toc.hhc") == 1);
   return 0;
 }

@@ -1,6 +1,5 @@
-// Test helpers for the help compiler: project trees written by hand, compiling with the
-// messages and status texts captured, and reading a .chm back through readers we did
-// not write (chmlib, libmspack, 7-Zip, python3-chm; the readers only natively).
+// Test helpers for the help compiler: project trees written by hand and compiling with the
+// messages and status texts captured (the readers we did not write: chm_readers.h).
 #pragma once
 
 #include <map>
@@ -9,11 +8,9 @@
 
 #include "hha/core/compiler.h"
 #include "tests/common/test_util.h"
+#include "tests/hha/chm_readers.h"
 
 namespace hha::test {
-
-// Relative name ("/" separators) → bytes.
-using FileMap = std::map<std::string, std::string>;
 
 struct CompileRun {
   bool ok = false;
@@ -44,27 +41,5 @@ struct TocEntry {
 };
 std::string ContentsFile(const std::vector<TocEntry>& entries);
 std::string IndexFile(const std::vector<std::pair<std::string, std::string>>& keywords);
-
-#ifndef _WIN32
-// Runs a command through the shell; its output (stderr included) and exit code.
-std::string RunCommand(const std::string& command, int* rc);
-
-// Every normal and special file (not folders, not ::DataSpace) as chmlib reads it.
-// `ok` false when chmlib cannot open the file.
-FileMap ReadWithChmlib(const std::string& chm, bool* ok);
-// The same through libmspack's CHM decoder (open, then extract every file).
-FileMap ReadWithMspack(const std::string& chm, bool* ok);
-// Names that libmspack's fast_find (quickref and PMGI search) cannot find.
-int MspackFastFindMisses(const std::string& chm, const std::vector<std::string>& names);
-// `7z t` must pass; then `7z x` into a scratch folder; the extracted files.
-FileMap ReadWith7z(const std::string& chm, bool* ok, std::string* log);
-// python3-chm: title, home, contents and index text as pychm returns them.
-struct PyChmView {
-  bool ok = false;
-  std::string title, home, topics, index;
-  std::string log;
-};
-PyChmView ReadWithPyChm(const std::string& chm);
-#endif
 
 }  // namespace hha::test
