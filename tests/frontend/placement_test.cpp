@@ -15,114 +15,71 @@ namespace {
 
 RECT Rect(LONG left, LONG top, LONG right, LONG bottom) { return RECT{left, top, right, bottom}; }
 
-POINT Place(const RECT& window, const RECT& target, const RECT& area) {
-  return CenteredPosition(window, target, area);
-}
-
 // ---- Centring --------------------------------------------------------------------------
 
-TEST(CenteredPosition, CentresOverTheTarget) {
-  POINT p = Place(Rect(0, 0, 200, 100), Rect(100, 100, 500, 400), Rect(0, 0, 1280, 1024));
-  EXPECT_EQ(p.x, 200);  // 300 - 100
-  EXPECT_EQ(p.y, 200);  // 250 - 50
-}
-
-TEST(CenteredPosition, OddSumsAndSizesLoseTheirHalfPixelTowardZero) {
-  // Centre (101 + 400) / 2 = 250, width 201 / 2 = 100; centre 301 / 2 = 150, 101 / 2 = 50.
-  POINT p = Place(Rect(0, 0, 201, 101), Rect(101, 0, 400, 301), Rect(0, 0, 1280, 1024));
-  EXPECT_EQ(p.x, 150);
-  EXPECT_EQ(p.y, 100);
-}
-
-TEST(CenteredPosition, NegativeCoordinatesTruncateTowardZero) {
-  // A monitor left of and above the primary one: (-1001 + -100) / 2 = -550 (not -551).
-  RECT area = Rect(-2000, -2000, 2000, 2000);
-  POINT p = Place(Rect(0, 0, 101, 51), Rect(-1001, -301, -100, -100), area);
-  EXPECT_EQ(p.x, -550 - 50);
-  EXPECT_EQ(p.y, -200 - 25);
-}
-
-TEST(CenteredPosition, IsPushedInsideTheAreaAtTheNearerEdge) {
-  RECT area = Rect(0, 0, 1000, 700);
-  // Owner hanging off the right and bottom edges.
-  POINT p = Place(Rect(0, 0, 300, 200), Rect(800, 600, 1200, 900), area);
-  EXPECT_EQ(p.x, 1000 - 300);
-  EXPECT_EQ(p.y, 700 - 200);
-  // Off the left and top edges.
-  p = Place(Rect(0, 0, 300, 200), Rect(-400, -300, 100, 100), area);
-  EXPECT_EQ(p.x, 0);
-  EXPECT_EQ(p.y, 0);
-}
-
-TEST(CenteredPosition, AreaWithAnOffsetOrigin) {
-  RECT area = Rect(0, 30, 1280, 1000);  // a task bar at the top
-  POINT p = Place(Rect(0, 0, 100, 100), Rect(0, 0, 200, 40), area);
-  EXPECT_EQ(p.x, 50);
-  EXPECT_EQ(p.y, 30);
-}
-
-TEST(CenteredPosition, WindowLargerThanTheAreaAlignsWithItsLeftAndTop) {
-  RECT area = Rect(10, 20, 810, 620);
-  POINT p = Place(Rect(0, 0, 1000, 900), area, area);
-  EXPECT_EQ(p.x, 10);
-  EXPECT_EQ(p.y, 20);
+TEST(CenteredPosition, CentresTruncatingTowardZeroAndStaysInsideTheArea) {
+  struct Case {
+    const char* what;
+    RECT window, target, area;
+    LONG x, y;
+  } cases[] = {
+      {"centred", Rect(0, 0, 200, 100), Rect(100, 100, 500, 400), Rect(0, 0, 1280, 1024), 200, 200},
+      // (101 + 400) / 2 - 201 / 2 and 301 / 2 - 101 / 2: half pixels lost toward zero.
+      {"odd sums", Rect(0, 0, 201, 101), Rect(101, 0, 400, 301), Rect(0, 0, 1280, 1024), 150, 100},
+      // A monitor left of and above the primary one: (-1001 + -100) / 2 = -550, not -551.
+      {"negative", Rect(0, 0, 101, 51), Rect(-1001, -301, -100, -100), Rect(-2000, -2000, 2000, 2000),
+       -550 - 50, -200 - 25},
+      {"off right and bottom", Rect(0, 0, 300, 200), Rect(800, 600, 1200, 900), Rect(0, 0, 1000, 700), 700, 500},
+      {"off left and top", Rect(0, 0, 300, 200), Rect(-400, -300, 100, 100), Rect(0, 0, 1000, 700), 0, 0},
+      {"task bar at the top", Rect(0, 0, 100, 100), Rect(0, 0, 200, 40), Rect(0, 30, 1280, 1000), 50, 30},
+      {"larger than the area", Rect(0, 0, 1000, 900), Rect(10, 20, 810, 620), Rect(10, 20, 810, 620), 10, 20},
+  };
+  for (const Case& c : cases) {
+    const POINT p = CenteredPosition(c.window, c.target, c.area);
+    EXPECT_EQ(p.x, c.x) << c.what;
+    EXPECT_EQ(p.y, c.y) << c.what;
+  }
 }
 
 // ---- Caption ---------------------------------------------------------------------------
 
-std::string Caption(const char* path, int capacity = 260) {
-  char out[260] = "?";
-  CaptionFromModulePath(path, out, capacity);
-  return out;
-}
-
-TEST(BoxCaption, IsTheFileNameWithoutItsExtension) {
-  EXPECT_EQ(Caption("C:\\Tools\\tool.exe"), "tool");
-  EXPECT_EQ(Caption("C:\\a.b\\tool.beta.exe"), "tool.beta");
-  EXPECT_EQ(Caption("C:\\a.b\\tool"), "tool");
-  EXPECT_EQ(Caption("tool.exe"), "tool");
-  EXPECT_EQ(Caption(""), "");
-}
-
-TEST(BoxCaption, IsCutToItsBuffer) {
-  EXPECT_EQ(Caption("C:\\x\\abcdefgh.exe", 5), "abcd");
+TEST(BoxCaption, IsTheFileNameWithoutItsExtensionCutToItsBuffer) {
+  struct Case {
+    const char* path;
+    int capacity;
+    const char* caption;
+  } cases[] = {{"C:\\Tools\\tool.exe", 260, "tool"}, {"C:\\a.b\\tool.beta.exe", 260, "tool.beta"},
+               {"C:\\a.b\\tool", 260, "tool"},       {"tool.exe", 260, "tool"},
+               {"", 260, ""},                            {"C:\\x\\abcdefgh.exe", 5, "abcd"}};
+  for (const Case& c : cases) {
+    char out[260] = "?";
+    CaptionFromModulePath(c.path, out, c.capacity);
+    EXPECT_STREQ(out, c.caption) << c.path;
+  }
 }
 
 // ---- Link colours ----------------------------------------------------------------------
 
-bool Parse(const std::string& text, COLORREF* colour) {
-  char buffer[64];
-  lstrcpynA(buffer, text.c_str(), sizeof buffer);
-  return ParseColour(buffer, colour);
-}
-
-TEST(LinkColour, ParsesRedGreenBlueIntoColorref) {
-  COLORREF c = 0;
-  ASSERT_TRUE(Parse("255,0,0", &c));
-  EXPECT_EQ(c, 0x000000FFu);
-  ASSERT_TRUE(Parse("0, 0, 255", &c));
-  EXPECT_EQ(c, 0x00FF0000u);
-  ASSERT_TRUE(Parse("1,2,3", &c));
-  EXPECT_EQ(c, 0x00030201u);
-}
-
-TEST(LinkColour, KeepsTheLowEightBitsAndIgnoresExtraComponents) {
-  COLORREF c = 0;
-  ASSERT_TRUE(Parse("300,-2,1", &c));
-  EXPECT_EQ(c, 0x0001FE2Cu);
-  ASSERT_TRUE(Parse("1,2,3,4", &c));
-  EXPECT_EQ(c, 0x00030201u);
-  ASSERT_TRUE(Parse("x,,7", &c));  // components without digits count as 0
-  EXPECT_EQ(c, 0x00070000u);
-}
-
-TEST(LinkColour, RejectsIncompleteStringsAndMinusOne) {
-  COLORREF c = 0x12345678;
-  for (const char* bad : {"", "0", "0,0", "0,0,", ",", "-1,0,0", "0,-1,0"}) {
-    EXPECT_FALSE(Parse(bad, &c)) << bad;
+TEST(LinkColour, ParsesThreeComponentsKeepingTheirLowBitsAndRefusesIncompleteOnes) {
+  struct Case {
+    const char* text;
+    bool ok;
+    COLORREF colour;
+  } cases[] = {
+      {"255,0,0", true, 0x000000FF}, {"0, 0, 255", true, 0x00FF0000}, {"1,2,3", true, 0x00030201},
+      {"300,-2,1", true, 0x0001FE2C}, {"1,2,3,4", true, 0x00030201},
+      {"x,,7", true, 0x00070000},  // components without digits count as 0
+      {"0,0,-1", true, 0x00FF0000},  // only the first two are checked for -1
+      {"", false, 0}, {"0", false, 0}, {"0,0", false, 0}, {"0,0,", false, 0}, {",", false, 0},
+      {"-1,0,0", false, 0}, {"0,-1,0", false, 0},
+  };
+  for (const Case& c : cases) {
+    char buffer[64];
+    lstrcpynA(buffer, c.text, sizeof buffer);
+    COLORREF colour = 0x12345678;
+    EXPECT_EQ(ParseColour(buffer, &colour), c.ok) << c.text;
+    EXPECT_EQ(colour, c.ok ? c.colour : 0x12345678u) << c.text;
   }
-  EXPECT_EQ(c, 0x12345678u);
-  EXPECT_TRUE(Parse("0,0,-1", &c));  // only the first two are checked for -1
 }
 
 // ---- Hand cursor -----------------------------------------------------------------------
@@ -153,21 +110,6 @@ TEST(HandCursor, FingertipIsAtTheHotSpotAndTheRestIsClear) {
   for (int row = 22; row < 32; ++row)
     for (int column = 0; column < 17; ++column)
       EXPECT_EQ(At(andPlane, xorPlane, column, row), Transparent);
-}
-
-TEST(HandCursor, RowsReadLeftToRightWithTheHighBitFirst) {
-  unsigned char andPlane[128], xorPlane[128];
-  BuildHandCursorPlanes(andPlane, xorPlane);
-  // Row 9 is "BBB.BWWBWWBWWBWWB": the thumb's top meets the fingers.
-  const char* row9 = "BBB.BWWBWWBWWBWWB";
-  for (int column = 0; column < 17; ++column) {
-    Pixel expected = row9[column] == '.' ? Transparent : row9[column] == 'B' ? Black : White;
-    EXPECT_EQ(At(andPlane, xorPlane, column, 9), expected) << column;
-  }
-  // The palm's bottom edge, row 21: black from column 5 to 14.
-  for (int column = 0; column < 17; ++column)
-    EXPECT_EQ(At(andPlane, xorPlane, column, 21),
-              column >= 5 && column <= 14 ? Black : Transparent) << column;
 }
 
 // On a 150% or 200% screen the hand is made larger, so that it matches the system's
