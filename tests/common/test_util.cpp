@@ -11,6 +11,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -109,6 +110,16 @@ void SetReadOnly(const std::string& path, bool readOnly) {
 #endif
 }
 
+bool CopyTree(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  if (!fs::is_directory(Native(from), ec)) return false;
+  fs::copy(Native(from), Native(to), fs::copy_options::recursive, ec);
+  for (auto it = fs::recursive_directory_iterator(Native(to), ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
+  return !ec;
+}
+
 bool MakeSymlink(const std::string& target, const std::string& link, bool folder) {
 #ifdef _WIN32
   const DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
@@ -134,6 +145,23 @@ std::string HostPath(const std::string& unixPath) {
 }
 
 std::string SourceDir() { return HostPath(Getenv("QB_SOURCE_DIR")); }
+
+#ifndef _WIN32
+std::string RunCommand(const std::string& command, int* rc) {
+  std::string out;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) {
+    *rc = -1;
+    return out;
+  }
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int status = pclose(p);
+  *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+#endif
 
 bool InCi() { return Getenv("CI") == "true"; }
 

@@ -39,6 +39,9 @@ std::string ReadFile(const std::string& path, bool* ok = nullptr);
 bool FileExists(const std::string& path);
 void MakeDirs(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
+// Copies a folder tree (the shared data is read-only) and makes the copy writable. False
+// when `from` is no folder or the copy fails.
+bool CopyTree(const std::string& from, const std::string& to);
 
 // Makes `link` a symbolic link to `target` (a folder link when `folder`). False where the
 // system or the account cannot make one (Windows without the right, older Wine).
@@ -55,6 +58,12 @@ std::string TestDataDir();
 bool InCi();
 // The source tree's root, as the program sees it.
 std::string SourceDir();
+
+#ifndef _WIN32
+// Runs a command through the shell; its output (stderr included) and exit code (-1 when
+// it did not exit normally).
+std::string RunCommand(const std::string& command, int* rc);
+#endif
 
 // Platform separator.
 #ifdef _WIN32

@@ -72,6 +72,9 @@ uint64_t EncIntLe(const std::string& d, size_t* at) {
 
 }  // namespace
 
+uint32_t Le16(const std::string& d, size_t at) { return U16(d, at); }
+uint32_t Le32(const std::string& d, size_t at) { return U32(d, at); }
+
 std::vector<std::pair<uint16_t, std::string>> SystemRecords(const InternalFiles& files) {
   const std::string& d = File(files, "#SYSTEM");
   std::vector<std::pair<uint16_t, std::string>> records;

@@ -15,6 +15,10 @@ namespace hha::test {
 
 using InternalFiles = std::map<std::string, std::string>;  // name without "/" → bytes
 
+// Little-endian fields of a byte string; 0 beyond its end.
+uint32_t Le16(const std::string& d, size_t at);
+uint32_t Le32(const std::string& d, size_t at);
+
 // #SYSTEM: (code, bytes) in file order.
 std::vector<std::pair<uint16_t, std::string>> SystemRecords(const InternalFiles& files);
 

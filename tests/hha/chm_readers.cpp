@@ -1,8 +1,6 @@
 #include "tests/hha/chm_readers.h"
 
 #ifndef _WIN32
-#include <sys/wait.h>
-
 #include <chm_lib.h>
 #include <cstdio>
 #include <filesystem>
@@ -47,21 +45,6 @@ FileMap ReadFolder(const std::string& root) {
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 }  // namespace
-
-std::string RunCommand(const std::string& command, int* rc) {
-  std::string out;
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) {
-    *rc = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int status = pclose(p);
-  *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
 
 FileMap ReadWithChmlib(const std::string& chm, bool* ok) {
   FileMap files;

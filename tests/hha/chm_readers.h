@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/test_util.h"
+
 namespace hha::test {
 
 // Relative name ("/" separators, no leading one) → bytes.
 using FileMap = std::map<std::string, std::string>;
 
 #ifndef _WIN32
-// Runs a command through the shell; its output (stderr included) and exit code.
-std::string RunCommand(const std::string& command, int* rc);
+using qb::test::RunCommand;
 
 // Every normal and special file (not folders, not ::DataSpace) as chmlib reads it.
 // `ok` false when chmlib cannot open the file.

@@ -1,10 +1,6 @@
 // quillbinder-hhc as a script calls it: messages on stdout, 0 on success, 1 otherwise.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-
 #include "tests/hha/chm_test_support.h"
 
 namespace hha::test {
@@ -12,13 +8,11 @@ namespace {
 
 using qb::test::TempDir;
 
+// Its stdout only: the messages must be there.
 int RunHhc(const std::string& args, std::string* out) {
-  FILE* p = popen((std::string(QB_HHC_PATH) + " " + args + " 2>/dev/null").c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-  int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  int rc = -1;
+  *out += RunCommand("{ " + std::string(QB_HHC_PATH) + " " + args + " 2>/dev/null; }", &rc);
+  return rc;
 }
 
 TEST(CommandLine, SuccessIsExitCodeZeroWithMessagesOnStdout) {

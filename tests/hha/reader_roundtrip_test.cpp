@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "hha/core/itsf_format.h"
+#include "tests/hha/chm_internal_reader.h"
 #include "tests/hha/chm_test_support.h"
 
 namespace hha::test {
@@ -49,11 +50,6 @@ void ExpectAllReadersReturn(const std::string& chm, const FileMap& expected) {
     }
   }
   EXPECT_EQ(wrong, 0u);
-}
-
-uint32_t Le32(const std::string& s, size_t at) {
-  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-         static_cast<uint8_t>(s[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
 
 uint64_t SpanInfo(const std::string& chm) {

@@ -5,14 +5,14 @@
 #include <map>
 
 #include "hha/core/system_files.h"
+#include "tests/hha/chm_internal_reader.h"
 
 namespace hha {
 namespace {
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
+using test::Le32;
 
+std::string Bytes(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 std::string StringAt(const std::vector<uint8_t>& pool, uint32_t offset) {
   return reinterpret_cast<const char*>(pool.data() + offset);
 }
@@ -27,25 +27,22 @@ TEST(SystemFile, CarriesTitleHomeSitemapsLanguageWindowAndStem) {
   info.defaultWindow = "main";
   info.compiledStem = "guide";
   info.fileTime = 0x01D0000000000000ULL;
-  std::vector<uint8_t> s = BuildSystemFile(info);
+  const std::string s = Bytes(BuildSystemFile(info));
   ASSERT_EQ(Le32(s, 0), 3u);
-  std::map<int, std::vector<uint8_t>> records;
+  std::map<int, std::string> records;
   size_t at = 4;
-  while (at + 4 <= s.size()) {
-    const int code = s[at] | s[at + 1] << 8;
-    const size_t len = s[at + 2] | s[at + 3] << 8;
-    ASSERT_LE(at + 4 + len, s.size()) << "record " << code << " runs past the end";
-    records[code].assign(s.begin() + at + 4, s.begin() + at + 4 + len);
-    at += 4 + len;
+  for (const auto& [code, data] : test::SystemRecords({{"#SYSTEM", s}})) {
+    records[code] = data;
+    EXPECT_EQ(test::Le16(s, at + 2), data.size()) << "record " << code << " runs past the end";
+    at += 4 + data.size();
   }
-  EXPECT_EQ(at, s.size());
-  auto text = [&](int code) { return std::string(records[code].begin(), records[code].end()); };
-  EXPECT_EQ(text(0), std::string("guide.hhc", 10));
-  EXPECT_EQ(text(1), std::string("guide.hhk", 10));
-  EXPECT_EQ(text(2), std::string("overview-summary.html", 22));
-  EXPECT_EQ(text(3), std::string("Guide", 6));
-  EXPECT_EQ(text(5), std::string("main", 5));
-  EXPECT_EQ(text(6), std::string("guide", 6));
+  EXPECT_EQ(at, s.size()) << "a record runs past the end";
+  EXPECT_EQ(records[0], std::string("guide.hhc", 10));
+  EXPECT_EQ(records[1], std::string("guide.hhk", 10));
+  EXPECT_EQ(records[2], std::string("overview-summary.html", 22));
+  EXPECT_EQ(records[3], std::string("Guide", 6));
+  EXPECT_EQ(records[5], std::string("main", 5));
+  EXPECT_EQ(records[6], std::string("guide", 6));
   ASSERT_EQ(records[4].size(), 36u);
   EXPECT_EQ(Le32(records[4], 0), 0x407u);
   EXPECT_EQ(Le32(records[4], 8), 0u) << "no full-text index yet";
@@ -68,7 +65,7 @@ TEST(WindowsFile, MapsEveryFieldToItsMemberAndMarksGivenOnes) {
   w.fields[kWinDefaultTab] = "1";
   w.fields[kWinNotifyId] = "0";
   StringPool pool;
-  std::vector<uint8_t> f = BuildWindowsFile({w}, false, pool);
+  const std::string f = Bytes(BuildWindowsFile({w}, false, pool));
   ASSERT_EQ(f.size(), 8u + 196u);
   EXPECT_EQ(Le32(f, 0), 1u);
   EXPECT_EQ(Le32(f, 4), 196u);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/hha/chm_internal_reader.h"
 #include "tests/hha/chm_test_support.h"
 
 namespace fs = std::filesystem;
@@ -84,10 +85,11 @@ std::string WithoutTimeStamps(const std::string& chm) {
   const size_t at = bytes.find(system);
   if (!ok || system.empty() || at == std::string::npos || bytes.size() < 0x14) return "";
   bytes.replace(0x10, 4, 4, '\0');
-  auto le16 = [&](size_t i) { return static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8; };
-  for (size_t r = at + 4; r + 4 <= at + system.size(); r += 4 + le16(r + 2)) {
-    if (le16(r) == 10) bytes.replace(r + 4, 4, 4, '\0');
-    if (le16(r) == 4) bytes.replace(r + 4 + 20, 8, 8, '\0');
+  size_t r = at + 4;
+  for (const auto& [code, data] : SystemRecords({{"#SYSTEM", system}})) {
+    if (code == 10) bytes.replace(r + 4, 4, 4, '\0');
+    if (code == 4) bytes.replace(r + 4 + 20, 8, 8, '\0');
+    r += 4 + data.size();
   }
   return bytes;
 }
@@ -187,16 +189,11 @@ TEST_P(RealJavadoc, CompilesAndReadsBackWhole) {
   const std::string name = GetParam();
   TempDir dir;
   std::string root = dir / name;
-  if (fs::is_directory(data + "/" + name)) {
-    fs::copy(data + "/" + name, root, fs::copy_options::recursive);
-  } else if (fs::exists(data + "/" + name + ".tar.xz")) {
+  if (!qb::test::CopyTree(data + "/" + name, root)) {
+    if (!fs::exists(data + "/" + name + ".tar.xz")) QB_SKIP_OR_FAIL(name << " is not in the test data");
     const std::string cmd = "tar -xJf '" + data + "/" + name + ".tar.xz' -C '" + dir.path() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-  } else {
-    QB_SKIP_OR_FAIL(name << " is not in the test data");
   }
-  for (auto& e : fs::recursive_directory_iterator(root))
-    fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
   Generated g = WriteSystemFiles(root, "guide", "overview-summary.html");
   CompileRun run = Compile(g.hhp, 0, 3);
   ASSERT_TRUE(run.ok) << run.AllMessages();

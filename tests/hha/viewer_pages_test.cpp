@@ -22,14 +22,6 @@ using qb::test::TempDir;
 
 constexpr char kMeta[] = "<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">";
 
-// Missing data skips the test, except on CI where it must be there.
-#define SKIP_OR_FAIL(why)                                                 \
-  do {                                                                    \
-    const char* ci = std::getenv("CI");                                   \
-    if (ci && std::string(ci) == "true") FAIL() << why;                   \
-    GTEST_SKIP() << why;                                                  \
-  } while (0)
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -206,7 +198,7 @@ TEST(ViewerSafePages, GeneratedJdk17Tree) {
   int rc = 0;
   const std::string log = RunCommand("cd '" + dir.path() + "' && javadoc -quiet -d doc -sourcepath src "
                                      "-subpackages zoo -windowtitle Zoo", &rc);
-  if (rc == 127) SKIP_OR_FAIL("javadoc is not installed");
+  if (rc == 127) QB_SKIP_OR_FAIL("javadoc is not installed");
   ASSERT_EQ(rc, 0) << log;
   FileMap chm;
   CompileAndCheck(ListPages(dir / "doc"), &chm);
@@ -233,12 +225,10 @@ class RealModernTree : public ::testing::TestWithParam<std::string> {};
 TEST_P(RealModernTree, EveryPageIsTreated) {
   const std::string data = qb::test::TestDataDir();
   const fs::path source = fs::path(data).parent_path() / GetParam();
-  if (data.empty() || !fs::is_directory(source)) SKIP_OR_FAIL(GetParam() << " is not in the shared test data");
+  if (data.empty() || !fs::is_directory(source)) QB_SKIP_OR_FAIL(GetParam() << " is not in the shared test data");
   TempDir dir;
   const std::string root = dir / "doc";
-  fs::copy(source, root, fs::copy_options::recursive);
-  for (auto& e : fs::recursive_directory_iterator(root))
-    fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+  ASSERT_TRUE(qb::test::CopyTree(source.string(), root));
   CompileAndCheck(ListPages(root));
 }
 

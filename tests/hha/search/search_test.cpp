@@ -1,10 +1,10 @@
 // Full-text search and topic titles of compiled files, as python3-chm finds them.
 #include <gtest/gtest.h>
 
-#include <chm_lib.h>
 
 #include <random>
 
+#include "tests/hha/chm_internal_reader.h"
 #include "tests/hha/chm_test_support.h"
 #include "tests/hha/search/search_reader.h"
 
@@ -33,22 +33,8 @@ std::string Compiled(const TempDir& dir, const FileMap& pages, const std::string
 }
 
 std::string InternalFile(const std::string& chm, const char* name) {
-  chmFile* h = chm_open(chm.c_str());
-  if (!h) return "";
-  chmUnitInfo ui;
-  std::string bytes;
-  if (chm_resolve_object(h, name, &ui) == CHM_RESOLVE_SUCCESS) {
-    bytes.resize(ui.length);
-    chm_retrieve_object(h, &ui, reinterpret_cast<unsigned char*>(&bytes[0]), 0, ui.length);
-  }
-  chm_close(h);
-  return bytes;
-}
-
-uint32_t Le32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
-  return v;
+  bool ok = false;
+  return ReadWithChmlib(chm, &ok)[name + 1];  // the readers' names have no leading "/"
 }
 
 const FileMap kEnglish = {
@@ -117,17 +103,12 @@ TEST(FullTextSearch, SystemAndWindowFlagsFollowTheOption) {
     CompileRun run = Compile(dir / "p.hhp");
     ASSERT_TRUE(run.ok) << run.AllMessages();
     const std::string chm = dir / "out.chm";
-    const std::string system = InternalFile(chm, "/#SYSTEM");
     bool sawCode4 = false;
-    for (size_t at = 4; at + 4 <= system.size();) {
-      const uint32_t code = static_cast<uint8_t>(system[at]) | static_cast<uint8_t>(system[at + 1]) << 8;
-      const uint32_t len = static_cast<uint8_t>(system[at + 2]) | static_cast<uint8_t>(system[at + 3]) << 8;
+    for (const auto& [code, data] : SystemRecords({{"#SYSTEM", InternalFile(chm, "/#SYSTEM")}}))
       if (code == 4) {
         sawCode4 = true;
-        EXPECT_EQ(Le32(system, at + 4 + 8), search ? 1u : 0u) << "full-text flag";
+        EXPECT_EQ(Le32(data, 8), search ? 1u : 0u) << "full-text flag";
       }
-      at += 4 + len;
-    }
     EXPECT_TRUE(sawCode4);
     const std::string windows = InternalFile(chm, "/#WINDOWS");
     ASSERT_GE(windows.size(), 8u + 0x14);
