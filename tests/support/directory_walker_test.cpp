@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -9,6 +10,7 @@
 #include "support/directory_walker.h"
 #include "support/file_finder.h"
 #include "support/mapped_file_view.h"
+#include "support/parent_stack.h"
 #include "support/path_join.h"
 #include "tests/common/test_util.h"
 
@@ -115,26 +117,32 @@ std::string Tree(const std::vector<Event>& events, const std::set<std::string>& 
 
 // --- Order of the walk ---
 
-TEST(WalkerOrder, FileDirectoryEntriesThenDirectoryLeft) {
-  TempDir root;
-  WriteFile(root / "pkg/b.html", "b");
-  std::vector<Event> events = Walk(root.path());
-  ASSERT_EQ(events.size(), 3u);
-  EXPECT_EQ(Describe(events[0]), "Directory pkg []");
-  EXPECT_EQ(Describe(events[1]), "File b.html [pkg]");
-  EXPECT_EQ(Describe(events[2]), "DirectoryLeft pkg []");
-}
-
-TEST(WalkerOrder, NestedTreeIsWalkedPreOrder) {
-  TempDir root;
-  WriteFile(root / "a.html", "a");
-  WriteFile(root / "pkg/b.html", "b");
-  WriteFile(root / "pkg/sub/c.html", "c");
-  WriteFile(root / "pkg/sub/d.html", "d");
-  WriteFile(root / "other/e.html", "e");
-  std::vector<Event> events = Walk(root.path());
-  EXPECT_EQ(events.size(), 11u);
-  EXPECT_EQ(Tree(events), "a.html,other{e.html},pkg{b.html,sub{c.html,d.html}}");
+// Tree() checks the order on the way: pre-order, each folder left under its parent's path.
+TEST(WalkerOrder, WalksPreOrderSkippingWhatTheClientSkips) {
+  struct Case {
+    std::vector<std::string> files, folders;
+    const char* rootSuffix;
+    std::set<std::string> skip;
+    const char* tree;
+    size_t events;
+  } cases[] = {
+      {{"pkg/b.html"}, {}, "", {}, "pkg{b.html}", 3},
+      {{"a.html", "pkg/b.html", "pkg/sub/c.html", "pkg/sub/d.html", "other/e.html"}, {}, "", {},
+       "a.html,other{e.html},pkg{b.html,sub{c.html,d.html}}", 11},
+      {{}, {"empty"}, "", {}, "empty{}", 2},
+      {{"pkg/b.html"}, {}, "\\", {}, "pkg{b.html}", 3},
+      // A skipped folder has no entries and no DirectoryLeft.
+      {{"a.html", "class-use/x.html", "class-use/deep/y.html", "keep/z.html"}, {}, "", {"class-use"},
+       "a.html,class-use-,keep{z.html}", 5},
+  };
+  for (const Case& c : cases) {
+    TempDir root;
+    for (const std::string& f : c.files) WriteFile(root / f, f);
+    for (const std::string& f : c.folders) MakeDirs(root / f);
+    std::vector<Event> events = Walk(root.path() + c.rootSuffix, c.skip);
+    EXPECT_EQ(Tree(events, c.skip), c.tree);
+    EXPECT_EQ(events.size(), c.events) << c.tree;
+  }
 }
 
 TEST(WalkerOrder, DirectoryLeftHasAnEmptyShortName) {
@@ -147,21 +155,6 @@ TEST(WalkerOrder, DirectoryLeftHasAnEmptyShortName) {
   EXPECT_STREQ(w.findData.cFileName, "Long Folder Name");
   EXPECT_STREQ(w.findData.cAlternateFileName, "");
   EXPECT_STREQ(w.relativeDir, "");
-}
-
-TEST(WalkerOrder, EmptySubdirectoryIsLeftAtOnce) {
-  TempDir root;
-  MakeDirs(root / "empty");
-  std::vector<Event> events = Walk(root.path());
-  ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(Describe(events[0]), "Directory empty []");
-  EXPECT_EQ(Describe(events[1]), "DirectoryLeft empty []");
-}
-
-TEST(WalkerOrder, RootWithTrailingBackslash) {
-  TempDir root;
-  WriteFile(root / "pkg/b.html", "b");
-  EXPECT_EQ(Tree(Walk(root.path() + "\\")), "pkg{b.html}");
 }
 
 // --- Names that start with a dot ---
@@ -191,18 +184,6 @@ TEST(WalkerDotNames, DotFoldersAreEnteredAndDotFilesReachable) {
 
 // --- SkipDescend ---
 
-TEST(WalkerSkip, SkippedDirectoryHasNoEntriesAndNoLeft) {
-  TempDir root;
-  WriteFile(root / "a.html", "a");
-  WriteFile(root / "class-use/x.html", "x");
-  WriteFile(root / "class-use/deep/y.html", "y");
-  WriteFile(root / "keep/z.html", "z");
-  std::set<std::string> skip = {"class-use"};
-  std::vector<Event> events = Walk(root.path(), skip);
-  EXPECT_EQ(events.size(), 5u);
-  EXPECT_EQ(Tree(events, skip), "a.html,class-use-,keep{z.html}");
-}
-
 TEST(WalkerSkip, FlagIsClearedAtEachStep) {
   TempDir root;
   WriteFile(root / "a.html", "a");
@@ -220,23 +201,16 @@ TEST(WalkerSkip, FlagIsClearedAtEachStep) {
 
 // --- End of the walk and failures ---
 
-TEST(WalkerEnd, MissingRootEndsAtOnce) {
-  TempDir root;
-  DirectoryWalker w((root / "missing").c_str());
-  EXPECT_FALSE(w.Next());
-  EXPECT_EQ(w.kind, WalkEntryKind::None);
-  EXPECT_FALSE(w.Next());
-}
-
-TEST(WalkerEnd, CallsAfterTheEndKeepReturningFalse) {
+TEST(WalkerEnd, NextStaysFalseAfterTheEndAndWithoutARoot) {
   TempDir root;
   WriteFile(root / "pkg/b.html", "b");
-  DirectoryWalker w(root.path().c_str());
-  while (w.Next()) {
+  for (const std::string& start : {root.path(), root / "missing"}) {
+    DirectoryWalker w(start.c_str());
+    while (w.Next()) {
+    }
+    EXPECT_FALSE(w.Next()) << start;
+    EXPECT_EQ(w.kind, WalkEntryKind::None) << start;
   }
-  EXPECT_FALSE(w.Next());
-  EXPECT_FALSE(w.Next());
-  EXPECT_EQ(w.kind, WalkEntryKind::None);
 }
 
 TEST(WalkerEnd, EarlyCloseReleasesEveryLevel) {
@@ -257,6 +231,8 @@ TEST(WalkerEnd, EarlyCloseReleasesEveryLevel) {
   EXPECT_TRUE(std::filesystem::remove(root / "a/b/c", error));
 }
 
+// Allocation that fails once a budget of calls is spent (-1: unlimited); for the walker
+// and its parent stack.
 int g_allowed = -1;
 int g_calls = 0;
 void* BudgetRealloc(void* block, size_t bytes) {
@@ -301,6 +277,76 @@ TEST(WalkerFailures, FolderWhosePatternWouldBeCutIsNotSearched) {
   for (int i = 0; i < levels; ++i) expected = name + "{" + expected + "}";
   std::vector<Event> events = Walk(root.path());
   EXPECT_EQ(Tree(events), expected);
+}
+
+// --- The walker's parent stack ---
+
+class StackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_allowed = -1;
+    g_calls = 0;
+    stack.reallocate = BudgetRealloc;
+  }
+  static ParentEntry Entry(intptr_t h) {
+    return ParentEntry{reinterpret_cast<void*>(h), nullptr};
+  }
+  std::vector<intptr_t> Handles() const {
+    std::vector<intptr_t> v;
+    for (uint32_t i = 0; i < stack.count; ++i)
+      v.push_back(reinterpret_cast<intptr_t>(stack.elements[i].searchHandle));
+    return v;
+  }
+  ParentSearchStack stack;
+};
+
+TEST_F(StackTest, PopsLastInFirstOutAndReleasesItsStorage) {
+  for (intptr_t h = 1; h <= 3; ++h) ASSERT_TRUE(stack.Push(Entry(h)));
+  ParentEntry e;
+  ASSERT_TRUE(stack.Pop(&e));
+  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 3);
+  ASSERT_TRUE(stack.Push(Entry(9)));
+  EXPECT_EQ(Handles(), (std::vector<intptr_t>{1, 2, 9}));
+  while (stack.Pop(&e)) {
+  }
+  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 1);
+  stack.ReleaseStorage();
+  EXPECT_EQ(stack.capacity, 0u);
+  EXPECT_EQ(stack.elements, nullptr);
+}
+
+TEST_F(StackTest, InsertAndRemoveInTheMiddleMoveTheRest) {
+  for (intptr_t h : {1, 2, 4}) ASSERT_TRUE(stack.Push(Entry(h)));
+  ASSERT_TRUE(stack.Insert(2, Entry(3)));
+  ASSERT_TRUE(stack.Insert(0, Entry(0)));
+  EXPECT_EQ(Handles(), (std::vector<intptr_t>{0, 1, 2, 3, 4}));
+  ParentEntry e;
+  ASSERT_TRUE(stack.RemoveAt(1, &e));
+  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 1);
+  EXPECT_EQ(Handles(), (std::vector<intptr_t>{0, 2, 3, 4}));
+  EXPECT_FALSE(stack.Insert(6, Entry(7)));
+  EXPECT_FALSE(stack.RemoveAt(4, &e));
+  EXPECT_EQ(Handles(), (std::vector<intptr_t>{0, 2, 3, 4}));
+}
+
+TEST_F(StackTest, FailedGrowthLeavesTheStackIntact) {
+  ASSERT_TRUE(stack.Push(Entry(1)));
+  ASSERT_TRUE(stack.Push(Entry(2)));
+  g_allowed = g_calls;
+  EXPECT_FALSE(stack.Push(Entry(3)));
+  EXPECT_EQ(Handles(), (std::vector<intptr_t>{1, 2}));
+  g_allowed = -1;
+  EXPECT_TRUE(stack.Push(Entry(3)));
+  EXPECT_EQ(Handles(), (std::vector<intptr_t>{1, 2, 3}));
+}
+
+TEST_F(StackTest, CopyStringUsesTheStackAllocator) {
+  char* copy = stack.CopyString("pkg\\sub");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_STREQ(copy, "pkg\\sub");
+  stack.release(copy);
+  g_allowed = g_calls;
+  EXPECT_EQ(stack.CopyString("x"), nullptr);
 }
 
 // --- FileFinder ---

@@ -26,83 +26,41 @@ std::ostream& operator<<(std::ostream& os, const Link& l) {
   return os << "{" << l.href << ", " << l.text << "}";
 }
 
-// --- Which start tags count as a link ---
+// --- Which start tags count as a link, and what a link yields ---
 
-TEST(ScannerLinkMatching, FindsUpperCaseLinksInDocumentOrder) {
-  const char* page =
-      "<UL><LI><A HREF=\"a.html\" target=\"f\">Alpha</A>\n"
-      "<LI><A HREF=\"b/c.html\">Beta</A></UL>";
-  EXPECT_EQ(AllLinks(page), (std::vector<Link>{{"a.html", "Alpha"}, {"b/c.html", "Beta"}}));
+// Exact byte patterns: "<A " (upper case, a blank after it) to "</A>", HREF="..." inside
+// the start tag or, failing that, inside the element; values and text copied unchanged.
+TEST(ScannerLinks, MatchExactPatternsAndYieldHrefAndText) {
+  struct Case {
+    const char* page;
+    std::vector<Link> links;
+  } cases[] = {
+      {"<UL><LI><A HREF=\"a.html\" target=\"f\">Alpha</A>\n<LI><A HREF=\"b/c.html\">Beta</A></UL>",
+       {{"a.html", "Alpha"}, {"b/c.html", "Beta"}}},
+      {"<a href=\"x.html\">x</a>", {}},
+      {"<A href=\"x.html\">x</A>", {{"", "x"}}},         // the tag matches, its attribute does not
+      {"<A HREF=\"x.html\">x</a>", {}},                  // a lower-case end does not close it
+      {"<A>anchor</A>", {}},
+      {"<A\tHREF=\"t.html\">t</A>", {}},
+      {"<A\nHREF=\"n.html\">n</A>", {}},
+      {"<ADDRESS HREF=\"d.html\">d</ADDRESS>", {}},
+      {"text <A HREF=\"x.html\">never closed", {}},
+      {"<A HREF=\"p/K.html\" title=\"class\"><B>K</B></A>", {{"p/K.html", "<B>K</B>"}}},
+      {"<A NAME=\"top\"></A><A HREF=\"z.html\">z</A>", {{"", ""}, {"z.html", "z"}}},
+      {"<A HREF='q.html'>q</A>", {{"", "q"}}},
+      {"<A HREF=u.html>u</A>", {{"", "u"}}},
+      {"<A HREF = \"s.html\">s</A>", {{"", "s"}}},
+      {"<A HREF=\" a&amp;b \"> x &lt; y </A>", {{" a&amp;b ", " x &lt; y "}}},
+      {"<A HREF=\"first.html\">one <A HREF=\"second.html\">two</A> rest",
+       {{"first.html", "one <A HREF=\"second.html\">two"}}},
+      {"<A NAME=\"n\"><A HREF=\"in.html\">x</A>", {{"in.html", "<A HREF=\"in.html\">x"}}},
+      {"<A NAME=\"n\">x</A><B HREF=\"later.html\">", {{"", "x"}}},  // ends at "</A>"
+      {"<A HREF=\"open>x</A> \"", {{"", "x"}}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(AllLinks(c.page), c.links) << c.page;
 }
 
-TEST(ScannerLinkMatching, LowerCaseTagOrAttributeIsNotFound) {
-  EXPECT_TRUE(AllLinks("<a href=\"x.html\">x</a>").empty());
-  // The tag matches but its lower-case attribute does not.
-  EXPECT_EQ(AllLinks("<A href=\"x.html\">x</A>"), (std::vector<Link>{{"", "x"}}));
-  // A lower-case closing tag does not close the element.
-  EXPECT_TRUE(AllLinks("<A HREF=\"x.html\">x</a>").empty());
-}
-
-TEST(ScannerLinkMatching, NameMustBeFollowedByABlank) {
-  EXPECT_TRUE(AllLinks("<A>anchor</A>").empty());
-  EXPECT_TRUE(AllLinks("<A\tHREF=\"t.html\">t</A>").empty());
-  EXPECT_TRUE(AllLinks("<A\nHREF=\"n.html\">n</A>").empty());
-  // "<ADDRESS " is not "<A ".
-  EXPECT_TRUE(AllLinks("<ADDRESS HREF=\"d.html\">d</ADDRESS>").empty());
-}
-
-TEST(ScannerLinkMatching, StartTagWithoutClosingTagIsNoLink) {
-  HtmlScanner s("text <A HREF=\"x.html\">never closed");
-  EXPECT_FALSE(s.NextLink());
-  EXPECT_EQ(s.href, "");
-  EXPECT_EQ(s.text, "");
-}
-
-// --- What a link yields ---
-
-TEST(ScannerLinkValues, MarkupInsideTheLinkIsKept) {
-  EXPECT_EQ(AllLinks("<A HREF=\"p/K.html\" title=\"class\"><B>K</B></A>"),
-            (std::vector<Link>{{"p/K.html", "<B>K</B>"}}));
-}
-
-TEST(ScannerLinkValues, AnchorWithoutHrefIsALinkWithEmptyHref) {
-  EXPECT_EQ(AllLinks("<A NAME=\"top\"></A><A HREF=\"z.html\">z</A>"),
-            (std::vector<Link>{{"", ""}, {"z.html", "z"}}));
-}
-
-TEST(ScannerLinkValues, SingleQuotedOrUnquotedHrefIsEmpty) {
-  EXPECT_EQ(AllLinks("<A HREF='q.html'>q</A>"), (std::vector<Link>{{"", "q"}}));
-  EXPECT_EQ(AllLinks("<A HREF=u.html>u</A>"), (std::vector<Link>{{"", "u"}}));
-  EXPECT_EQ(AllLinks("<A HREF = \"s.html\">s</A>"), (std::vector<Link>{{"", "s"}}));
-}
-
-TEST(ScannerLinkValues, EntitiesAndBlanksAreCopiedUnchanged) {
-  EXPECT_EQ(AllLinks("<A HREF=\" a&amp;b \"> x &lt; y </A>"),
-            (std::vector<Link>{{" a&amp;b ", " x &lt; y "}}));
-}
-
-TEST(ScannerLinkValues, UnclosedLinkMergesWithTheNextOne) {
-  const char* page = "<A HREF=\"first.html\">one <A HREF=\"second.html\">two</A> rest";
-  EXPECT_EQ(AllLinks(page),
-            (std::vector<Link>{{"first.html", "one <A HREF=\"second.html\">two"}}));
-}
-
-TEST(ScannerLinkValues, HrefInTheContentIsFoundWhenTheStartTagLacksIt) {
-  EXPECT_EQ(AllLinks("<A NAME=\"n\"><A HREF=\"in.html\">x</A>"),
-            (std::vector<Link>{{"in.html", "<A HREF=\"in.html\">x"}}));
-}
-
-TEST(ScannerLinkValues, HrefAfterTheClosingTagIsNotTaken) {
-  // The element ends at "</A>"; the value of the next tag must not leak in.
-  EXPECT_EQ(AllLinks("<A NAME=\"n\">x</A><B HREF=\"later.html\">"),
-            (std::vector<Link>{{"", "x"}}));
-}
-
-TEST(ScannerLinkValues, QuoteMissingBeforeTheElementEndGivesEmptyValue) {
-  EXPECT_EQ(AllLinks("<A HREF=\"open>x</A> \""), (std::vector<Link>{{"", "x"}}));
-}
-
-TEST(ScannerLinkValues, FailedLinkKeepsThePreviousValues) {
+TEST(ScannerLinks, FailedLinkKeepsThePreviousValues) {
   HtmlScanner s("<A HREF=\"a.html\">A</A> <A HREF=\"b.html\">unclosed");
   ASSERT_TRUE(s.NextLink());
   EXPECT_FALSE(s.NextLink());

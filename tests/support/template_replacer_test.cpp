@@ -53,95 +53,39 @@ class ReplacerTest : public ::testing::Test {
                           {"k${x", "odd"}, {std::string(35, 'k'), "long"}}};
 };
 
-// --- Text that holds no placeholder ---
-
-TEST_F(ReplacerTest, PlainTextIsCopiedUnchanged) {
-  std::string text = "[OPTIONS]\r\nCompiled file=x.chm\r\n$ {a} }{ $x";
-  Expansion e = Expand(text);
-  EXPECT_TRUE(e.ran);
-  EXPECT_EQ(e.output, text);
-  EXPECT_TRUE(provider.asked.empty());
-}
-
-TEST_F(ReplacerTest, TextsShorterThanFourCharactersAreCopied) {
-  for (const char* t : {"", "$", "${", "${}", "x${"}) {
-    Expansion e = Expand(t);
-    EXPECT_TRUE(e.ran) << t;
-    EXPECT_EQ(e.output, t);
+// Text is copied, "${" key "}" replaced by the provider's value (the key runs to the first
+// "}", at most 35 characters; a "$" in the last three characters is text). Expansion stops
+// at a key the provider cannot serve, a missing "}" or a key too long, after the text
+// before it.
+TEST_F(ReplacerTest, ExpandsPlaceholdersAndStopsAtTheFirstBadOne) {
+  const std::string k35(35, 'k');
+  struct Case {
+    std::string text;
+    bool ran;
+    std::string output;
+    std::vector<std::string> asked;
+  } cases[] = {
+      {"[OPTIONS]\r\nCompiled file=x.chm\r\n$ {a} }{ $x", true, "[OPTIONS]\r\nCompiled file=x.chm\r\n$ {a} }{ $x", {}},
+      {"", true, "", {}}, {"$", true, "$", {}}, {"${", true, "${", {}}, {"${}", true, "${}", {}},
+      {"x${", true, "x${", {}}, {"ab${", true, "ab${", {}}, {"ab${}", true, "ab${}", {}},
+      {"ab${x", true, "ab${x", {}}, {"ab${a}", true, "ab1", {"a"}},
+      {"${a}${b}", true, "12", {"a", "b"}}, {"x${a}", true, "x1", {"a"}}, {"${a}y", true, "1y", {"a"}},
+      {"<${a}|${b}>\r\n", true, "<1|2>\r\n", {"a", "b"}},
+      {"x${}y and more", true, "x<empty>y and more", {""}},
+      {"${k${x}} tail", true, "odd} tail", {"k${x"}},
+      {"<${" + k35 + "}>", true, "<long>", {k35}},
+      {"x${a}y${bcd", false, "x1", {"a"}},
+      {"x${a}y${nope}z${b}", false, "x1y", {"a", "nope"}},
+      {"x${a}y${" + k35 + "k}z", false, "x1y", {"a"}},
+      {"${" + k35 + "extra}", false, "", {}},  // a cut key must not pass for the served one
+  };
+  for (const Case& c : cases) {
+    provider.asked.clear();
+    Expansion e = Expand(c.text);
+    EXPECT_EQ(e.ran, c.ran) << c.text;
+    EXPECT_EQ(e.output, c.output) << c.text;
+    EXPECT_EQ(provider.asked, c.asked) << c.text;
   }
-  EXPECT_TRUE(provider.asked.empty());
-}
-
-TEST_F(ReplacerTest, PlaceholderInTheLastThreeCharactersIsText) {
-  EXPECT_EQ(Expand("ab${").output, "ab${");
-  EXPECT_EQ(Expand("ab${}").output, "ab${}");
-  EXPECT_EQ(Expand("ab${x").output, "ab${x");
-  EXPECT_TRUE(provider.asked.empty());
-  // Four characters from the "$" make it a placeholder.
-  Expansion e = Expand("ab${a}");
-  EXPECT_TRUE(e.ran);
-  EXPECT_EQ(e.output, "ab1");
-}
-
-// --- Placeholders ---
-
-TEST_F(ReplacerTest, AdjacentPlaceholders) {
-  Expansion e = Expand("${a}${b}");
-  EXPECT_TRUE(e.ran);
-  EXPECT_EQ(e.output, "12");
-  EXPECT_EQ(provider.asked, (std::vector<std::string>{"a", "b"}));
-}
-
-TEST_F(ReplacerTest, TextAroundPlaceholders) {
-  EXPECT_EQ(Expand("x${a}").output, "x1");
-  EXPECT_EQ(Expand("${a}y").output, "1y");
-  EXPECT_EQ(Expand("<${a}|${b}>\r\n").output, "<1|2>\r\n");
-}
-
-TEST_F(ReplacerTest, EmptyKeyIsAskedFor) {
-  Expansion e = Expand("x${}y and more");
-  EXPECT_TRUE(e.ran);
-  EXPECT_EQ(e.output, "x<empty>y and more");
-  EXPECT_EQ(provider.asked, (std::vector<std::string>{""}));
-}
-
-TEST_F(ReplacerTest, KeyRunsToTheFirstClosingBrace) {
-  Expansion e = Expand("${k${x}} tail");
-  EXPECT_TRUE(e.ran);
-  EXPECT_EQ(e.output, "odd} tail");
-  EXPECT_EQ(provider.asked, (std::vector<std::string>{"k${x"}));
-}
-
-TEST_F(ReplacerTest, KeyOf35CharactersIsPassedWhole) {
-  Expansion e = Expand("<${" + std::string(35, 'k') + "}>");
-  EXPECT_TRUE(e.ran);
-  EXPECT_EQ(e.output, "<long>");
-}
-
-// --- Failures ---
-
-TEST_F(ReplacerTest, MissingBraceAfterAServedPlaceholderStopsBeforeTheText) {
-  Expansion e = Expand("x${a}y${bcd");
-  EXPECT_FALSE(e.ran);
-  EXPECT_EQ(e.output, "x1");
-  EXPECT_EQ(provider.asked, (std::vector<std::string>{"a"}));
-}
-
-TEST_F(ReplacerTest, UnservedKeyStopsAfterTheTextBeforeIt) {
-  Expansion e = Expand("x${a}y${nope}z${b}");
-  EXPECT_FALSE(e.ran);
-  EXPECT_EQ(e.output, "x1y");
-  EXPECT_EQ(provider.asked, (std::vector<std::string>{"a", "nope"}));
-}
-
-TEST_F(ReplacerTest, KeyLongerThan35CharactersFailsWithoutAskingOrOverrunning) {
-  std::string longKey(36, 'k');
-  Expansion e = Expand("x${a}y${" + longKey + "}z");
-  EXPECT_FALSE(e.ran);
-  EXPECT_EQ(e.output, "x1y");
-  EXPECT_EQ(provider.asked, (std::vector<std::string>{"a"}));
-  // A cut key must not pass for the 35-character one that is served.
-  EXPECT_FALSE(Expand("${" + std::string(35, 'k') + "extra}").ran);
 }
 
 // --- Lifecycle ---
