@@ -49,70 +49,41 @@ TEST_F(JobSetupTest, FillsEveryFieldFromTheInputs) {
   EXPECT_EQ(job.NotifyWindow, notify);
 }
 
-TEST_F(JobSetupTest, OutputNameWithoutExtensionIsAccepted) {
+TEST_F(JobSetupTest, OutputNameWithoutExtensionAndEmptyTitleAreAccepted) {
   WriteFile(index, kFrameset);
-  ASSERT_EQ(Fill("guide").failure, SetupFailure::None);
+  ASSERT_EQ(Fill("guide", index, "").failure, SetupFailure::None);
   EXPECT_EQ(std::string(job.OutputPath), dir / "guide");
-}
-
-TEST_F(JobSetupTest, EmptyTitleIsAccepted) {
-  WriteFile(index, kFrameset);
-  ASSERT_EQ(Fill("guide.chm", index, "").failure, SetupFailure::None);
   EXPECT_EQ(std::string(job.Title), "");
 }
 
-// ---- Output names refused before anything is read -------------------------------------
-
-TEST_F(JobSetupTest, OutputNameHoldingAPathIsRefused) {
+// Refused before anything is read: a path, no name, a temporary file's name in any case
+// (once compiled onto api.hhk, then deleted by the clean-up while the status read
+// "Finished"), the index page itself. Names merely like those are accepted.
+TEST_F(JobSetupTest, OutputNamesThatWouldHoldAPathOrBeDeletedAreRefused) {
   WriteFile(index, kFrameset);
-  for (const char* name : {"sub\\guide.chm", "sub/guide.chm", "C:guide.chm", "..\\guide.chm"}) {
-    JobSetup setup = Fill(name);
-    EXPECT_EQ(setup.failure, SetupFailure::OutputName) << name;
-    EXPECT_EQ(setup.error, "Output file name cannot contain path") << name;
+  const char* const kPath = "Output file name cannot contain path";
+  struct Case {
+    const char* name;
+    bool ok;
+    std::string error;  // a part of the message
+  } cases[] = {
+      {"sub\\guide.chm", false, kPath}, {"sub/guide.chm", false, kPath}, {"C:guide.chm", false, kPath},
+      {"..\\guide.chm", false, kPath},  {"", false, ""},
+      {"api.hhk", false, "api.hhk"},    {"api.hhp", false, "api.hhp"},  {"api.hhc", false, "api.hhc"},
+      {"API.HHK", false, "API.HHK"},    {"Api.HhP", false, "Api.HhP"},  {"x.y.hhc", false, "x.y.hhc"},
+      {"about_quillbinder.html", false, "about_quillbinder.html"},
+      {"About_Quillbinder.HTML", false, "About_Quillbinder.HTML"},
+      {"index.html", false, ""},        {"INDEX.HTML", false, ""},      {"index.chm", true, ""},
+      {"api.hhk.chm", true, ""},        {"hhp", true, ""},              {"api.hhpx", true, ""},
+      {"about_quillbinder.htm", true, ""}, {"my_about_quillbinder.html", true, ""},
+  };
+  for (const Case& c : cases) {
+    JobSetup setup = Fill(c.name);
+    EXPECT_EQ(setup.failure, c.ok ? SetupFailure::None : SetupFailure::OutputName) << c.name;
+    EXPECT_EQ(setup.error.empty(), c.ok) << c.name;
+    EXPECT_NE(setup.error.find(c.error), std::string::npos) << c.name << ": " << setup.error;
   }
-}
-
-TEST_F(JobSetupTest, PathIsRefusedEvenWhenIndexIsMissing) {
-  JobSetup setup = Fill("a\\b.chm", dir / "missing.html");
-  EXPECT_EQ(setup.error, "Output file name cannot contain path");
-}
-
-TEST_F(JobSetupTest, EmptyOutputNameIsRefused) {
-  WriteFile(index, kFrameset);
-  JobSetup setup = Fill("");
-  EXPECT_EQ(setup.failure, SetupFailure::OutputName);
-  EXPECT_FALSE(setup.error.empty());
-}
-
-// Pins the fault where the worker's clean-up deleted the compiled file because it had a
-// temporary file's name (api.hhk was compiled, then deleted, and the status read
-// "Finished").
-TEST_F(JobSetupTest, TemporaryFileNamesAreRefusedIgnoringCase) {
-  WriteFile(index, kFrameset);
-  for (const char* name : {"api.hhk", "api.hhp", "api.hhc", "API.HHK", "Api.HhP", "x.y.hhc",
-                           "about_quillbinder.html", "About_Quillbinder.HTML"}) {
-    JobSetup setup = Fill(name);
-    EXPECT_EQ(setup.failure, SetupFailure::OutputName) << name;
-    EXPECT_NE(setup.error.find(name), std::string::npos) << setup.error;
-  }
-}
-
-// The compiled file would replace the index.html it is made from.
-TEST_F(JobSetupTest, NameOfTheIndexPageItselfIsRefused) {
-  WriteFile(index, kFrameset);
-  for (const char* name : {"index.html", "INDEX.HTML"}) {
-    JobSetup setup = Fill(name);
-    EXPECT_EQ(setup.failure, SetupFailure::OutputName) << name;
-  }
-  EXPECT_EQ(Fill("index.chm").failure, SetupFailure::None);
-}
-
-TEST_F(JobSetupTest, NamesMerelyResemblingTemporaryOnesAreAccepted) {
-  WriteFile(index, kFrameset);
-  for (const char* name : {"api.hhk.chm", "hhp", "api.hhpx", "about_quillbinder.htm",
-                           "my_about_quillbinder.html"}) {
-    EXPECT_EQ(Fill(name).failure, SetupFailure::None) << name;
-  }
+  EXPECT_EQ(Fill("a\\b.chm", dir / "missing.html").error, kPath) << "refused before the index is read";
 }
 
 // A folder part of `length` characters (the separator included) under the scratch folder.
@@ -168,51 +139,35 @@ TEST_F(JobSetupTest, AboutPageNameThatWouldNotFitIsRefused) {
 
 // ---- index.html -----------------------------------------------------------------------
 
-TEST_F(JobSetupTest, EmptyIndexPathCannotBeOpened) {
-  JobSetup setup = Fill("guide.chm", "");
-  EXPECT_EQ(setup.failure, SetupFailure::IndexFile);
-  EXPECT_EQ(setup.error, "Cannot open ''.");
-}
-
-TEST_F(JobSetupTest, MissingOrEmptyIndexCannotBeOpened) {
-  std::string missing = dir / "nothing-here.html";
-  EXPECT_EQ(Fill("guide.chm", missing).error, "Cannot open '" + missing + "'.");
+TEST_F(JobSetupTest, EmptyMissingOrEmptyIndexCannotBeOpened) {
   WriteFile(index, "");
-  EXPECT_EQ(Fill("guide.chm").error, "Cannot open '" + index + "'.");
+  for (const std::string& path : {std::string(), dir / "nothing-here.html", index}) {
+    JobSetup setup = Fill("guide.chm", path);
+    EXPECT_EQ(setup.failure, SetupFailure::IndexFile) << path;
+    EXPECT_EQ(setup.error, "Cannot open '" + path + "'.");
+  }
 }
 
-TEST_F(JobSetupTest, LowerCaseFrameTagsGiveTheOverviewPage) {
-  WriteFile(index, "<html><frameset><frame src=\"x.html\" name=\"classFrame\"></frameset>");
-  ASSERT_EQ(Fill("guide.chm").failure, SetupFailure::None);
-  EXPECT_EQ(std::string(job.StartPage), "overview-summary.html");
-}
-
-TEST_F(JobSetupTest, NoClassFrameGivesTheOverviewPage) {
-  WriteFile(index, "<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME src=\"b.html\" "
-                   "name=\"classframe\">");
-  ASSERT_EQ(Fill("guide.chm").failure, SetupFailure::None);
-  EXPECT_EQ(std::string(job.StartPage), "overview-summary.html");
-}
-
-TEST_F(JobSetupTest, ClassFrameWithoutSrcGivesAnEmptyStartPage) {
-  WriteFile(index, "<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME name=\"classFrame\">"
-                   "<FRAME src=\"c.html\" name=\"other\">");
-  ASSERT_EQ(Fill("guide.chm").failure, SetupFailure::None);
-  EXPECT_EQ(std::string(job.StartPage), "");
-}
-
-TEST_F(JobSetupTest, FirstClassFrameWins) {
-  WriteFile(index, "<FRAME src=\"one.html\" name=\"classFrame\"><FRAME src=\"two.html\" "
-                   "name=\"classFrame\">");
-  ASSERT_EQ(Fill("guide.chm").failure, SetupFailure::None);
-  EXPECT_EQ(std::string(job.StartPage), "one.html");
-}
-
-TEST_F(JobSetupTest, LongFrameSourceIsCutTo259Characters) {
-  std::string src(300, 's');
-  WriteFile(index, "<FRAME src=\"" + src + "\" name=\"classFrame\">");
-  ASSERT_EQ(Fill("guide.chm").failure, SetupFailure::None);
-  EXPECT_EQ(std::string(job.StartPage), src.substr(0, 259));
+// The src of the first FRAME (upper case) named exactly "classFrame", cut to 259
+// characters; without one, the overview page.
+TEST_F(JobSetupTest, StartPageIsTheClassFramesSource) {
+  const std::string src(300, 's');
+  struct Case {
+    std::string page, start;
+  } cases[] = {
+      {kFrameset, "com/acme/package-summary.html"},
+      {"<html><frameset><frame src=\"x.html\" name=\"classFrame\"></frameset>", "overview-summary.html"},
+      {"<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME src=\"b.html\" name=\"classframe\">",
+       "overview-summary.html"},
+      {"<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME name=\"classFrame\"><FRAME src=\"c.html\" name=\"other\">", ""},
+      {"<FRAME src=\"one.html\" name=\"classFrame\"><FRAME src=\"two.html\" name=\"classFrame\">", "one.html"},
+      {"<FRAME src=\"" + src + "\" name=\"classFrame\">", src.substr(0, 259)},
+  };
+  for (const Case& c : cases) {
+    WriteFile(index, c.page);
+    ASSERT_EQ(Fill("guide.chm").failure, SetupFailure::None) << c.page;
+    EXPECT_EQ(std::string(job.StartPage), c.start) << c.page;
+  }
 }
 
 }  // namespace
