@@ -1,5 +1,6 @@
-// Whole jobs on Javadoc output of real JDKs (../shared/testdata, copied by a fixture),
-// checked for what must hold on real data rather than byte for byte.
+// Whole jobs on the classic Javadoc trees of ../shared/testdata (copied by a fixture),
+// checked for what must hold on real data rather than byte for byte. The modern trees:
+// javadoc_reading_test natively, and cli_identity.sh shows both programs write the same.
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -238,51 +239,6 @@ std::string ProjectValue(const std::string& project, const std::string& key) {
   if (at == std::string::npos) return std::string();
   at += 2 + key.size() + 1;
   return project.substr(at, project.find("\r\n", at) - at);
-}
-
-// JDK 8 to 25 trees through the whole job: a real start page, contents and index from
-// the tree (counted against javadoc's lists by the native tests), every target and every
-// listed file present, the root pages listed.
-TEST_F(AcceptanceTest, TreesOfJdk8To25ConvertWithContentsIndexAndStartPage) {
-  Strings modern;
-  for (const auto& entry : fs::directory_iterator(treesDir)) {
-    std::string name = entry.path().filename().string();
-    if (entry.is_directory() && !IsClassicTreeName(name)) modern.push_back(name);
-  }
-  EXPECT_GE(modern.size(), 7u);
-  for (const auto& tree : modern) {
-    SCOPED_TRACE(tree);
-    RunOn(tree);
-    std::string start = ProjectValue(project, "Default topic");
-    ASSERT_FALSE(start.empty());
-    std::string startText = ReadFile(folder + "\\" + start);
-    EXPECT_FALSE(startText.empty()) << start;
-    EXPECT_EQ(startText.find("http-equiv=\"Refresh\""), std::string::npos) << start;
-    EXPECT_EQ(ProjectValue(project, "Language"), "0x409 English (United States)");
-
-    auto entries = ParseContents(contents);
-    EXPECT_GT(entries.size(), 2u);
-    Strings locals = IndexLocals(index);
-    EXPECT_GT(locals.size(), entries.size());
-    for (const auto& entry : entries) locals.push_back(entry.local);
-    for (const auto& local : locals) {
-      std::string path = WithoutFragment(local);
-      EXPECT_TRUE(FileExists(folder + "\\" + path)) << local;
-    }
-
-    size_t files = project.find("[FILES]\r\n");
-    ASSERT_NE(files, std::string::npos);
-    std::set<std::string> listed;
-    for (size_t at = files + 9; at < project.size();) {
-      size_t end = project.find("\r\n", at);
-      listed.insert(project.substr(at, end - at));
-      at = end + 2;
-    }
-    for (const auto& name : listed)
-      if (name != "about_quillbinder.html") EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
-    EXPECT_EQ(listed.count("index.html"), 1u);
-    EXPECT_EQ(listed.count("help-doc.html"), 1u);
-  }
 }
 
 // A classic tree whose pages declare a charset that code page 1252 cannot hold gets the
