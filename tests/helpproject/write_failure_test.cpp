@@ -2,6 +2,7 @@
 // stage that said it had succeeded. The fixture folder's temporary file names are
 // symbolic links to /dev/full, made natively before the test starts.
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,37 +29,25 @@ class WriteFailureTest : public ::testing::Test {
     output = folder + "\\guide.chm";
   }
 
-  void ExpectCannotWrite(const std::string& name) {
-    EXPECT_EQ(recorder.Texts(ProgressOutput),
-              std::vector<std::string>{"Cannot write '" + folder + "\\" + name + "'."});
-  }
-
   std::string folder, index, output;
-  test::ProgressRecorder recorder;
 };
 
-TEST_F(WriteFailureTest, AboutPage) {
-  EXPECT_FALSE(test::RunStage(recorder, [&] { return WriteAboutPage(output.c_str()); }));
-  ExpectCannotWrite("about_quillbinder.html");
-}
-
-TEST_F(WriteFailureTest, ProjectFile) {
-  EXPECT_FALSE(test::RunStage(recorder, [&] {
-    return WriteProjectFile(index.c_str(), output.c_str(), "T", "overview-summary.html");
-  }));
-  ExpectCannotWrite("guide.hhp");
-}
-
-TEST_F(WriteFailureTest, ContentsFile) {
-  EXPECT_FALSE(test::RunStage(recorder, [&] {
-    return WriteContentsFile("overview-summary.html", index.c_str(), output.c_str());
-  }));
-  ExpectCannotWrite("guide.hhc");
-}
-
-TEST_F(WriteFailureTest, IndexFile) {
-  EXPECT_FALSE(test::RunStage(recorder, [&] { return WriteIndexFile(output.c_str()); }));
-  ExpectCannotWrite("guide.hhk");
+TEST_F(WriteFailureTest, EveryStageReportsItsFileAndFails) {
+  struct Stage {
+    const char* file;
+    std::function<bool()> run;
+  } stages[] = {
+      {"about_quillbinder.html", [&] { return WriteAboutPage(output.c_str()); }},
+      {"guide.hhp", [&] { return WriteProjectFile(index.c_str(), output.c_str(), "T", "overview-summary.html"); }},
+      {"guide.hhc", [&] { return WriteContentsFile("overview-summary.html", index.c_str(), output.c_str()); }},
+      {"guide.hhk", [&] { return WriteIndexFile(output.c_str()); }},
+  };
+  for (const Stage& stage : stages) {
+    test::ProgressRecorder recorder;
+    EXPECT_FALSE(test::RunStage(recorder, stage.run)) << stage.file;
+    EXPECT_EQ(recorder.Texts(ProgressOutput),
+              std::vector<std::string>{"Cannot write '" + folder + "\\" + stage.file + "'."});
+  }
 }
 
 }  // namespace

@@ -26,122 +26,81 @@ std::string Pattern(size_t n, unsigned seed = 1) {
   return s;
 }
 
-// Records every system write so that tests can see how the writer split its output.
-struct WriteLog {
-  static std::vector<uint32_t> calls;
-  static int failFromCall;  // -1: never fail
+// Makes the system's writes fail from a given call on, wholly or short.
+struct FailingWrites {
+  static int calls, failFromCall;  // -1: never fail
   static bool shortWrite;
   static bool Hook(NativeFile, const void*, uint32_t count, uint32_t* written) {
-    int index = static_cast<int>(calls.size());
-    calls.push_back(count);
-    if (failFromCall >= 0 && index >= failFromCall) {
-      *written = shortWrite ? count / 2 : 0;
-      return shortWrite;
-    }
-    *written = count;
-    return true;
+    const bool fail = failFromCall >= 0 && calls++ >= failFromCall;
+    *written = !fail ? count : shortWrite ? count / 2 : 0;
+    return !fail || shortWrite;
   }
 };
-std::vector<uint32_t> WriteLog::calls;
-int WriteLog::failFromCall = -1;
-bool WriteLog::shortWrite = false;
+int FailingWrites::calls = 0;
+int FailingWrites::failFromCall = -1;
+bool FailingWrites::shortWrite = false;
 
-class WriterSplitTest : public ::testing::Test {
+class WriterFailureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    WriteLog::calls.clear();
-    WriteLog::failFromCall = -1;
-    WriteLog::shortWrite = false;
-    SetNativeWriteHookForTesting(&WriteLog::Hook);
+  void SetUp() override { SetNativeWriteHookForTesting(&FailingWrites::Hook); }
+  void TearDown() override {
+    SetNativeWriteHookForTesting(nullptr);
+    FailingWrites::calls = 0;
+    FailingWrites::failFromCall = -1;
+    FailingWrites::shortWrite = false;
   }
-  void TearDown() override { SetNativeWriteHookForTesting(nullptr); }
   TempDir dir;
 };
 
-TEST_F(WriterSplitTest, ExactlyFullBufferStaysBufferedUntilClose) {
+TEST_F(WriterFailureTest, FailedFlushInsideAppendMakesCloseFail) {
   BufferedFileWriter w;
   ASSERT_TRUE(w.Open((dir / "out").c_str()));
-  std::string data = Pattern(65536);
-  EXPECT_TRUE(w.Append(data.data(), 65536));
-  EXPECT_TRUE(WriteLog::calls.empty());
-  EXPECT_EQ(w.used, 65536u);
-  EXPECT_TRUE(w.Close());
-  EXPECT_EQ(WriteLog::calls, std::vector<uint32_t>({65536}));
-}
-
-TEST_F(WriterSplitTest, OversizedAppendFlushesThenWritesDirectly) {
-  BufferedFileWriter w;
-  ASSERT_TRUE(w.Open((dir / "out").c_str()));
-  EXPECT_TRUE(w.Append("abc", 3));
-  std::string big = Pattern(65537);
-  EXPECT_TRUE(w.Append(big.data(), 65537));
-  EXPECT_EQ(WriteLog::calls, std::vector<uint32_t>({3, 65537}));
-  EXPECT_EQ(w.used, 0u);
-  EXPECT_TRUE(w.Close());
-  EXPECT_EQ(WriteLog::calls.size(), 2u);
-}
-
-TEST_F(WriterSplitTest, AppendThatOverflowsFlushesTheBufferedBytesFirst) {
-  BufferedFileWriter w;
-  ASSERT_TRUE(w.Open((dir / "out").c_str()));
-  std::string a = Pattern(65530);
-  EXPECT_TRUE(w.Append(a.data(), 65530));
-  EXPECT_TRUE(w.Append("0123456789", 10));
-  EXPECT_EQ(WriteLog::calls, std::vector<uint32_t>({65530}));
-  EXPECT_EQ(w.used, 10u);
-  // A full buffer flushes only on the next non-empty append.
-  BufferedFileWriter x;
-  ASSERT_TRUE(x.Open((dir / "out2").c_str()));
-  std::string full = Pattern(65536);
-  x.Append(full.data(), 65536);
-  x.Append("", 0);
-  EXPECT_EQ(WriteLog::calls.size(), 1u);
-  x.Append("z", 1);
-  EXPECT_EQ(WriteLog::calls.size(), 2u);
-  EXPECT_TRUE(w.Close());
-  EXPECT_TRUE(x.Close());
-}
-
-TEST_F(WriterSplitTest, FailedFlushInsideAppendMakesCloseFail) {
-  BufferedFileWriter w;
-  ASSERT_TRUE(w.Open((dir / "out").c_str()));
-  WriteLog::failFromCall = 0;
+  FailingWrites::failFromCall = 0;
   std::string a = Pattern(65530);
   w.Append(a.data(), 65530);
   w.Append(a.data(), 100);  // triggers the failing flush; its result is not returned
-  WriteLog::failFromCall = -1;
+  FailingWrites::failFromCall = -1;
   EXPECT_FALSE(w.Close());
 }
 
-TEST_F(WriterSplitTest, ShortWriteCountsAsFailure) {
+TEST_F(WriterFailureTest, ShortWriteCountsAsFailure) {
   BufferedFileWriter w;
   ASSERT_TRUE(w.Open((dir / "out").c_str()));
-  WriteLog::failFromCall = 0;
-  WriteLog::shortWrite = true;
+  FailingWrites::failFromCall = 0;
+  FailingWrites::shortWrite = true;
   w.Append("hello", 5);
   EXPECT_FALSE(w.Close());
   // The failure does not stick to the next file.
-  WriteLog::failFromCall = -1;
+  FailingWrites::failFromCall = -1;
   ASSERT_TRUE(w.Open((dir / "out").c_str()));
   w.Append("hello", 5);
   EXPECT_TRUE(w.Close());
 }
 
+// Whatever way the appends meet the 65,536-byte buffer (filling it exactly, overflowing
+// it, bigger than it, empty ones between), the file holds the bytes in order, and an
+// existing longer file is cut.
 TEST(BufferedFileWriter, WritesBytesInOrderAndTruncatesAnExistingFile) {
-  TempDir dir;
-  std::string path = dir / "out.txt";
-  WriteFile(path, std::string(200000, 'x'));
-  BufferedFileWriter w;
-  ASSERT_TRUE(w.Open(path.c_str()));
-  std::string expected;
-  for (int i = 0; i < 50; ++i) {
-    std::string chunk = Pattern(1000 + i * 997, i);
-    ASSERT_TRUE(w.Append(chunk.data(), static_cast<uint32_t>(chunk.size())));
-    expected += chunk;
+  std::vector<size_t> many;
+  for (size_t i = 0; i < 50; ++i) many.push_back(1000 + i * 997);
+  const std::vector<std::vector<size_t>> cases = {
+      {65536}, {3, 65537}, {65530, 10}, {65536, 0, 1}, {0}, many};
+  for (const auto& sizes : cases) {
+    TempDir dir;
+    const std::string path = dir / "out.txt";
+    WriteFile(path, std::string(200000, 'x'));
+    BufferedFileWriter w;
+    ASSERT_TRUE(w.Open(path.c_str()));
+    std::string expected;
+    for (size_t n : sizes) {
+      const std::string chunk = Pattern(n, static_cast<unsigned>(expected.size()));
+      ASSERT_TRUE(w.Append(chunk.data(), static_cast<uint32_t>(n)));
+      expected += chunk;
+    }
+    EXPECT_TRUE(w.Append(nullptr, 0));
+    EXPECT_TRUE(w.Close());
+    EXPECT_EQ(ReadFile(path), expected) << sizes.size() << " appends, the first of " << sizes[0];
   }
-  EXPECT_TRUE(w.Append(nullptr, 0));
-  EXPECT_TRUE(w.Close());
-  EXPECT_EQ(ReadFile(path), expected);
 }
 
 TEST(BufferedFileWriter, CloseIsSafeTwiceAndAfterFailedOpen) {
