@@ -146,6 +146,33 @@ std::string HostPath(const std::string& unixPath) {
 
 std::string SourceDir() { return HostPath(Getenv("QB_SOURCE_DIR")); }
 
+std::vector<SitemapEntry> ParseSitemap(const std::string& text) {
+  std::vector<SitemapEntry> entries;
+  int depth = 0;
+  size_t start = 0;
+  const std::string name = "\t<param name=\"Name\" value=\"";
+  const std::string local = "\t<param name=\"Local\" value=\"";
+  const std::string image = "\t<param name=\"ImageNumber\" value=\"";
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 2;
+    if (line == "<P><UL>" || line == "\t<UL>" || line.rfind("<UL>", 0) == 0) ++depth;
+    if (line == "</UL>") --depth;
+    auto value = [&](const std::string& key) {
+      return line.substr(key.size(), line.size() - key.size() - 2);
+    };
+    if (line.rfind(name, 0) == 0) entries.push_back({depth, value(name), "", "", false});
+    if (line.rfind(local, 0) == 0 && !entries.empty()) entries.back().local = value(local);
+    if (line.rfind(image, 0) == 0 && !entries.empty()) {
+      entries.back().image = value(image);
+      entries.back().hasImage = true;
+    }
+  }
+  return entries;
+}
+
 #ifndef _WIN32
 std::string RunCommand(const std::string& command, int* rc) {
   std::string out;

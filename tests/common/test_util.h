@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Skips the current test for `why` (something it needs is missing); fails it under CI.
 #define QB_SKIP_OR_FAIL(why)                                      \
@@ -58,6 +59,15 @@ std::string TestDataDir();
 bool InCi();
 // The source tree's root, as the program sees it.
 std::string SourceDir();
+
+// The entries of a sitemap (contents or index file) as the writers lay them out, one
+// parameter a line; depth 1 for top-level entries.
+struct SitemapEntry {
+  int depth = 0;
+  std::string name, local, image;
+  bool hasImage = false;
+};
+std::vector<SitemapEntry> ParseSitemap(const std::string& text);
 
 #ifndef _WIN32
 // Runs a command through the shell; its output (stderr included) and exit code (-1 when

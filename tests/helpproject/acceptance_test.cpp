@@ -62,39 +62,9 @@ Strings TermTargets(const std::string& page, bool inSubfolder) {
   return targets;
 }
 
-struct ContentsEntry {
-  int depth;
-  std::string name, local;
-};
-
-std::vector<ContentsEntry> ParseContents(const std::string& text) {
-  std::vector<ContentsEntry> entries;
-  int depth = 0;
-  const std::string name = "\t<param name=\"Name\" value=\"";
-  const std::string local = "\t<param name=\"Local\" value=\"";
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 2;
-    if (line == "<P><UL>" || line == "\t<UL>") ++depth;
-    if (line == "</UL>") --depth;
-    if (line.rfind(name, 0) == 0)
-      entries.push_back({depth, line.substr(name.size(), line.size() - name.size() - 2), ""});
-    if (line.rfind(local, 0) == 0 && !entries.empty())
-      entries.back().local = line.substr(local.size(), line.size() - local.size() - 2);
-  }
-  return entries;
-}
-
 Strings IndexLocals(const std::string& text) {
   Strings locals;
-  const std::string key = "\t<param name=\"Local\" value=\"";
-  for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
-    size_t end = text.find("\">\r\n", at);
-    locals.push_back(text.substr(at + key.size(), end - at - key.size()));
-  }
+  for (const auto& entry : test::ParseSitemap(text)) locals.push_back(entry.local);
   return locals;
 }
 
@@ -167,7 +137,7 @@ class AcceptanceTest : public ::testing::Test {
     }
     ASSERT_FALSE(packages.empty());
 
-    auto entries = ParseContents(contents);
+    auto entries = test::ParseSitemap(contents);
     size_t at = 0;
     for (const auto& package : packages) {
       ASSERT_LT(at, entries.size());

@@ -34,14 +34,6 @@ struct JavadocLists {
 };
 JavadocLists ReadJavadocLists(const std::string& tree);
 
-// One sitemap entry: depth 1 for top-level entries.
-struct SitemapEntry {
-  int depth = 0;
-  std::string name, local, image;
-  bool hasImage = false;
-};
-std::vector<SitemapEntry> ParseSitemap(const std::string& text);
-
 // An HTML-escaped sitemap value, unescaped (&amp; &lt; &gt; &quot; only).
 std::string Unescape(const std::string& value);
 
