@@ -5,11 +5,12 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <functional>
 
 #include "engine/conversion_worker.h"
 #include "engine/help_compiler.h"
 #include "job/window_reports.h"
+#include "tests/engine/progress_recorder.h"
 #include "tests/hha/chm_test_support.h"
 
 namespace hha::test {
@@ -17,48 +18,21 @@ namespace {
 
 using qb::test::TempDir;
 
-struct Report {
-  int kind;
-  std::string text;
-};
-std::vector<Report> g_reports;
-int g_cancelAtStatus = 0;
-
-LRESULT CALLBACK ReportWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg != qb::WM_JOB_PROGRESS) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  if (wParam == qb::ProgressStatus) {
-    g_reports.push_back({0, qb::ProgressStatusText(lParam)});
-    int statuses = 0;
-    for (const Report& r : g_reports) statuses += r.kind == 0;
-    if (g_cancelAtStatus && statuses == g_cancelAtStatus) qb::SetJobControl(qb::JobCancel);
-    return 1;
-  }
-  if (wParam == qb::ProgressOutput) g_reports.push_back({1, qb::FormatProgressOutput(lParam)});
-  return 0;
-}
-
 class HhaDll : public ::testing::Test {
  protected:
-  void SetUp() override {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ReportWindow;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "HhaDllTestReports";
-    RegisterClassA(&wc);
-    window_ = CreateWindowA("HhaDllTestReports", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            wc.hInstance, nullptr);
-    ASSERT_NE(window_, nullptr);
-    ASSERT_EQ(qb::LoadHelpCompiler(), 0) << "hha.dll beside the test program";
-    std::memset(&qb::RunningJob, 0, sizeof qb::RunningJob);
-    qb::RunningJob.NotifyWindow = window_;
-    g_reports.clear();
-    g_cancelAtStatus = 0;
+  void SetUp() override { ASSERT_EQ(qb::LoadHelpCompiler(), 0) << "hha.dll beside the test program"; }
+  void TearDown() override { qb::UnloadHelpCompiler(); }
+  // Runs `call` on a worker thread as the job does, the reports taken by the recorder; the
+  // job is cancelled at status text `cancelAt` (0: never).
+  void AsTheWorker(const std::function<void()>& call, int cancelAt = 0) {
+    int statuses = 0;
+    recorder.onEvent = [&](const qb::test::ProgressEvent& e) {
+      if (e.kind == qb::ProgressStatus && ++statuses == cancelAt) qb::SetJobControl(qb::JobCancel);
+    };
+    ASSERT_TRUE(recorder.RunStage([&] { return call(), true; }));
   }
-  void TearDown() override {
-    qb::UnloadHelpCompiler();
-    DestroyWindow(window_);
-  }
-  HWND window_ = nullptr;
+  std::vector<std::string> Statuses() const { return recorder.Texts(qb::ProgressStatus); }
+  qb::test::ProgressRecorder recorder;
 };
 
 void WriteProject(const TempDir& dir) {
@@ -76,11 +50,10 @@ void WriteProject(const TempDir& dir) {
 TEST_F(HhaDll, MessagesAndStatusTextsArriveInOrder) {
   TempDir dir;
   WriteProject(dir);
-  ASSERT_EQ(qb::CompileProject((dir / "guide.hhp").c_str()), 0);
-  ASSERT_GE(g_reports.size(), 4u);
-  std::vector<std::string> outputs;
-  for (const Report& r : g_reports)
-    if (r.kind == 1) outputs.push_back(r.text);
+  int result = -1;
+  AsTheWorker([&] { result = qb::CompileProject((dir / "guide.hhp").c_str()); });
+  ASSERT_EQ(result, 0);
+  const std::vector<std::string> outputs = recorder.Texts(qb::ProgressOutput);
   ASSERT_GE(outputs.size(), 3u);
   EXPECT_EQ(outputs[0].compare(0, 10, "Compiling "), 0) << outputs[0];
   // The job holds warnings back, to show them grouped once the compiler is done.
@@ -92,7 +65,8 @@ TEST_F(HhaDll, MessagesAndStatusTextsArriveInOrder) {
   EXPECT_EQ(outputs[outputs.size() - 2].compare(0, 9, "Compiled "), 0);
   EXPECT_EQ(outputs.back().compare(0, 8, "Created "), 0);
   for (const auto& o : outputs) EXPECT_EQ(o.substr(o.size() - 2), "\r\n") << o;
-  EXPECT_EQ(g_reports.front().kind, 0) << "a status comes before any work";
+  ASSERT_FALSE(recorder.events().empty());
+  EXPECT_EQ(recorder.events().front().kind, static_cast<int>(qb::ProgressStatus)) << "a status comes before any work";
   EXPECT_TRUE(qb::test::FileExists(dir / "guide.chm"));
 }
 
@@ -100,11 +74,10 @@ TEST_F(HhaDll, ACancelStopsTheCompileAndLeavesTheOldFile) {
   TempDir dir;
   WriteProject(dir);
   qb::test::WriteFile(dir / "guide.chm", "older");
-  g_cancelAtStatus = 3;
-  ASSERT_EQ(qb::CompileProject((dir / "guide.hhp").c_str()), 0);
-  int statuses = 0;
-  for (const Report& r : g_reports) statuses += r.kind == 0;
-  EXPECT_EQ(statuses, 3) << "no status after the cancel";
+  int result = -1;
+  AsTheWorker([&] { result = qb::CompileProject((dir / "guide.hhp").c_str()); }, 3);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Statuses().size(), 3u) << "no status after the cancel";
   EXPECT_EQ(qb::test::ReadFile(dir / "guide.chm"), "older");
   WIN32_FIND_DATAA data;
   HANDLE h = FindFirstFileA((dir / "guide.chm.~*").c_str(), &data);
@@ -122,9 +95,15 @@ TEST_F(HhaDll, TheEntryReturnsNonzeroOnlyWhenTheFileWasWritten) {
   auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(m, "HHA_CompileHHP")));
   ASSERT_NE(entry, nullptr);
   uint8_t options[308] = {0x34, 0x01};
-  EXPECT_NE(entry((dir / "guide.hhp").c_str(), &qb::OnCompilerMessage, &qb::OnCompilerProgress, options), 0);
-  EXPECT_EQ(entry((dir / "none.hhp").c_str(), &qb::OnCompilerMessage, &qb::OnCompilerProgress, options), 0);
-  EXPECT_EQ(entry((dir / "guide.hhp").c_str(), nullptr, nullptr, nullptr), 1) << "callbacks are optional";
+  int written = -1, missing = -1, bare = -1;
+  AsTheWorker([&] {
+    written = entry((dir / "guide.hhp").c_str(), &qb::OnCompilerMessage, &qb::OnCompilerProgress, options);
+    missing = entry((dir / "none.hhp").c_str(), &qb::OnCompilerMessage, &qb::OnCompilerProgress, options);
+    bare = entry((dir / "guide.hhp").c_str(), nullptr, nullptr, nullptr);
+  });
+  EXPECT_NE(written, 0);
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(bare, 1) << "callbacks are optional";
 }
 
 }  // namespace
