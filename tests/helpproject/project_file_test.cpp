@@ -66,11 +66,7 @@ TEST(ProjectTemplateResource, IsTheTemplateWithoutTerminator) {
   const char* data = nullptr;
   uint32_t size = 0;
   ASSERT_TRUE(LoadTextResource(kProjectTemplateResource, &data, &size));
-  EXPECT_EQ(size, 481u);
-  std::string text(data, size);
-  EXPECT_EQ(text, ReadFile(test::SourceDir() + "\\resources\\project_template.hhp"));
-  EXPECT_EQ(text.find('\0'), std::string::npos);
-  EXPECT_EQ(text.substr(size - 10), "${files}\r\n");
+  EXPECT_EQ(std::string(data, size), ReadFile(test::SourceDir() + "\\resources\\project_template.hhp"));
 }
 
 TEST_F(ProjectFileTest, WorkedExampleByteForByte) {

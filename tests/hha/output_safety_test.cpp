@@ -76,15 +76,6 @@ TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
   EXPECT_EQ(qb::test::ReadFile(dir / "out.chm/keep.txt"), "kept");
 }
 
-TEST(OutputSafety, AMissingProjectIsAnErrorMessage) {
-  TempDir dir;
-  CompileRun run = Compile(dir / "none.hhp");
-  EXPECT_FALSE(run.ok);
-  ASSERT_EQ(run.messages.size(), 1u);
-  EXPECT_EQ(run.messages[0].compare(0, 7, "Error: "), 0);
-  EXPECT_EQ(run.messages[0].substr(run.messages[0].size() - 2), "\r\n");
-}
-
 // A cancel waits for the next status text: every page gives one (whatever the clock says:
 // Compile() asks for every status), and each is short enough for a status line.
 TEST(OutputSafety, EveryPageGivesAShortStatusText) {

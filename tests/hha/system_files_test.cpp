@@ -109,14 +109,5 @@ TEST(StringPool, NoStringCrossesABlockAndDuplicatesShareOneOffset) {
   }
 }
 
-TEST(SystemFile, CodePagesFollowTheLanguage) {
-  EXPECT_EQ(AnsiCodePageOf(0x409), 1252u);
-  EXPECT_EQ(AnsiCodePageOf(0x407), 1252u);
-  EXPECT_EQ(AnsiCodePageOf(0x419), 1251u);
-  EXPECT_EQ(AnsiCodePageOf(0x411), 932u);
-  EXPECT_EQ(AnsiCodePageOf(0x804), 936u);
-  EXPECT_EQ(AnsiCodePageOf(0x404), 950u);
-}
-
 }  // namespace
 }  // namespace hha
