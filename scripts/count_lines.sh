@@ -7,7 +7,9 @@
 # Product: engine, frontend, helpproject, hha, job, resources, support, cmake/ and the
 # top-level CMakeLists.txt. Tests: tests/. "Test cases only" sets apart the readers and
 # decoders we did not write wrapped for the round trips, the independent models of the
-# format the comparisons need, and the fuzz harnesses (SET_APART below).
+# format the comparisons need, and the fuzz harnesses (SET_APART below). A second, narrower
+# figure also sets apart the shared fixtures (FIXTURES: helpers, stand-ins, recorders) and
+# the build files, leaving the files that hold test cases.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -18,6 +20,19 @@ SET_APART=(
   tests/hha/search/search_reader.h tests/hha/search/search_reader.cpp
   tests/hha/search/javadoc_words.py
   tests/fuzz
+)
+
+FIXTURES=(
+  tests/common tests/hha/chm_test_support.h tests/hha/chm_test_support.cpp
+  tests/helpproject/javadoc_test_support.h tests/helpproject/javadoc_test_support.cpp
+  tests/helpproject/writer_test_support.h tests/helpproject/writer_test_support.cpp
+  tests/helpproject/copy_trees.sh
+  tests/engine/progress_recorder.h tests/engine/progress_recorder.cpp
+  tests/engine/progress_recorder_posix.cpp tests/engine/progress_recorder_win.cpp
+  tests/engine/standin_hha.cpp tests/engine/standin_hha.def tests/engine/noentry.cpp tests/engine/noentry.def
+  tests/frontend/gui_test_support.h tests/frontend/gui_test_support.cpp
+  tests/frontend/box_answerer.h tests/frontend/box_answerer.cpp
+  tests/hha/lzx/lzx_test_data.h tests/hha/lzx/lzx_test_data.cpp
 )
 
 code_files() {
@@ -38,14 +53,22 @@ product=$( { code_files engine frontend helpproject hha job resources support cm
 tests=$(code_files tests | count)
 apart=$(code_files "${SET_APART[@]}" | count)
 cases=$((tests - apart))
+fixtures=$(code_files "${FIXTURES[@]}" | count)
+builds=$(find tests -name CMakeLists.txt -not -path 'tests/fuzz/*' | count)
+narrow=$((cases - fixtures - builds))
 pct() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f%%", 100 * a / b }'; }
 echo "product:                  $product"
 echo "tests:                    $tests ($(pct "$tests" "$product") of product)"
 echo "set apart:                $apart (readers, decoders, fuzz harnesses)"
 echo "test cases only:          $cases ($(pct "$cases" "$product") of product)"
+echo "  of which fixtures:      $fixtures, build files: $builds"
+echo "  files of test cases:    $narrow ($(pct "$narrow" "$product") of product)"
 if [ "${1:-}" = -v ]; then
-  echo "set apart:"
-  code_files "${SET_APART[@]}" | while read -r f; do
-    printf '  %5d %s\n' "$(grep -cv '^[[:space:]]*$' "$f" || true)" "$f"
+  for group in SET_APART FIXTURES; do
+    echo "$group:"
+    declare -n list=$group
+    code_files "${list[@]}" | while read -r f; do
+      printf '  %5d %s\n' "$(grep -cv '^[[:space:]]*$' "$f" || true)" "$f"
+    done
   done
 fi
