@@ -125,29 +125,11 @@ TEST_F(WorkerTest, AboutPageIsWrittenByteForByteAndRemovedAfterwards) {
     if (e.text == "Creating project file") seen = test::ReadFile(folder + "\\about_quillbinder.html");
   };
   ASSERT_TRUE(recorder.Run(job));
-  const std::string lines[] = {
-      "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"",
-      "\t\t\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">",
-      "<html>",
-      "\t<head>",
-      "\t\t<meta http-equiv=\"Content-Language\" content=\"en\" />",
-      "\t\t<meta http-equiv=\"Content-type\" content=\"text/html; charset=utf-8\" />",
-      "\t\t<title>quillbinder</title>",
-      "\t</head>",
-      "\t<body>",
-      "\t\t<p>",
-      std::string("\t\t\tThis file was created by <a href=\"") + kProductHomepageEnglish +
-          "\" target=\"_blank\">quillbinder</a>.",
-      "\t\t</p>",
-      "\t\t<p>",
-      std::string("\t\t\tTento soubor byl vytvo\xC5\x99" "en pomoc\xC3\xAD <a href=\"") +
-          kProductHomepage + "\" target=\"_blank\">quillbinder</a>.",
-      "\t\t</p>",
-      "\t</body>",
-      "</html>",
-  };
-  std::string expected;
-  for (const auto& line : lines) expected += line + "\r\n";
+  // The page as the resource's source has it, the homepages filled in.
+  std::string expected = test::ReadFile(test::SourceDir() + "\\resources\\about_page.html.in");
+  for (const auto& [name, value] : {std::pair<std::string, const char*>{"@QB_HOMEPAGE_EN@", kProductHomepageEnglish},
+                                    {"@QB_HOMEPAGE@", kProductHomepage}})
+    expected.replace(expected.find(name), name.size(), value);
   EXPECT_EQ(seen, expected);
   ExpectTemporaryFilesGone();
 }
