@@ -138,12 +138,18 @@ TEST_F(DialogTest, GoRunsTheJobWithLiveProgressAndReturnsToIdle) {
   EXPECT_TRUE(answerer.boxes().empty());
 }
 
-TEST_F(DialogTest, EnterInAFieldStartsTheJob) {
+TEST_F(DialogTest, EnterInAFieldStartsTheJobAndASecondJobRunsAfterIt) {
   Fill(folder + "\\index.html", "guide.chm");
   SetFocus(GetDlgItem(window, IDC_TITLE));
   PostMessageA(GetDlgItem(window, IDC_TITLE), WM_KEYDOWN, VK_RETURN, 0);
   ASSERT_TRUE(PumpUntil([&] { return Text(IDC_STATUS) == "Finished"; }));
   EXPECT_TRUE(WaitFinished());
+  EXPECT_TRUE(FileExists(compiled));
+  DeleteFileA(compiled.c_str());
+  test::MakeMinimalJavadoc(folder, compiled, folder + "\\guide.hhp");
+  SetDlgItemTextA(window, IDC_STATUS, "");
+  Click(IDOK);
+  ASSERT_TRUE(WaitFinished());
   EXPECT_TRUE(FileExists(compiled));
 }
 
@@ -163,25 +169,17 @@ TEST_F(DialogTest, CompilerLinesLongerThan259CharactersAreShownWhole) {
   EXPECT_TRUE(FileExists(deep + "\\g.chm"));
 }
 
-TEST_F(DialogTest, ASecondJobRunsAfterTheFirst) {
-  Fill(folder + "\\index.html", "guide.chm");
-  Click(IDOK);
-  ASSERT_TRUE(WaitFinished());
-  DeleteFileA(compiled.c_str());
-  test::MakeMinimalJavadoc(folder, compiled, folder + "\\guide.hhp");
-  SetDlgItemTextA(window, IDC_STATUS, "");
-  Click(IDOK);
-  ASSERT_TRUE(WaitFinished());
-  EXPECT_TRUE(FileExists(compiled));
-}
-
 // ---- Refusals before a job starts ------------------------------------------------------
 
-TEST_F(DialogTest, OutputNameWithAPathIsRefusedAndNothingChanges) {
+TEST_F(DialogTest, OutputNameWithAPathIsRefusedInABoxOfTheDialogAndNothingChanges) {
   SetDlgItemTextA(window, IDC_OUTPUT, "kept");
   Fill(folder + "\\index.html", "sub\\guide.chm");
+  SetForegroundWindow(window);
+  SetActiveWindow(window);
   Click(IDOK);
   ASSERT_EQ(answerer.Texts(), std::vector<std::string>{"Output file name cannot contain path"});
+  EXPECT_EQ(answerer.boxes()[0].caption, test::ProgramName());
+  EXPECT_EQ(answerer.boxes()[0].owner, window);
   EXPECT_EQ(Text(IDC_OUTPUT), "kept");
   ExpectIdle();
 }
@@ -214,16 +212,6 @@ TEST_F(DialogTest, EmptyOrMissingIndexPathCannotBeOpened) {
   ExpectIdle();
 }
 
-TEST_F(DialogTest, BoxesCarryTheProgramNameAndAreOwnedByTheDialog) {
-  Fill("", "guide.chm");
-  SetForegroundWindow(window);
-  SetActiveWindow(window);
-  Click(IDOK);
-  ASSERT_EQ(answerer.boxes().size(), 1u);
-  EXPECT_EQ(answerer.boxes()[0].caption, test::ProgramName());
-  EXPECT_EQ(answerer.boxes()[0].owner, window);
-}
-
 // ---- Browse ----------------------------------------------------------------------------
 
 OPENFILENAMEA g_seenOpen;
@@ -244,7 +232,7 @@ struct OpenSeam {
   ~OpenSeam() { MainDialog::SetOpenFileDialogForTesting(nullptr); }
 };
 
-TEST_F(DialogTest, BrowseSuggestsTheChmNameAndLeavesTheTitle) {
+TEST_F(DialogTest, BrowseSuggestsTheChmNameAndLeavesTheTitleOrChangesNothingWhenCancelled) {
   OpenSeam seam;
   Fill("", "", "My title");
   g_chosen = "C:\\docs\\api\\index.html";
@@ -263,15 +251,11 @@ TEST_F(DialogTest, BrowseSuggestsTheChmNameAndLeavesTheTitle) {
   g_chosen = "C:\\a.b\\frames";
   Click(IDC_BROWSE);
   EXPECT_EQ(Text(IDC_OUTPUT_NAME), "frames.chm");
-}
-
-TEST_F(DialogTest, BrowseCancelledChangesNothing) {
-  OpenSeam seam;
-  Fill("C:\\x\\index.html", "mine.chm", "t");
+  // Cancelled, the dialog changes nothing.
   g_chosen = nullptr;
   Click(IDC_BROWSE);
-  EXPECT_EQ(Text(IDC_INDEX_PATH), "C:\\x\\index.html");
-  EXPECT_EQ(Text(IDC_OUTPUT_NAME), "mine.chm");
+  EXPECT_EQ(Text(IDC_INDEX_PATH), "C:\\a.b\\frames");
+  EXPECT_EQ(Text(IDC_OUTPUT_NAME), "frames.chm");
 }
 
 // ---- Dropping a folder or index.html ----------------------------------------------------

@@ -83,7 +83,7 @@ TEST_P(ProgramManifest, AsksForCommonControls6) {
   EXPECT_EQ(dependencies, std::vector<std::wstring>{L"Microsoft.Windows.Common-Controls 6."});
 }
 
-TEST_P(ProgramManifest, IsSystemDpiAwareAndKeepsTheAnsiCodePage) {
+TEST_P(ProgramManifest, RunsAsInvokerOnWindows7To11DpiAwareInTheAnsiCodePage) {
   EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
                     L"dpiAware"), L"true");
   EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
@@ -91,9 +91,7 @@ TEST_P(ProgramManifest, IsSystemDpiAwareAndKeepsTheAnsiCodePage) {
   // A UTF-8 active code page would change what every *A call means.
   EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2019/WindowsSettings",
                     L"activeCodePage"), L"(absent)");
-}
 
-TEST_P(ProgramManifest, RunsAsInvokerOnWindows7To11) {
   ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
   ASSERT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext,
                            &level, sizeof level, nullptr));
