@@ -191,20 +191,5 @@ TEST(ReaderRoundTrip, EmptyFilesSectionStillMakesAValidFile) {
   EXPECT_EQ(py.title, "Nothing");
 }
 
-TEST(ReaderRoundTrip, MissingLinkedFileIsAWarningAndTheRestIsThere) {
-  TempDir dir;
-  FileMap files = {{"index.html", "<html>\r\n<body>\r\n<a href=\"gone.html\">x</a>\r\n"
-                                  "<a href=\"here.html\">y</a></body></html>"},
-                   {"here.html", Page("here")}};
-  WriteTree(dir.path(), files);
-  qb::test::WriteFile(dir / "p.hhp", SimpleProject({"index.html"}));
-  CompileRun run = Compile(dir / "p.hhp");
-  ASSERT_TRUE(run.ok) << run.AllMessages();
-  EXPECT_NE(run.AllMessages().find("index.html, line 3: \"gone.html\" does not exist"),
-            std::string::npos)
-      << run.AllMessages();
-  ExpectAllReadersReturn(dir / "out.chm", files);
-}
-
 }  // namespace
 }  // namespace hha::test
