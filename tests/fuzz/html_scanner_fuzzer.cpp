@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "support/html_scanner.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -21,10 +22,6 @@ const char* const kAttributeNames[] = {"HREF", "name", "src", "", "\"",
                                        ">", "/A>"};
 constexpr size_t kTags = sizeof kTagNames / sizeof *kTagNames;
 constexpr size_t kAttributes = sizeof kAttributeNames / sizeof *kAttributeNames;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 struct Model {
   std::string_view text;

@@ -9,12 +9,9 @@
 #include <string_view>
 
 #include "hha/core/page_treatment.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 size_t Count(std::string_view s, char c) {
   size_t n = 0;

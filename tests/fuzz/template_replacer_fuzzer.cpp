@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/template_replacer.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -29,10 +30,6 @@ class EchoProvider : public qb::TemplateKeyProvider {
     return output.Append(value.data(), static_cast<uint32_t>(value.size()));
   }
 };
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // The expansion rules, stated over std::string: the result of Run and how much of the
 // text reaches the output.
