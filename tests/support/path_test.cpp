@@ -59,29 +59,23 @@ TEST(JoinPathSeparators, OnlyABackslashAtTheEndCounts) {
   EXPECT_EQ(Join2("a", "\\b"), "a\\\\b");
 }
 
-TEST(JoinPathLimits, ResultIsCutAt259Characters) {
-  std::string a(200, 'a'), b(100, 'b');
-  bool fitted = true;
-  std::string out = Join2(a.c_str(), b.c_str(), kPathCapacity, &fitted);
-  EXPECT_EQ(out, (a + "\\" + b).substr(0, 259));
-  EXPECT_FALSE(fitted);
-}
-
-TEST(JoinPathLimits, ExactFitIsReportedAsFitting) {
-  std::string a(200, 'a'), b(58, 'b');  // 200 + 1 + 58 = 259
-  bool fitted = false;
-  EXPECT_EQ(Join2(a.c_str(), b.c_str(), kPathCapacity, &fitted), a + "\\" + b);
-  EXPECT_TRUE(fitted);
-  std::string b2(59, 'b');
-  Join2(a.c_str(), b2.c_str(), kPathCapacity, &fitted);
-  EXPECT_FALSE(fitted);
-}
-
-TEST(JoinPathLimits, CutJustBeforeTheSeparator) {
-  std::string a(259, 'a');
-  bool fitted = true;
-  EXPECT_EQ(Join2(a.c_str(), "b", kPathCapacity, &fitted), a);
-  EXPECT_FALSE(fitted);
+// Cut to the capacity, never past it, and said so; an exact fit is a fit.
+TEST(JoinPathLimits, ResultIsCutAtTheCapacityAndReported) {
+  const std::string a(200, 'a'), a259(259, 'a');
+  struct Case {
+    std::string first, second, joined;
+    bool fits;
+  } cases[] = {
+      {a, std::string(100, 'b'), (a + "\\" + std::string(100, 'b')).substr(0, 259), false},
+      {a, std::string(58, 'b'), a + "\\" + std::string(58, 'b'), true},  // 200 + 1 + 58 = 259
+      {a, std::string(59, 'b'), a + "\\" + std::string(58, 'b'), false},
+      {a259, "b", a259, false},  // cut just before the separator
+  };
+  for (const Case& c : cases) {
+    bool fitted = !c.fits;
+    EXPECT_EQ(Join2(c.first.c_str(), c.second.c_str(), kPathCapacity, &fitted), c.joined) << c.second.size();
+    EXPECT_EQ(fitted, c.fits) << c.second.size();
+  }
 }
 
 TEST(JoinPathLimits, SmallCapacities) {
