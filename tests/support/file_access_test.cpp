@@ -117,18 +117,16 @@ TEST(BufferedFileWriter, CloseIsSafeTwiceAndAfterFailedOpen) {
   EXPECT_EQ(ReadFile(dir / "a.txt"), "abc");
 }
 
+#ifndef _WIN32  // Windows: through the write seam above
 TEST(BufferedFileWriter, DiskThatRefusesWritesIsReported) {
-#ifdef _WIN32
-  GTEST_SKIP() << "covered through the write seam on Windows";
-#else
   BufferedFileWriter w;
   ASSERT_TRUE(w.Open("/dev/full"));
   std::string a = Pattern(70000);
   w.Append(a.data(), 10);
   w.Append(a.data(), 70000);  // direct write, fails
   EXPECT_FALSE(w.Close());
-#endif
 }
+#endif
 
 class MappedFileViewTest : public ::testing::TestWithParam<size_t> {};
 

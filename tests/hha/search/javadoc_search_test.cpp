@@ -29,11 +29,7 @@ bool PlaceTree(const TempDir& dir, const std::string& name) {
   const std::string data = qb::test::TestDataDir();
   if (data.empty()) return false;
   const fs::path folder = fs::path(data) / name, archive = fs::path(data) / (name + ".tar.xz");
-  std::error_code ec;
-  if (fs::is_directory(folder)) {
-    fs::copy(folder, fs::path(dir.path()) / "html", fs::copy_options::recursive, ec);
-    return !ec;
-  }
+  if (fs::is_directory(folder)) return qb::test::CopyTree(folder.string(), dir / "html");
   if (!fs::exists(archive)) return false;
   int rc = 0;
   qb::test::MakeDirs(dir / "unpacked");
@@ -42,6 +38,7 @@ bool PlaceTree(const TempDir& dir, const std::string& name) {
   fs::path top = fs::path(dir / "unpacked");
   for (auto& e : fs::directory_iterator(top))  // one top folder, if the archive has one
     if (e.is_directory() && !fs::exists(top / "index.html")) top = e.path();
+  std::error_code ec;
   fs::create_directory_symlink(top, fs::path(dir.path()) / "html", ec);
   return !ec;
 }
