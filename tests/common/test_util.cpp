@@ -110,6 +110,16 @@ void SetReadOnly(const std::string& path, bool readOnly) {
 #endif
 }
 
+std::map<std::string, std::string> FolderFiles(const std::string& root) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(Native(root), ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_regular_file())
+      files[fs::relative(it->path(), Native(root)).generic_string()] = ReadFile(it->path().string());
+  return files;
+}
+
 bool CopyTree(const std::string& from, const std::string& to) {
   std::error_code ec;
   if (!fs::is_directory(Native(from), ec)) return false;

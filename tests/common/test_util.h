@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ std::string ReadFile(const std::string& path, bool* ok = nullptr);
 bool FileExists(const std::string& path);
 void MakeDirs(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
+// Every file under `root` (recursively): its name relative to `root`, with "/", and its
+// bytes. Empty when `root` is missing.
+std::map<std::string, std::string> FolderFiles(const std::string& root);
 // Copies a folder tree (the shared data is read-only) and makes the copy writable. False
 // when `from` is no folder or the copy fails.
 bool CopyTree(const std::string& from, const std::string& to);

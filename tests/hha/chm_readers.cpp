@@ -8,7 +8,6 @@
 
 #include "tests/common/test_util.h"
 
-namespace fs = std::filesystem;
 
 namespace hha::test {
 namespace {
@@ -32,14 +31,6 @@ int CollectChmlib(chmFile* h, chmUnitInfo* ui, void* context) {
   }
   (*walk->out)[name.substr(1)] = bytes;
   return CHM_ENUMERATOR_CONTINUE;
-}
-
-FileMap ReadFolder(const std::string& root) {
-  FileMap files;
-  for (auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file())
-      files[fs::relative(e.path(), root).generic_string()] = qb::test::ReadFile(e.path().string());
-  return files;
 }
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
@@ -115,7 +106,7 @@ FileMap ReadWith7z(const std::string& chm, bool* ok, std::string* log) {
   qb::test::TempDir out;
   *log += RunCommand("7z x -y -o" + Quote(out.path()) + " " + Quote(chm), &rc);
   *ok = rc == 0;
-  FileMap files = ReadFolder(out.path());
+  FileMap files = qb::test::FolderFiles(out.path());
   // 7-Zip lists ::DataSpace files as an extra folder; the tests compare pages only.
   for (auto it = files.begin(); it != files.end();)
     it = it->first.compare(0, 2, "[") == 0 || it->first.find("::") != std::string::npos

@@ -14,12 +14,8 @@ namespace {
 
 using qb::test::TempDir;
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> n;
-  for (auto& e : fs::directory_iterator(folder)) n.push_back(e.path().filename().string());
-  std::sort(n.begin(), n.end());
-  return n;
-}
+// What the folder holds, bytes and all: a compile that fails or stops changes nothing.
+FileMap Contents(const std::string& folder) { return qb::test::FolderFiles(folder); }
 
 void WriteProject(const TempDir& dir, int pages) {
   std::string files;
@@ -34,13 +30,13 @@ void WriteProject(const TempDir& dir, int pages) {
 TEST(OutputSafety, AStopLeavesNoFileBehind) {
   TempDir dir;
   WriteProject(dir, 40);
-  const auto before = Names(dir.path());
+  const auto before = Contents(dir.path());
   for (int stopAt : {1, 2, 5}) {
     CompileRun run = Compile(dir / "p.hhp", stopAt);
     EXPECT_FALSE(run.ok);
     EXPECT_TRUE(run.stats.stopped);
     EXPECT_EQ(static_cast<int>(run.statuses.size()), stopAt) << "no status after the stop";
-    EXPECT_EQ(Names(dir.path()), before) << "stopped at status " << stopAt;
+    EXPECT_EQ(Contents(dir.path()), before) << "stopped at status " << stopAt;
   }
 }
 
@@ -48,18 +44,18 @@ TEST(OutputSafety, AStopAtTheLastMomentKeepsTheExistingFile) {
   TempDir dir;
   WriteProject(dir, 10);
   qb::test::WriteFile(dir / "out.chm", "an older help file");
-  const auto before = Names(dir.path());
+  const auto before = Contents(dir.path());
   const int total = static_cast<int>(Compile(dir / "p.hhp").statuses.size());
   qb::test::WriteFile(dir / "out.chm", "an older help file");
   for (int stopAt = 1; stopAt <= total; ++stopAt) {
     CompileRun run = Compile(dir / "p.hhp", stopAt);
     ASSERT_FALSE(run.ok) << "stop at status " << stopAt << " of " << total;
     ASSERT_EQ(qb::test::ReadFile(dir / "out.chm"), "an older help file") << stopAt;
-    ASSERT_EQ(Names(dir.path()), before) << stopAt;
+    ASSERT_EQ(Contents(dir.path()), before) << stopAt;
   }
   EXPECT_NE(Compile(dir / "p.hhp").AllMessages().find("Created"), std::string::npos);
   EXPECT_NE(qb::test::ReadFile(dir / "out.chm"), "an older help file") << "a good compile replaces it";
-  EXPECT_EQ(Names(dir.path()), before) << "and leaves no scratch file";
+  EXPECT_EQ(Contents(dir.path()), before) << "and leaves no scratch file";
 }
 
 TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
@@ -68,11 +64,11 @@ TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
   qb::test::MakeDirs(dir / "out.chm");  // a folder where the file should go
   qb::test::WriteFile(dir / "out.chm" + std::string(1, qb::test::kSep) + "keep.txt", "kept");
   qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nCompiled file=out.chm\r\n[FILES]\r\npage.html\r\n");
-  const auto before = Names(dir.path());
+  const auto before = Contents(dir.path());
   CompileRun run = Compile(dir / "p.hhp");
   EXPECT_FALSE(run.ok);
   EXPECT_NE(run.AllMessages().find("Error: "), std::string::npos) << run.AllMessages();
-  EXPECT_EQ(Names(dir.path()), before);
+  EXPECT_EQ(Contents(dir.path()), before);
   EXPECT_EQ(qb::test::ReadFile(dir / "out.chm/keep.txt"), "kept");
 }
 

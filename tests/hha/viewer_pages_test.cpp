@@ -130,14 +130,6 @@ Tree ListPages(const std::string& root) {
   return t;
 }
 
-FileMap Snapshot(const std::string& root) {
-  FileMap files;
-  for (auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file())
-      files[e.path().lexically_relative(root).generic_string()] = qb::test::ReadFile(e.path().string());
-  return files;
-}
-
 // Compiles every page of the tree with viewer-safe pages and checks the help file.
 void CompileAndCheck(const Tree& tree, FileMap* chmOut = nullptr) {
   std::string files;
@@ -146,12 +138,12 @@ void CompileAndCheck(const Tree& tree, FileMap* chmOut = nullptr) {
                       "[OPTIONS]\r\nCompiled file=help.chm\r\nDefault topic=index.html\r\n"
                       "Full-text search=Yes\r\n;quillbinder: Viewer-safe pages=Yes\r\nTitle=T\r\n\r\n"
                       "[FILES]\r\n" + files);
-  const FileMap before = Snapshot(tree.root);
+  const FileMap before = qb::test::FolderFiles(tree.root);
   CompileRun run = Compile(tree.root + "/p.hhp");
   ASSERT_TRUE(run.ok) << run.AllMessages();
   EXPECT_NE(run.AllMessages().find("Made " + std::to_string(tree.pages.size()) + " pages safe"),
             std::string::npos) << run.AllMessages();
-  FileMap after = Snapshot(tree.root);
+  FileMap after = qb::test::FolderFiles(tree.root);
   after.erase("help.chm");
   EXPECT_TRUE(after == before) << "the tree on disk changed";
 
