@@ -21,6 +21,10 @@ CompileRun Compile(const std::string& projectPath, int stopAfter, unsigned threa
   return run;
 }
 
+std::string Project(const std::string& files, const std::string& options) {
+  return "[OPTIONS]\r\nCompiled file=out.chm\r\n" + options + "\r\n[FILES]\r\n" + files;
+}
+
 void WriteTree(const std::string& root, const FileMap& files) {
   for (const auto& [name, bytes] : files) qb::test::WriteFile(root + qb::test::kSep + name, bytes);
 }

@@ -24,6 +24,10 @@ struct CompileRun {
 // `threads` as CompileProject takes it.
 CompileRun Compile(const std::string& projectPath, int stopAfter = 0, unsigned threads = 0);
 
+// The smallest project: out.chm from `files` ("\r\n" after each name), with `options`
+// ("Key=value\r\n" lines) added.
+std::string Project(const std::string& files, const std::string& options = "");
+
 // Writes every file of `files` under `root`.
 void WriteTree(const std::string& root, const FileMap& files);
 

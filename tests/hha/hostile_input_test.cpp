@@ -10,10 +10,6 @@ namespace {
 
 using qb::test::TempDir;
 
-std::string Project(const std::string& files, const std::string& options = "") {
-  return "[OPTIONS]\r\nCompiled file=out.chm\r\n" + options + "\r\n[FILES]\r\n" + files;
-}
-
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;

@@ -26,10 +26,6 @@ Built Build(const FileMap& tree, const std::string& project) {
   return b;
 }
 
-std::string Files(const std::string& list) {
-  return "[OPTIONS]\r\nCompiled file=out.chm\r\n\r\n[FILES]\r\n" + list;
-}
-
 bool Has(const Built& b, const std::string& name) { return b.files.count(name) != 0; }
 
 TEST(LinkFollowing, HrefSrcCssUrlAndImportAreFollowedTransitively) {
@@ -42,7 +38,7 @@ TEST(LinkFollowing, HrefSrcCssUrlAndImportAreFollowedTransitively) {
                    {"css/more.css", "/* url(commented.png) */ p { background: url(dot.gif) }"},
                    {"css/dot.gif", "GIF"}, {"img/a.png", "A"}, {"img/s.png", "S"}, {"img/h.png", "H"},
                    {"unlinked.html", "x"}},
-                  Files("start.html\r\n"));
+                  Project("start.html\r\n"));
   ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
   for (const char* f : {"start.html", "next.html", "deeper/last.html", "js/x.js", "css/main.css",
                         "css/more.css", "css/dot.gif", "img/a.png", "img/s.png", "img/h.png"})
@@ -59,7 +55,7 @@ TEST(LinkFollowing, FragmentsQueriesAndForeignSchemesAreNotFiles) {
                               "<a href=\"//example.invalid/e.html\">e</a><a href=\"ms-its:other.chm::/f.html\">f</a>"
                               "<a href=\"../outside.html\">o</a><a href=\"sp%20ace.html\">s</a>"},
                    {"b.html", "b"}, {"c.html", "c"}, {"sp ace.html", "s"}},
-                  Files("a.html\r\n"));
+                  Project("a.html\r\n"));
   ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
   EXPECT_TRUE(Has(b, "b.html"));
   EXPECT_TRUE(Has(b, "c.html"));
@@ -71,7 +67,7 @@ TEST(LinkFollowing, FragmentsQueriesAndForeignSchemesAreNotFiles) {
 TEST(LinkFollowing, NamesMatchIgnoringCaseAndKeepTheirFirstReferencesCase) {
   Built b = Build({{"Index.html", "<a href=\"PKG/CLASS.HTML\">c</a><a href=\"pkg/class.html\">again</a>"},
                    {"Pkg/Class.html", "<a href=\"../index.HTML\">back</a>"}},
-                  Files("index.html\r\n"));
+                  Project("index.html\r\n"));
   ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
   EXPECT_TRUE(Has(b, "index.html"));
   EXPECT_TRUE(Has(b, "PKG/CLASS.HTML"));
@@ -104,7 +100,7 @@ TEST(LinkFollowing, SitemapLocalsDefaultTopicAndWindowFilesAreIncluded) {
 TEST(LinkFollowing, EachMissingFileIsReportedOnceWithFileAndLine) {
   Built b = Build({{"a.html", "line 1\n<a href=\"gone.html\">\n<img src=\"gone.html\">"},
                    {"b.html", "<a href=\"Gone.html\">"}},
-                  Files("a.html\r\nb.html\r\nnot-there.html\r\n"));
+                  Project("a.html\r\nb.html\r\nnot-there.html\r\n"));
   ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
   const std::string all = b.run.AllMessages();
   EXPECT_NE(all.find("Warning: a.html, line 2: \"gone.html\" does not exist"), std::string::npos) << all;

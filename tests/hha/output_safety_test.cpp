@@ -24,7 +24,7 @@ void WriteProject(const TempDir& dir, int pages) {
     qb::test::WriteFile(dir / name, "<html><body>" + std::string(5000 + i, 'a' + i % 26) + "</body></html>");
     files += name + "\r\n";
   }
-  qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nCompiled file=out.chm\r\n\r\n[FILES]\r\n" + files);
+  qb::test::WriteFile(dir / "p.hhp", Project(files));
 }
 
 TEST(OutputSafety, AStopLeavesNoFileBehind) {
