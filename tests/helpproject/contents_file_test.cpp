@@ -167,15 +167,5 @@ TEST_F(ContentsFileTest, ListPageWithOnlyItsHeadingGivesAnEmptyList) {
             std::string::npos);
 }
 
-TEST_F(ContentsFileTest, UncreatableContentsFileIsReported) {
-  std::string index = dir / "none/index.html";
-  std::string output = dir / "none/guide.chm";
-  EXPECT_FALSE(test::RunStage(recorder, [&] {
-    return WriteContentsFile("overview-summary.html", index.c_str(), output.c_str());
-  }));
-  EXPECT_EQ(recorder.Texts(ProgressOutput),
-            Strings{"Cannot open '" + (dir / "none/guide.hhc") + "'."});
-}
-
 }  // namespace
 }  // namespace qb

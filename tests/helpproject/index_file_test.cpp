@@ -201,13 +201,6 @@ TEST_F(IndexFileTest, UnreadableIndexAllIsReportedByItsRelativeName) {
   EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
 }
 
-TEST_F(IndexFileTest, UncreatableIndexFileIsReported) {
-  std::string output = dir / "none/guide.chm";
-  EXPECT_FALSE(test::RunStage(recorder, [&] { return WriteIndexFile(output.c_str()); }));
-  EXPECT_EQ(recorder.Texts(ProgressOutput),
-            Strings{"Cannot open '" + (dir / "none/guide.hhk") + "'."});
-}
-
 class IndexCancelTest : public IndexFileTest {
  protected:
   void SetUp() override {

@@ -158,15 +158,5 @@ TEST_F(ProjectFileTest, OverwritesAnExistingProject) {
   EXPECT_EQ(project.substr(0, 11), "[OPTIONS]\r\n");
 }
 
-TEST_F(ProjectFileTest, UncreatableProjectIsReported) {
-  std::string index = dir.path() + "\\missing\\index.html";
-  std::string output = dir.path() + "\\missing\\guide.chm";
-  EXPECT_FALSE(test::RunStage(recorder, [&] {
-    return WriteProjectFile(index.c_str(), output.c_str(), "T", "overview-summary.html");
-  }));
-  EXPECT_EQ(recorder.Texts(ProgressOutput),
-            std::vector<std::string>{"Cannot open '" + dir.path() + "\\missing\\guide.hhp'."});
-}
-
 }  // namespace
 }  // namespace qb

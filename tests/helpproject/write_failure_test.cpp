@@ -50,5 +50,25 @@ TEST_F(WriteFailureTest, EveryStageReportsItsFileAndFails) {
   }
 }
 
+// A file that cannot even be made (its folder is missing) is reported by its path.
+TEST(WriteFailure, UncreatableFilesAreReportedByTheirPath) {
+  test::TempDir dir;
+  const std::string index = dir / "none/index.html", output = dir / "none/guide.chm";
+  struct Stage {
+    const char* file;
+    std::function<bool()> run;
+  } stages[] = {
+      {"guide.hhp", [&] { return WriteProjectFile(index.c_str(), output.c_str(), "T", "overview-summary.html"); }},
+      {"guide.hhc", [&] { return WriteContentsFile("overview-summary.html", index.c_str(), output.c_str()); }},
+      {"guide.hhk", [&] { return WriteIndexFile(output.c_str()); }},
+  };
+  for (const Stage& stage : stages) {
+    test::ProgressRecorder recorder;
+    EXPECT_FALSE(test::RunStage(recorder, stage.run)) << stage.file;
+    EXPECT_EQ(recorder.Texts(ProgressOutput),
+              std::vector<std::string>{"Cannot open '" + (dir / "none") + test::kSep + stage.file + "'."});
+  }
+}
+
 }  // namespace
 }  // namespace qb
