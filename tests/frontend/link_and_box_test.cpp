@@ -273,7 +273,7 @@ TEST_F(LinkTest, ColoursComeFromTheBrowserSettingsWhenUsable) {
     link = GetDlgItem(shown, IDC_HOMEPAGE);
     EXPECT_EQ(fresh.link().linkColour(), c.linkColour) << c.link;
     EXPECT_EQ(fresh.link().visitedColour(), c.visitedColour) << c.link;
-    if (c.linkColour != 0x00FF0000) {
+    if (&c == &cases[0]) {  // and painted so
       EXPECT_GT(CountPixels(c.linkColour), 0) << c.link;
       SendMessageA(link, WM_CHAR, ' ', 0);
       EXPECT_GT(CountPixels(c.visitedColour), 0) << c.link;
