@@ -54,8 +54,10 @@ TEST(OutputSafety, AStopAtTheLastMomentKeepsTheExistingFile) {
     ASSERT_EQ(Contents(dir.path()), before) << stopAt;
   }
   EXPECT_NE(Compile(dir / "p.hhp").AllMessages().find("Created"), std::string::npos);
-  EXPECT_NE(qb::test::ReadFile(dir / "out.chm"), "an older help file") << "a good compile replaces it";
-  EXPECT_EQ(Contents(dir.path()), before) << "and leaves no scratch file";
+  FileMap after = Contents(dir.path());
+  EXPECT_NE(after["out.chm"], "an older help file") << "a good compile replaces it";
+  after["out.chm"] = before.at("out.chm");
+  EXPECT_EQ(after, before) << "and leaves no scratch file";
 }
 
 TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
