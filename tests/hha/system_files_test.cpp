@@ -45,6 +45,8 @@ TEST(SystemFile, CarriesTitleHomeSitemapsLanguageWindowAndStem) {
   EXPECT_EQ(records[6], std::string("guide", 6));
   ASSERT_EQ(records[4].size(), 36u);
   EXPECT_EQ(Le32(records[4], 0), 0x407u);
+  // The Chinese languages other than the PRC's write their names in Big5.
+  for (uint32_t lcid : {0x404u, 0xC04u, 0x1404u}) EXPECT_EQ(AnsiCodePageOf(lcid), 950u) << std::hex << lcid;
   EXPECT_EQ(Le32(records[4], 8), 0u) << "no full-text index yet";
 }
 

@@ -52,8 +52,8 @@ TEST(CodePageSearch, PagesAreIndexedInTheProjectsCodePage) {
            kSaku + kA + " Romaji</body></html>",
        "0x411 Japanese",
        {{kKen, kNihongo}, {kSaku, kNihongo}, {kA, kNihongo}, {"romaji", kNihongo}, {kNi, kNihongo}}},
-      {"UTF-8 page stored in GB2312",
-       utf8 + "<title>" + kZhongUtf8 + kWenUtf8 + "</title></head><body>" + kZhongUtf8 + " caf\xC3\xA9</body></html>",
+      {"UTF-8 page stored in GB2312, its charset unquoted",
+       "<html><head><meta charset=utf-8><title>" + kZhongUtf8 + kWenUtf8 + "</title></head><body>" + kZhongUtf8 + " caf\xC3\xA9</body></html>",
        "0x804", {{kZhong, kZhong + kWen}, {kZhongUtf8, ""}}},
       // Folded as the viewer folds; what the code page lacks is skipped, not garbled.
       {"characters Windows-1252 lacks",
