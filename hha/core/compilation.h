@@ -113,10 +113,10 @@ class Compilation {
   void AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
   bool CompressSettled(bool all);
-  // The system files (compile_system.cpp), in two steps: what needs the file lookups
-  // and the topics of the sitemaps on this thread, once the pages are all indexed; the
-  // rest (search index, topic table, keyword index) then on the indexer, while the
-  // last pages are fed.
+  // The system files (compile_system.cpp), in two steps: on this thread, once the walk
+  // is done, what warns (#WINDOWS, #IVB); then on the indexer, after the last page, the
+  // sitemaps' topics and the search, topic and keyword files, while this thread feeds
+  // the last pages to the compressor.
   void PrepareSystemFiles();
   void AddSystemFiles();
   // #IVB from [ALIAS] and [MAP], its URLs into #STRINGS right after the windows'.
@@ -189,7 +189,8 @@ class Compilation {
   std::unique_ptr<search::SearchFiles> search_;
   std::string contentsName_, indexName_;   // internal names without "/"
   // What PrepareSystemFiles leaves for AddSystemFiles; the indexer's task writes
-  // searchFiles and keywordFiles and reads pool and contents until it is drained.
+  // everything from keywordLinks on and the pool, and reads the rest, until it is
+  // drained.
   struct SystemParts {
     std::vector<WindowDef> windows;
     std::string defaultWindow, defaultTopic;

@@ -1,8 +1,9 @@
 // Topics that are no compiled page, and the topic numbers the keywords lead to. Pages
 // are numbered by the indexer in the order the walk found them; the contents and index
 // files then add every Local that is no compiled page (a page's fragment, a text file),
-// and the keywords look their Locals up. Runs on the driver's thread once the indexer is
-// drained: it needs the file lookups.
+// and the keywords look their Locals up. Runs on the indexer thread, after the last
+// page's topic; it uses the file lookups, which the driver's thread leaves alone until
+// the indexer is drained.
 #include <string>
 
 #include "hha/core/compilation.h"

@@ -95,7 +95,6 @@ bool Compilation::Steps(CompileStats& stats) {
       },
       threads_, fast_);
   if (!IncludeAll()) return false;
-  indexer_->Drain();
   PrepareSystemFiles();
   if (!CompressSettled(true)) return false;
   AddViewerStylesheet();
