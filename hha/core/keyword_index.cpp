@@ -103,12 +103,18 @@ void WriteEntryHead(ByteWriter& w, const Keyword& k) {
 
 std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf) {
+  return ReadKeywords(ReadSitemap(indexFile), lcid, codePage, topicOf);
+}
+
+std::vector<Keyword> ReadKeywords(const std::vector<SitemapEntry>& entries, uint32_t lcid,
+                                  uint32_t codePage,
+                                  const std::function<int64_t(const std::string&)>& topicOf) {
   std::vector<Keyword> keywords;
   std::map<std::u16string, size_t> seen;
   std::vector<std::u16string> parents;  // flat text of the last entry at each depth
   std::vector<std::u16string> sortParents;  // the same with its parts joined for sorting
   std::vector<std::u16string> sortTexts;    // of each keyword
-  for (const SitemapEntry& e : ReadSitemap(indexFile)) {
+  for (const SitemapEntry& e : entries) {
     if (e.names.empty() || e.names[0].empty()) continue;
     const size_t depth = std::min<size_t>(e.depth, parents.size());
     parents.resize(depth);
