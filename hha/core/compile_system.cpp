@@ -105,9 +105,9 @@ void Compilation::PrepareSystemFiles() {
     AddMissingIndexTopics(indexEntries);
     // Binary Index=No leaves out only #SYSTEM code 7: Microsoft's compiler writes the
     // keywords all the same, and the viewer's Index tab reads them.
-    std::vector<Keyword> keywords = ReadKeywords(
-        indexEntries, project_.lcid, codePage_, [&](const std::string& local) { return TopicOfLocal(local); });
-    std::vector<SitemapEntry>().swap(indexEntries);
+    std::vector<Keyword> keywords =
+        ReadKeywords(std::move(indexEntries), project_.lcid, codePage_,
+                     [&](const std::string& local) { return TopicOfLocal(local); });
     s.keywordLinks = !keywords.empty();
     s.keywordFiles = BuildKeywordIndex(keywords, project_.lcid, codePage_);
     std::vector<Keyword>().swap(keywords);

@@ -106,7 +106,7 @@ std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, u
   return ReadKeywords(ReadSitemap(indexFile), lcid, codePage, topicOf);
 }
 
-std::vector<Keyword> ReadKeywords(const std::vector<SitemapEntry>& entries, uint32_t lcid,
+std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lcid,
                                   uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf) {
   std::vector<Keyword> keywords;
@@ -144,10 +144,18 @@ std::vector<Keyword> ReadKeywords(const std::vector<SitemapEntry>& entries, uint
       if (topic >= 0 && k.seeAlso.empty()) k.topics.push_back(static_cast<uint32_t>(topic));
     }
   }
+  std::vector<SitemapEntry>().swap(entries);
+  std::vector<KeywordSortKey> keys;
+  keys.reserve(sortTexts.size());
+  for (std::u16string& t : sortTexts) {
+    keys.emplace_back(t, lcid);
+    std::u16string().swap(t);
+  }
   std::vector<size_t> order(keywords.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return KeywordLess(sortTexts[a], sortTexts[b], lcid); });
+                   [&](size_t a, size_t b) { return CompareKeywords(keys[a], keys[b]) < 0; });
+  std::vector<KeywordSortKey>().swap(keys);
   std::vector<Keyword> sorted;
   sorted.reserve(keywords.size());
   for (size_t i : order) sorted.push_back(std::move(keywords[i]));

@@ -27,8 +27,9 @@ struct Keyword {
 // does not hold it (that Local is left out).
 std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf);
-// The same from the index file's entries, for a caller that has read them already.
-std::vector<Keyword> ReadKeywords(const std::vector<SitemapEntry>& entries, uint32_t lcid,
+// The same from the index file's entries, for a caller that has read them already; they
+// are freed before the keywords are sorted.
+std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lcid,
                                   uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf);
 
