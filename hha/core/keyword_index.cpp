@@ -145,6 +145,7 @@ std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lc
     }
   }
   std::vector<SitemapEntry>().swap(entries);
+  seen.clear();
   std::vector<KeywordSortKey> keys;
   keys.reserve(sortTexts.size());
   for (std::u16string& t : sortTexts) {
