@@ -182,23 +182,27 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     const uint8_t* const data = data_;
     const uint32_t* const prev = prev_.data();
     uint32_t candA = a.cand, candB = b.cand;
+    const uint32_t lowestA = a.lowest, lowestB = b.lowest;
+    const uint8_t* probeA = data + a.probe;
+    const uint8_t* probeB = data + b.probe;
+    uint32_t bytesA = a.probeBytes, bytesB = b.probeBytes;
     unsigned steps = a.stepsLeft;
+    // One step of a walk whose probe lives in locals; false once it is over.
+    auto step = [&](Walk& w, uint32_t& cand, const uint8_t*& probe, uint32_t& bytes,
+                    uint32_t lowest) {
+      const uint32_t at = cand & 0xFFFF;
+      if (Load32(probe + at) == bytes) {
+        if (!Improve(w, at)) return false;
+        probe = data + w.probe;
+        bytes = w.probeBytes;
+      }
+      cand = prev[at];
+      return cand >= lowest;
+    };
     for (;;) {
-      const uint32_t atA = candA & 0xFFFF, atB = candB & 0xFFFF;
-      if (Load32(data + atA + a.probe) == a.probeBytes && !Improve(a, atA)) {
-        liveA = false;
-      } else {
-        candA = prev[atA];
-        liveA = candA >= a.lowest;
-      }
-      if (Load32(data + atB + b.probe) == b.probeBytes && !Improve(b, atB)) {
-        liveB = false;
-      } else {
-        candB = prev[atB];
-        liveB = candB >= b.lowest;
-      }
-      --steps;
-      if (!(liveA & liveB) || steps == 0) break;
+      liveA = step(a, candA, probeA, bytesA, lowestA);
+      liveB = step(b, candB, probeB, bytesB, lowestB);
+      if (--steps == 0 || !(liveA & liveB)) break;
     }
     a.cand = candA;
     b.cand = candB;
