@@ -190,7 +190,7 @@ bench_corpus() {  # kind
     "$section_bench" --threads 1 --wimlib --chm "$dir/quillbinder-nofts.chm" || true
 
   echo "== reading quillbinder.chm back"
-  local out="$corpus/extracted" bad=0 f from
+  local out="$corpus/extracted" bad=0 absent=0 f from
   rm -rf "$out"
   extract_chmLib "$dir/quillbinder.chm" "$out" >/dev/null
   from="$out/html"
@@ -199,9 +199,12 @@ bench_corpus() {  # kind
   # by design; every other file must come back as it was.
   while IFS= read -r f; do
     [[ "$kind" == javase && "$f" == *.html ]] && continue
+    # What no page links to (javadoc's search scripts) is not in the help file.
+    [[ -f "$from/$f" ]] || { absent=$((absent + 1)); continue; }
     cmp -s "$corpus/html/$f" "$from/$f" || { bad=$((bad + 1)); ((bad <= 5)) && echo "differs: $f"; }
   done < <(corpus_files "$corpus/html")
-  echo "chmlib: $(find "$out" -type f | wc -l) files extracted, $bad differ from the disk"
+  echo "chmlib: $(find "$out" -type f | wc -l) files extracted, $bad differ from the disk" \
+    "($absent files of the folder are not in the help file)"
   7z t "$dir/quillbinder.chm" | grep -E '^(Everything is Ok|ERROR|Files:)' || true
   rm -rf "$out"
 }
