@@ -22,16 +22,8 @@ constexpr uint32_t kAsciiSymbol = 0x100, kOtherSymbol = 0x1000, kDigit = 0x20000
 // Base letters of U+00C0..U+00FF ('-' not a letter; '#' thorn, 'S' sharp s, 'A' æ).
 constexpr char kLatin1Base[] = "aaaaaaAceeeeiiiidnooooo-ouuuuy#Saaaaaaaceeeeiiiidnooooo-ouuuuy#y";
 
-struct Element {
-  uint32_t primary;
-  uint16_t accent;  // 0 = none
-  uint8_t upper;    // 1 = upper case (or full width)
-};
-
-struct Key {
-  std::vector<Element> elements;
-  std::vector<uint32_t> ignored;  // (position << 16) | character of each ignored one
-};
+using Element = KeywordSortKey::Element;
+using Key = KeywordSortKey;
 
 void AddLetter(Key& k, char base, uint16_t accent, bool upper, uint32_t after = 0) {
   k.elements.push_back({kLetter + static_cast<uint32_t>(base - 'a') * 4 + after, accent, upper});
@@ -132,8 +124,10 @@ bool IsLetterLike(char16_t c) {
          (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF66 && c <= 0xFF9F) || (c >= 0xD800 && c <= 0xDFFF);
 }
 
-Key MakeKey(const std::u16string& s, uint32_t lcid) {
-  Key k;
+}  // namespace
+
+KeywordSortKey::KeywordSortKey(const std::u16string& s, uint32_t lcid) : text(s) {
+  Key& k = *this;
   const Tailoring* tailoring = TailoringOf(lcid);
   const bool turkish = tailoring && tailoring->letters[2] == 0x131;
   // Where a language's own letter sorts: right after its base letter.
@@ -227,8 +221,9 @@ Key MakeKey(const std::u16string& s, uint32_t lcid) {
       k.elements.push_back({kOtherSymbol + c, 0, 0});
     }
   }
-  return k;
 }
+
+namespace {
 
 template <typename Get>
 int CompareLevel(const Key& a, const Key& b, Get get) {
@@ -243,7 +238,11 @@ int CompareLevel(const Key& a, const Key& b, Get get) {
 }  // namespace
 
 int CompareKeywords(const std::u16string& a, const std::u16string& b, uint32_t lcid) {
-  const Key ka = MakeKey(a, lcid), kb = MakeKey(b, lcid);
+  return CompareKeywords(KeywordSortKey(a, lcid), KeywordSortKey(b, lcid));
+}
+
+int CompareKeywords(const KeywordSortKey& ka, const KeywordSortKey& kb) {
+  const std::u16string &a = ka.text, &b = kb.text;
   if (int r = CompareLevel(ka, kb, [](const Element& e) { return e.primary; })) return r;
   if (ka.elements.size() != kb.elements.size()) return ka.elements.size() < kb.elements.size() ? -1 : 1;
   if (int r = CompareLevel(ka, kb, [](const Element& e) { return uint32_t{e.accent}; })) return r;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace hha {
 
@@ -28,6 +29,23 @@ constexpr char16_t kKeywordLevel = u'\x01';
 //   (and Cyrillic ё) told apart only on a tie, after every Latin letter; Hangul in
 //   alphabet order after them.
 int CompareKeywords(const std::u16string& a, const std::u16string& b, uint32_t lcid = 0x409);
+
+// What the comparison makes of one keyword, made once: a sort of n keywords then makes
+// n of them rather than two per comparison (about 1% of the CPU of a whole compile of
+// the Java SE API, with its 50,000 keywords).
+struct KeywordSortKey {
+  KeywordSortKey(const std::u16string& text, uint32_t lcid);
+  struct Element {
+    uint32_t primary;
+    uint16_t accent;  // 0 = none
+    uint8_t upper;    // 1 = upper case (or full width)
+  };
+  std::vector<Element> elements;
+  std::vector<uint32_t> ignored;  // (position << 16) | character of each ignored one
+  std::u16string text;
+};
+// CompareKeywords of the keys' texts.
+int CompareKeywords(const KeywordSortKey& a, const KeywordSortKey& b);
 
 inline bool KeywordLess(const std::u16string& a, const std::u16string& b, uint32_t lcid = 0x409) {
   return CompareKeywords(a, b, lcid) < 0;

@@ -103,12 +103,18 @@ void WriteEntryHead(ByteWriter& w, const Keyword& k) {
 
 std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf) {
+  return ReadKeywords(ReadSitemap(indexFile), lcid, codePage, topicOf);
+}
+
+std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lcid,
+                                  uint32_t codePage,
+                                  const std::function<int64_t(const std::string&)>& topicOf) {
   std::vector<Keyword> keywords;
   std::map<std::u16string, size_t> seen;
   std::vector<std::u16string> parents;  // flat text of the last entry at each depth
   std::vector<std::u16string> sortParents;  // the same with its parts joined for sorting
   std::vector<std::u16string> sortTexts;    // of each keyword
-  for (const SitemapEntry& e : ReadSitemap(indexFile)) {
+  for (const SitemapEntry& e : entries) {
     if (e.names.empty() || e.names[0].empty()) continue;
     const size_t depth = std::min<size_t>(e.depth, parents.size());
     parents.resize(depth);
@@ -138,10 +144,19 @@ std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, u
       if (topic >= 0 && k.seeAlso.empty()) k.topics.push_back(static_cast<uint32_t>(topic));
     }
   }
+  std::vector<SitemapEntry>().swap(entries);
+  seen.clear();
+  std::vector<KeywordSortKey> keys;
+  keys.reserve(sortTexts.size());
+  for (std::u16string& t : sortTexts) {
+    keys.emplace_back(t, lcid);
+    std::u16string().swap(t);
+  }
   std::vector<size_t> order(keywords.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return KeywordLess(sortTexts[a], sortTexts[b], lcid); });
+                   [&](size_t a, size_t b) { return CompareKeywords(keys[a], keys[b]) < 0; });
+  std::vector<KeywordSortKey>().swap(keys);
   std::vector<Keyword> sorted;
   sorted.reserve(keywords.size());
   for (size_t i : order) sorted.push_back(std::move(keywords[i]));

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "hha/core/sitemap_reader.h"
+
 namespace hha {
 
 struct Keyword {
@@ -24,6 +26,11 @@ struct Keyword {
 // `topicOf` gives the topic number of a Local as written, or -1 when the help file
 // does not hold it (that Local is left out).
 std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
+                                  const std::function<int64_t(const std::string&)>& topicOf);
+// The same from the index file's entries, for a caller that has read them already; they
+// are freed before the keywords are sorted.
+std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lcid,
+                                  uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf);
 
 // The four files, named from the root ("/$WWKeywordLinks/BTree", ...). Without keywords

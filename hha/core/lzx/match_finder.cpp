@@ -126,22 +126,26 @@ void MatchFinder::Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w) {
   w.probeBytes = Load32(cur + w.probe);
 }
 
+// Out of line: few candidates pass the probe, and the walks' loop keeps its state in
+// registers only when this part is not inlined into it.
+__attribute__((noinline)) bool MatchFinder::Improve(Walk& w, uint32_t at) {
+  const unsigned len = CommonLength(w.cur, data_ + at, w.maxLen);
+  if (len > w.best) {
+    w.best = len;
+    if (w.count == kMaxMatchesPerPosition) --w.count;  // keep the longest
+    w.out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(w.pos - at)};
+    if (len >= w.stopAt) return false;
+    w.probe = len - 3;
+    w.probeBytes = Load32(w.cur + w.probe);
+  }
+  return true;
+}
+
 // One chain step; false once the search is over. Entries of this interval are epoch_
 // plus a 16-bit position, so the position is their low half.
 inline bool MatchFinder::Step(Walk& w) {
   const uint32_t at = w.cand & 0xFFFF;
-  const uint8_t* ref = data_ + at;
-  if (Load32(ref + w.probe) == w.probeBytes) {
-    const unsigned len = CommonLength(w.cur, ref, w.maxLen);
-    if (len > w.best) {
-      w.best = len;
-      if (w.count == kMaxMatchesPerPosition) --w.count;  // keep the longest
-      w.out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(w.pos - at)};
-      if (len >= w.stopAt) return false;
-      w.probe = len - 3;
-      w.probeBytes = Load32(w.cur + w.probe);
-    }
-  }
+  if (Load32(data_ + at + w.probe) == w.probeBytes && !Improve(w, at)) return false;
   w.cand = prev_[at];
   // Both tests at once: one branch per step rather than two.
   return (w.cand >= w.lowest) & (--w.stepsLeft != 0);
@@ -172,9 +176,39 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
   Start(pos, maxLen0, out0, a);
   Start(pos + 1, maxLen1, out1, b);
   bool liveA = !a.done, liveB = !b.done;
-  while (liveA && liveB) {
-    liveA = Step(a);
-    liveB = Step(b);
+  if (liveA && liveB) {
+    // Both walks step in lockstep with one step count (both start with the same), their
+    // state in locals: the compiler kept the Walk fields on the stack here otherwise.
+    const uint8_t* const data = data_;
+    const uint32_t* const prev = prev_.data();
+    uint32_t candA = a.cand, candB = b.cand;
+    const uint32_t lowestA = a.lowest, lowestB = b.lowest;
+    const uint8_t* probeA = data + a.probe;
+    const uint8_t* probeB = data + b.probe;
+    uint32_t bytesA = a.probeBytes, bytesB = b.probeBytes;
+    unsigned steps = a.stepsLeft;
+    // One step of a walk whose probe lives in locals; false once it is over.
+    auto step = [&](Walk& w, uint32_t& cand, const uint8_t*& probe, uint32_t& bytes,
+                    uint32_t lowest) {
+      const uint32_t at = cand & 0xFFFF;
+      if (Load32(probe + at) == bytes) {
+        if (!Improve(w, at)) return false;
+        probe = data + w.probe;
+        bytes = w.probeBytes;
+      }
+      cand = prev[at];
+      return cand >= lowest;
+    };
+    for (;;) {
+      liveA = step(a, candA, probeA, bytesA, lowestA);
+      liveB = step(b, candB, probeB, bytesB, lowestB);
+      if (--steps == 0 || !(liveA & liveB)) break;
+    }
+    a.cand = candA;
+    b.cand = candB;
+    a.stepsLeft = b.stepsLeft = steps;
+    liveA &= steps != 0;
+    liveB &= steps != 0;
   }
   while (liveA) liveA = Step(a);
   while (liveB) liveB = Step(b);

@@ -72,6 +72,8 @@ class MatchFinder {
   // Inserts pos and sets up its search (the nearest three-byte match already taken).
   void Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w);
   bool Step(Walk& w);
+  // A candidate that passed the probe: records it when longer; false ends the search.
+  bool Improve(Walk& w, uint32_t at);
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
