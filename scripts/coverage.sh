@@ -10,6 +10,8 @@
 #       OUT/coverage.json (gcovr), OUT/summary.tsv (file, lines covered/total, branches
 #       covered/total), OUT/tests.tsv and ctest.log (tests run one at a time), OUT/pertest/
 #       (the counters after each test, for scripts/mutate.sh) and OUT/src/ (the sources).
+#   bash scripts/coverage.sh report --src DIR --build DIR OUT
+#       Only the gcovr step of run, over the counters a run left in the build.
 #   bash scripts/coverage.sh compare OLD NEW [--map from=to ...]
 #       Per file lines/branches before and after, then every line and branch covered in
 #       OLD but not in NEW (file:line and the source text). --map renames a folder prefix
@@ -17,7 +19,9 @@
 #       and NEW does not). Lines are matched through a diff of the two sources, so edits
 #       to a product file do not shift the comparison.
 # Runs at nice 19 with -j2 (JOBS=n to change): the machine is shared.
-# Needs gcovr (Debian package gcovr).
+# Needs gcovr (Debian package gcovr). Only the product's own objects are read (lines of
+# product headers compiled into test programs are not counted), and the few counters that
+# threads raced on (gcov's negative branch counts) are passed over.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 jobs="${JOBS:-2}"
@@ -72,17 +76,59 @@ run() {
     (cd "$build" && find . -name '*.gcda' -exec cp --parents -t "$out/pertest/$n" {} +)
   done < <(ctest --test-dir "$build" -N ${tests:+-R "$tests"} | sed -n 's/^ *Test *#[0-9]*: //p')
   local t2=$SECONDS
-  local filters=()
-  for d in $product_dirs; do filters+=(--filter "$(printf '%s' "$src/$d/" | sed 's/[.[\]^$*+?(){}|]/\\&/g')"); done
-  (cd "$src" && nice -n 19 gcovr -r "$src" --object-directory "$build" "${filters[@]}" \
-    --exclude-unreachable-branches --exclude-throw-branches -j "$jobs" \
+  report --src "$src" --build "$build" "$out"
+  echo "tests: $(grep -c passed "$out/tests.tsv") passed, $(grep -c FAILED "$out/tests.tsv") failed"
+  echo "build $((t1 - t0)) s, tests $((t2 - t1)) s, gcovr $((SECONDS - t2)) s" | tee "$out/times.txt"
+}
+
+# gcovr over the counters in BUILD, the product's lines only.
+report() {
+  local src build out
+  while [[ $# -gt 1 ]]; do
+    case "$1" in
+      --src) src="$(cd "$2" && pwd)"; shift 2 ;;
+      --build) build="$(cd "$2" && pwd)"; shift 2 ;;
+      *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+  done
+  out="$(cd "$1" && pwd)"
+  need_gcovr
+  local filters=() objects=()
+  for d in $product_dirs; do
+    filters+=(--filter "$(printf '%s' "$src/$d/" | sed 's/[.[\]^$*+?(){}|]/\\&/g')")
+    # only the product's objects: gcov over the tests' and GoogleTest's takes most of the time
+    if [[ -d $build/$d ]]; then objects+=("$build/$d"); fi
+  done
+  (cd "$src" && nice -n 19 gcovr -r "$src" "${objects[@]}" "${filters[@]}" \
+    --exclude-unreachable-branches --exclude-throw-branches -j "$jobs" --gcov-ignore-parse-errors \
     --json "$out/coverage.json" >/dev/null 2>"$out/gcovr.log")
   rm -rf "$out/src"; mkdir -p "$out/src"
-  (cd "$src" && for d in $product_dirs; do [[ -d $d ]] && echo "$d"; done | xargs tar cf - ) | tar xf - -C "$out/src"
+  (cd "$src" && for d in $product_dirs; do if [[ -d $d ]]; then echo "$d"; fi; done | xargs tar cf - ) | tar xf - -C "$out/src"
   python3 - "$out" <<'EOF'
 import json, sys
 out = sys.argv[1]
+import re
 data = json.load(open(f"{out}/coverage.json"))
+# Headers are included through the build's layer folders (build/…/layers/<library>/): one
+# file under its source path, its counts summed over every way in.
+merged = {}
+for f in data["files"]:
+    name = re.sub(r"^.*?/layers/[^/]+/", "", f["file"])
+    if name not in merged:
+        f["file"] = name; merged[name] = f; continue
+    have = {l["line_number"]: l for l in merged[name]["lines"]}
+    for l in f["lines"]:
+        h = have.get(l["line_number"])
+        if h is None:
+            merged[name]["lines"].append(l); have[l["line_number"]] = l; continue
+        h["count"] += l["count"]
+        if len(h["branches"]) == len(l["branches"]):
+            for a, b in zip(h["branches"], l["branches"]): a["count"] += b["count"]
+        elif len(l["branches"]) > len(h["branches"]):
+            h["branches"] = l["branches"]
+for f in merged.values(): f["lines"].sort(key=lambda l: l["line_number"])
+data["files"] = list(merged.values())
+json.dump(data, open(f"{out}/coverage.json", "w"))
 rows = []
 for f in data["files"]:
     lines = [l for l in f["lines"] if not l.get("gcovr/noncode")]
@@ -96,8 +142,7 @@ with open(f"{out}/summary.tsv", "w") as o:
 t = [sum(r[i] for r in rows) for i in range(1, 5)]
 print(f"total: lines {t[0]}/{t[1]}, branches {t[2]}/{t[3]} over {len(rows)} files")
 EOF
-  echo "tests: $(grep -c passed "$out/tests.tsv") passed, $(grep -c FAILED "$out/tests.tsv") failed"
-  echo "build $((t1 - t0)) s, tests $((t2 - t1)) s, gcovr $((SECONDS - t2)) s" | tee "$out/times.txt"
+  rm -f "$build"/*.gcov
 }
 
 compare() {
@@ -177,6 +222,7 @@ EOF
 
 case "${1:-}" in
   run) shift; run "$@" ;;
+  report) shift; report "$@" ;;
   compare) shift; compare "$@" ;;
   *) sed -n '2,20p' "$0" >&2; exit 2 ;;
 esac
