@@ -283,8 +283,11 @@ def cmd_run(argv):
     def targets_of(name):
         # what the test's command names that the build makes (its program, a script's program)
         cmd = tests[name].get("command", [])
-        return sorted({os.path.relpath(a, build) for a in cmd if a.startswith(build + "/")
-                       and os.path.relpath(a, build) in outputs})
+        found = {os.path.relpath(a, build) for a in cmd if a.startswith(build + "/")
+                 and os.path.relpath(a, build) in outputs}
+        # a program not built yet has no path in ctest's list; its target has the test's name
+        if name in outputs: found.add(name)
+        return sorted(found)
 
     def build_targets(ts):
         if not ts: return True, ""
@@ -297,11 +300,12 @@ def cmd_run(argv):
         if skip_cases: env["GTEST_FILTER"] = "-" + skip_cases
         try:
             r = subprocess.run(NICE + ["timeout", "-k", "5", str(int(limit)), "ctest", "--test-dir", build,
-                                       "-R", f"^{re.escape(name)}$"],
+                                       "-R", f"^{re.escape(name)}$", "--output-on-failure"],
                                env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         except KeyboardInterrupt:
             raise
-        return r.returncode == 0, r.returncode == 124 or r.returncode == 137
+        case = re.search(r"\[  FAILED  \] (\S+)", r.stdout)
+        return r.returncode == 0, (r.returncode in (124, 137)) and "timeout" or (case and case.group(1) or "")
 
     def relevant(f, line):
         if cmap is None: return sorted(baseline, key=baseline.get)
@@ -343,7 +347,8 @@ def cmd_run(argv):
 
     done = set()
     if "--resume" in o and os.path.exists(out):
-        done = {r["id"] for r in read_tsv(out) if r["outcome"] != "not-found"}
+        done = {r["id"] for r in read_tsv(out)
+                if r.get("outcome") in ("killed", "survived", "compile-error", "no-test")}
         keep = [l for l in open(out).read().split("\n")[1:] if l and l.split("\t")[0] in done]
         fout = open(out, "w"); fout.write(HEAD + "".join(l + "\n" for l in keep))
     else:
@@ -358,7 +363,7 @@ def cmd_run(argv):
             if not (ln <= len(lines) and lines[ln - 1] == want):
                 hits = [i + 1 for i, l in enumerate(lines) if l == want]
                 ln = min(hits, key=lambda h: abs(h - ln)) if hits else 0
-            mutation = f"{m['from']} -> {m['to']}"
+            mutation = f"{m['from']} -> {m['to']}".replace("\\", "\\\\").replace("\t", "\\t")
             s = time.time()
             outcome, killer = "not-found", ""
             col = int(m["column"])
@@ -374,9 +379,9 @@ def cmd_run(argv):
                     ok, _ = build_targets(targets_of(t))
                     if not ok:
                         outcome = "compile-error"; break
-                    passed, timed_out = run_test(t, max(30, 4 * baseline[t]))
+                    passed, detail = run_test(t, max(30, 4 * baseline[t]))
                     if not passed:
-                        outcome, killer = "killed", t + (" (timeout)" if timed_out else "")
+                        outcome, killer = "killed", t + (f" {detail}" if detail else "")
                         break
                 restore()
             secs = time.time() - s
