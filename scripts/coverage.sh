@@ -18,6 +18,8 @@
 #       between the two trees (engine/job/=job/ is always applied when OLD has engine/job
 #       and NEW does not). Lines are matched through a diff of the two sources, so edits
 #       to a product file do not shift the comparison.
+# The tests find the shared data at DIR/../shared: a copy of the tree elsewhere needs a
+# link there, or the data tests skip (CI unset) and the figures drop.
 # Runs at nice 19 with -j2 (JOBS=n to change): the machine is shared.
 # Needs gcovr (Debian package gcovr). Only the product's own objects are read (lines of
 # product headers compiled into test programs are not counted), and the few counters that

@@ -31,6 +31,7 @@
 #       SRC's file is restored after each mutant, also on Ctrl-C.
 #   bash scripts/mutate.sh compare OLD.tsv NEW.tsv
 #       Per file generated/compiled/killed, and every mutant OLD kills that NEW does not.
+# SRC/../shared must be the shared data (link it), or the data tests skip and kill nothing.
 # Builds and tests run at nice 19 with -j2 (JOBS=n to change): the machine is shared.
 set -euo pipefail
 exec python3 - "$@" <<'PY'
