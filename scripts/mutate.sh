@@ -45,13 +45,13 @@ NICE = ["nice", "-n", "19"]
 def die(msg):
     sys.stderr.write(msg + "\n"); sys.exit(2)
 
-def opts(argv, spec):
-    """spec: option -> takes value (bool); returns (dict, positionals)."""
+def opts(argv, known):
+    """known: option -> takes value (bool); returns (dict, positionals)."""
     o, pos, i = {}, [], 0
     while i < len(argv):
         a = argv[i]
-        if a in spec:
-            if spec[a]:
+        if a in known:
+            if known[a]:
                 if i + 1 >= len(argv): die(f"{a} needs a value")
                 o.setdefault(a, []).append(argv[i + 1]); i += 2
             else:
