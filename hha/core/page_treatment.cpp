@@ -135,12 +135,12 @@ bool IsJavaScriptUrl(std::string_view v) {
 }
 
 // Content that a browser reads as text up to its end tag.
-bool IsRawText(const std::string& name) {
+bool IsRawText(std::string_view name) {
   return name == "style" || name == "title" || name == "textarea" || name == "xmp";
 }
 
 // Markup that a "JavaScript is disabled" notice is made of.
-bool IsNoticeMarkup(const std::string& name) {
+bool IsNoticeMarkup(std::string_view name) {
   for (const char* n : {"div", "p", "span", "b", "strong", "em", "i", "br", "small", "font", "center"})
     if (name == n) return true;
   return false;
@@ -159,13 +159,14 @@ class Treatment {
   std::string Run() {
     out_.reserve(in_.size() + kCompatibleMeta.size() + link_.size());
     size_t i = 0;
+    Tag tag;  // one for the page: its attribute list keeps its room from tag to tag
     while ((i = in_.find('<', i)) != npos) {
       if (in_.compare(i, 4, "<!--") == 0) {
         i = Comment(i);
       } else if (i + 1 < in_.size() && (in_[i + 1] == '!' || in_[i + 1] == '?')) {
         const size_t e = in_.find('>', i);
         i = e == npos ? in_.size() : e + 1;
-      } else if (Tag tag; ReadTag(in_, i, &tag, &i)) {
+      } else if (ReadTag(in_, i, &tag, &i)) {
         i = tag.isEnd ? EndTag(tag) : StartTag(tag);
       }
     }
@@ -213,12 +214,13 @@ class Treatment {
   }
 
   // Where the end tag `</name` that closes a raw-text element starting at `from` begins.
-  size_t RawTextEnd(const std::string& name, size_t from) const {
-    return IFind(in_, "</" + name, from);
+  size_t RawTextEnd(std::string_view name, size_t from) const {
+    return IFind(in_, "</" + std::string(name), from);
   }
 
   size_t StartTag(const Tag& tag) {
-    const std::string& name = tag.name;
+    // A view, so that each test against a name compares sizes first.
+    const std::string_view name = tag.name;
     if (name == "head") {
       InsertMeta(tag.end);
       return tag.end;
@@ -262,8 +264,9 @@ class Treatment {
     }
     for (const Attribute& a : tag.attrs) {
       // Every event handler attribute is named on...; none of the others is.
-      const bool handler = a.name.size() > 2 && a.name.compare(0, 2, "on") == 0;
-      const bool scriptUrl = (a.name == "href" || a.name == "src" || a.name == "action") &&
+      const std::string_view an = a.name;
+      const bool handler = an.size() > 2 && an[0] == 'o' && an[1] == 'n';
+      const bool scriptUrl = (an == "href" || an == "src" || an == "action") &&
                              IsJavaScriptUrl(a.value);
       if (handler || scriptUrl) Drop(a.begin, a.end);
     }
@@ -271,8 +274,9 @@ class Treatment {
   }
 
   size_t EndTag(const Tag& tag) {
-    if (tag.name == "head") InsertLink(tag.begin);
-    if (tag.name == "a" && dropAnchorEnd_) {
+    const std::string_view name = tag.name;
+    if (name == "head") InsertLink(tag.begin);
+    if (name == "a" && dropAnchorEnd_) {
       Drop(tag.begin, tag.end);
       dropAnchorEnd_ = false;
     }
@@ -334,8 +338,8 @@ class Treatment {
   size_t ElementEnd(const Tag& tag) {
     if (elementUnclosed_) return npos;
     int depth = 1;
+    Tag t;
     for (size_t i = tag.end; (i = in_.find('<', i)) != npos;) {
-      Tag t;
       if (in_.compare(i, 4, "<!--") == 0) {
         const size_t e = in_.find("-->", i + 4);
         if (e == npos) break;
@@ -358,11 +362,13 @@ class Treatment {
   }
 
   // A link to the root search.html, from this page's folder.
+  // Asked of every link, so its strings keep their room from one call to the next.
   bool IsSearchLink(const Tag& a) const {
     const Attribute* href = a.Find("href");
-    std::string path, resolved;
-    return href && LocalLinkPath(std::string(href->value), &path) &&
-           ResolveRelative(folder_, path, &resolved) && qb::AsciiLowerCopy(resolved) == "search.html";
+    if (!href) return false;
+    linkText_.assign(href->value);
+    return LocalLinkPath(linkText_, &linkPath_) && ResolveRelative(folder_, linkPath_, &linkResolved_) &&
+           qb::EqualsLowerAscii(linkResolved_, "search.html");
   }
 
   // Past the </li> of a list item that holds nothing but a link to search.html, or npos.
@@ -386,6 +392,7 @@ class Treatment {
   const std::string folder_;
   std::string link_;
   std::string out_;
+  mutable std::string linkText_, linkPath_, linkResolved_;  // IsSearchLink's
   size_t copied_ = 0;  // in_ is in out_ up to here
   bool metaDone_ = false, linkDone_ = false;
   bool dropAnchorEnd_ = false;  // the next </a> closes a search link whose tags went

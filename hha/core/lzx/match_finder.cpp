@@ -84,6 +84,22 @@ void MatchFinder::Skip(uint32_t pos) {
   if (pos + 3 <= length_) Insert(pos, &unused);
 }
 
+void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
+  // Where eight bytes are left, as Hash loads them, without Skip's tests per position:
+  // the inside of long matches is over a third of the positions on Javadoc.
+  const uint32_t fastEnd = length_ >= 8 ? std::min(to, length_ - 7) : from;
+  uint32_t p = from;
+  for (; p < fastEnd; ++p) {
+    head_[kHash3Base + Hash3(data_ + p)] = epoch_ + p;
+    uint64_t v;
+    std::memcpy(&v, data_ + p, 8);
+    const uint32_t h = static_cast<uint32_t>(((v << 24) * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+    prev_[p] = head_[h];
+    head_[h] = epoch_ + p;
+  }
+  for (; p < to; ++p) Skip(p);
+}
+
 // One search in progress: the chain position and the best match so far.
 struct MatchFinder::Walk {
   const uint8_t* cur;
@@ -176,17 +192,19 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
   Start(pos, maxLen0, out0, a);
   Start(pos + 1, maxLen1, out1, b);
   bool liveA = !a.done, liveB = !b.done;
-  if (liveA && liveB) {
-    // Both walks step in lockstep with one step count (both start with the same), their
-    // state in locals: the compiler kept the Walk fields on the stack here otherwise.
+  if (liveA || liveB) {
+    // The walks' state in locals, also for the one left after the other ends: the
+    // compiler kept the Walk fields on the stack otherwise. Both start with the same
+    // step count, so one count serves both.
     const uint8_t* const data = data_;
     const uint32_t* const prev = prev_.data();
-    uint32_t candA = a.cand, candB = b.cand;
-    const uint32_t lowestA = a.lowest, lowestB = b.lowest;
-    const uint8_t* probeA = data + a.probe;
-    const uint8_t* probeB = data + b.probe;
-    uint32_t bytesA = a.probeBytes, bytesB = b.probeBytes;
-    unsigned steps = a.stepsLeft;
+    // A walk that ended in Start has none of these set.
+    uint32_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
+    const uint32_t lowestA = liveA ? a.lowest : 0, lowestB = liveB ? b.lowest : 0;
+    const uint8_t* probeA = data + (liveA ? a.probe : 0);
+    const uint8_t* probeB = data + (liveB ? b.probe : 0);
+    uint32_t bytesA = liveA ? a.probeBytes : 0, bytesB = liveB ? b.probeBytes : 0;
+    unsigned steps = kMaxChainDepth;
     // One step of a walk whose probe lives in locals; false once it is over.
     auto step = [&](Walk& w, uint32_t& cand, const uint8_t*& probe, uint32_t& bytes,
                     uint32_t lowest) {
@@ -199,19 +217,23 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       cand = prev[at];
       return cand >= lowest;
     };
-    for (;;) {
-      liveA = step(a, candA, probeA, bytesA, lowestA);
-      liveB = step(b, candB, probeB, bytesB, lowestB);
-      if (--steps == 0 || !(liveA & liveB)) break;
+    if (liveA && liveB) {
+      for (;;) {
+        liveA = step(a, candA, probeA, bytesA, lowestA);
+        liveB = step(b, candB, probeB, bytesB, lowestB);
+        if (--steps == 0 || !(liveA & liveB)) break;
+      }
+      liveA &= steps != 0;
+      liveB &= steps != 0;
     }
-    a.cand = candA;
-    b.cand = candB;
-    a.stepsLeft = b.stepsLeft = steps;
-    liveA &= steps != 0;
-    liveB &= steps != 0;
+    if (liveA) {
+      while (step(a, candA, probeA, bytesA, lowestA) && --steps != 0) {
+      }
+    } else if (liveB) {
+      while (step(b, candB, probeB, bytesB, lowestB) && --steps != 0) {
+      }
+    }
   }
-  while (liveA) liveA = Step(a);
-  while (liveB) liveB = Step(b);
   *n0 = a.count;
   *n1 = b.count;
 }

@@ -59,6 +59,8 @@ class MatchFinder {
                 Match* out1, unsigned* n1);
   // Inserts pos without searching (inside a match that was taken).
   void Skip(uint32_t pos);
+  // Skip for each of [from, to).
+  void SkipRun(uint32_t from, uint32_t to);
 
   static constexpr unsigned kMaxMatchesPerPosition = 16;
 

@@ -229,14 +229,11 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     itemEnd = pos + item.length;
     if (item.length >= nice_) {
       // The parse takes this match as it is: its inside needs no matches.
-      for (uint32_t p = pos + 1; p < itemEnd; ++p) {
-        if (p == pos + 1 && haveNext) {
-          haveNext = false;  // searched with pos, so already in the chains
-        } else {
-          finder_.Skip(p);
-        }
-        foundStart_[p + 1] = static_cast<uint32_t>(found_.size());
-      }
+      // pos + 1, if searched with pos, is already in the chains.
+      finder_.SkipRun(haveNext ? pos + 2 : pos + 1, itemEnd);
+      haveNext = false;
+      std::fill(foundStart_.begin() + pos + 2, foundStart_.begin() + itemEnd + 1,
+                static_cast<uint32_t>(found_.size()));
       pos = itemEnd;
     } else {
       ++pos;

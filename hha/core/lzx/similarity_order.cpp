@@ -8,6 +8,7 @@
 #include "hha/core/lzx/similarity_order.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace hha::lzx {
 
@@ -31,9 +32,10 @@ inline uint64_t Mix(uint64_t x) {
 void SimilarityOrder::Add(const uint8_t* data, size_t size) {
   uint64_t sig[kSignatureSize];
   std::fill(sig, sig + kSignatureSize, ~uint64_t{0});
-  size_t start = 0;
-  for (size_t i = 0; i <= size; ++i) {
-    if (i < size && data[i] != '\n') continue;
+  // Line ends found by memchr: a byte-by-byte scan was over a third of the time here.
+  for (size_t start = 0; start <= size;) {
+    const void* nl = size > start ? std::memchr(data + start, '\n', size - start) : nullptr;
+    const size_t i = nl ? static_cast<size_t>(static_cast<const uint8_t*>(nl) - data) : size;
     if (i - start >= kMinLine) {
       uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a over the line
       for (size_t k = start; k < i; ++k) h = (h ^ data[k]) * 0x100000001B3ull;
