@@ -21,9 +21,6 @@ bool GenerateJavadoc(const std::string& root, const std::string& name,
                      const std::vector<std::pair<std::string, std::string>>& sources,
                      const std::string& arguments, std::string* log);
 
-// Copies a shared tree into `root`/name, writable. False when it is not there.
-bool CopySharedTree(const std::string& from, const std::string& root, const std::string& name);
-
 // What javadoc's own files of a tree name.
 struct JavadocLists {
   std::vector<std::string> packageSummaries;  // listed packages that have a summary page
@@ -35,6 +32,6 @@ struct JavadocLists {
 JavadocLists ReadJavadocLists(const std::string& tree);
 
 // An HTML-escaped sitemap value, unescaped (&amp; &lt; &gt; &quot; only).
-std::string Unescape(const std::string& value);
+std::string Unescape(std::string value);
 
 }  // namespace qb::test
