@@ -173,7 +173,7 @@ class AcceptanceTest : public ::testing::Test {
       std::string name = project.substr(start, end - start);
       start = end + 2;
       ++listed;
-      if (name != "about_quillbinder.html") EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
+      if (name != "about_quillbinder.html") { EXPECT_TRUE(FileExists(folder + "\\" + name)) << name; }
     }
     EXPECT_GT(listed, 1u);
   }

@@ -124,6 +124,11 @@ TEST_F(IndexFileTest, NoIndexPagesGiveHeaderAndFooterOnly) {
   ASSERT_TRUE(Write());
   EXPECT_TRUE(recorder.events().empty());
   EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
+  // An index-all.html that cannot be opened is reported by its relative name.
+  WriteFile(dir / "index-all.html", "");
+  EXPECT_FALSE(Write());
+  EXPECT_EQ(recorder.Texts(ProgressOutput), Strings{"Cannot open 'index-all.html'."});
+  EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
 }
 
 TEST_F(IndexFileTest, LongTargetIsWrittenWholeAndKeywordCut) {
@@ -151,13 +156,6 @@ TEST_F(IndexFileTest, UnreadablePageEndsTheIndex) {
   EXPECT_TRUE(EndsWithFooter(index));
   bool emptyFirst = SearchedBefore("index-0.html", "index-1.html");
   EXPECT_EQ(index.find("value=\"a   [C]\"") == std::string::npos, emptyFirst);
-}
-
-TEST_F(IndexFileTest, UnreadableIndexAllIsReportedByItsRelativeName) {
-  WriteFile(dir / "index-all.html", "");
-  EXPECT_FALSE(Write());
-  EXPECT_EQ(recorder.Texts(ProgressOutput), Strings{"Cannot open 'index-all.html'."});
-  EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
 }
 
 class IndexCancelTest : public IndexFileTest {

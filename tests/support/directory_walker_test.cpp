@@ -35,7 +35,7 @@ std::vector<Event> Walk(DirectoryWalker& w, const std::set<std::string>& skip = 
     events.push_back({w.kind, w.findData.cFileName, w.relativeDir});
     EXPECT_EQ(w.SkipDescend, 0);
     if (w.kind == WalkEntryKind::File || skip.count(w.findData.cFileName)) w.SkipDescend = 1;
-    if (w.kind == WalkEntryKind::DirectoryLeft) EXPECT_STREQ(w.findData.cAlternateFileName, "");
+    if (w.kind == WalkEntryKind::DirectoryLeft) { EXPECT_STREQ(w.findData.cAlternateFileName, ""); }
     if (events.size() > 1000) break;  // a walk that never ends
   }
   return events;

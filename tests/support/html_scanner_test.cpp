@@ -1,5 +1,6 @@
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,21 +10,13 @@
 namespace qb {
 namespace {
 
-struct Link {
-  std::string href;
-  std::string text;
-  bool operator==(const Link& o) const { return href == o.href && text == o.text; }
-};
+using Link = std::pair<std::string, std::string>;  // href, text
 
 std::vector<Link> AllLinks(const char* page) {
   HtmlScanner s(page);
   std::vector<Link> links;
   while (s.NextLink()) links.push_back({s.href, s.text});
   return links;
-}
-
-std::ostream& operator<<(std::ostream& os, const Link& l) {
-  return os << "{" << l.href << ", " << l.text << "}";
 }
 
 // --- Which start tags count as a link, and what a link yields ---
