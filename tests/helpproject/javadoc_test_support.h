@@ -1,12 +1,9 @@
-// Javadoc trees for the tests of the non-classic readers: generated at test time by the
-// JDK's javadoc, or copied from ../shared; and what javadoc's own lists say they hold.
+// Javadoc trees for the tests of the non-classic readers, generated at test time by the
+// JDK's javadoc, and what javadoc's own lists say a tree holds.
 #pragma once
 
-#include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/common/test_util.h"
 

@@ -91,17 +91,14 @@ TEST(JoinPathLimits, SmallCapacities) {
 
 // --- Joining a folder with a name from a directory search ---
 
-TEST(JoinFolderEntryNames, DotNamesGetASeparator) {
+TEST(JoinFolderEntryNames, DotNamesGetASeparatorAndLongOnesAreCut) {
   EXPECT_EQ(JoinEntry("pkg", "._X.html"), "pkg\\._X.html");
   EXPECT_EQ(JoinEntry("C:\\docs", ".svn"), "C:\\docs\\.svn");
   EXPECT_EQ(JoinEntry("C:\\docs\\", ".DS_Store"), "C:\\docs\\.DS_Store");
   EXPECT_EQ(JoinEntry("", ".svn"), ".svn");
   EXPECT_EQ(JoinEntry("C:\\docs", ""), "C:\\docs");
   EXPECT_EQ(JoinEntry("pkg", "a.html"), "pkg\\a.html");
-}
-
-TEST(JoinFolderEntryNames, CutAndReported) {
-  std::string a(258, 'a');
+  const std::string a(258, 'a');  // cut and reported
   char out[kPathCapacity];
   EXPECT_FALSE(JoinFolderEntry(out, sizeof out, a.c_str(), ".x"));
   EXPECT_EQ(std::string(out), a + "\\");
