@@ -60,14 +60,10 @@ TEST(BinaryIndex, KeepsNestingRepeatsAndSeeAlsoOfTheIndexFile) {
   EXPECT_EQ(Narrow(zeta.text), "zeta");
   EXPECT_EQ(zeta.topicUrls, (std::vector<std::string>{"c.html", "a.html"}));
   // The flag that tells the viewer to use it.
-  bool sawRecord4 = false;
-  for (const auto& [code, data] : SystemRecords(chm))
-    if (code == 4) {
-      sawRecord4 = true;
-      ASSERT_GT(data.size(), 12u);
-      EXPECT_EQ(data[12], 1) << "KLinks";
-    }
-  EXPECT_TRUE(sawRecord4) << "#SYSTEM has no record 4";
+  const auto records = SystemRecords(chm);
+  const auto r4 = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.first == 4; });
+  ASSERT_TRUE(r4 != records.end() && r4->second.size() > 12) << "#SYSTEM has no record 4";
+  EXPECT_EQ(r4->second[12], 1) << "KLinks";
 }
 
 // Microsoft's compiler writes the keywords all the same (ahk-ko); only #SYSTEM code 7

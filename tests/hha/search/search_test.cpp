@@ -1,6 +1,7 @@
 // Full-text search and topic titles of compiled files, as python3-chm finds them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -90,13 +91,10 @@ TEST(FullTextSearch, SystemAndWindowFlagsFollowTheOption) {
     CompileRun run = Compile(dir / "p.hhp");
     ASSERT_TRUE(run.ok) << run.AllMessages();
     const std::string chm = dir / "out.chm";
-    bool sawCode4 = false;
-    for (const auto& [code, data] : SystemRecords({{"#SYSTEM", InternalFile(chm, "/#SYSTEM")}}))
-      if (code == 4) {
-        sawCode4 = true;
-        EXPECT_EQ(Le32(data, 8), search ? 1u : 0u) << "full-text flag";
-      }
-    EXPECT_TRUE(sawCode4);
+    const auto records = SystemRecords({{"#SYSTEM", InternalFile(chm, "/#SYSTEM")}});
+    const auto r4 = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.first == 4; });
+    ASSERT_TRUE(r4 != records.end());
+    EXPECT_EQ(Le32(r4->second, 8), search ? 1u : 0u) << "full-text flag";
     const std::string windows = InternalFile(chm, "/#WINDOWS");
     ASSERT_GE(windows.size(), 8u + 0x14);
     EXPECT_EQ(Le32(windows, 8 + 0x10), search ? 0x420u : 0x20u) << "search tab bit";
