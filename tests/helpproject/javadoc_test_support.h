@@ -9,8 +9,6 @@
 
 namespace qb::test {
 
-bool JavadocAvailable();
-
 // Writes the sources (relative name -> text, UTF-8) into `root`/src and runs javadoc
 // there with `arguments` (its output folder is `root`/`name`). False when it failed;
 // `log` gets its output.

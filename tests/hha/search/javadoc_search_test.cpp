@@ -58,10 +58,8 @@ void CheckTree(const std::string& name) {
   int wrong = 0;
   for (const auto& word : words)
     if (r.hits[word] != expected[word] && ++wrong <= 5)
-      ADD_FAILURE() << "\"" << word << "\": expected " << expected[word].begin()->second << " ("
-                    << expected[word].begin()->first << "), got " << r.hits[word].size() << " hits"
-                    << (r.hits[word].empty() ? "" : ", first " + r.hits[word].begin()->second + " (" +
-                                                        r.hits[word].begin()->first + ")");
+      ADD_FAILURE() << "\"" << word << "\": expected " << ::testing::PrintToString(expected[word])
+                    << ", got " << ::testing::PrintToString(r.hits[word]);
   EXPECT_EQ(wrong, 0) << "of " << words.size() << " words";
 }
 
