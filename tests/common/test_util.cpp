@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <system_error>
 
@@ -37,17 +39,10 @@ std::string Getenv(const char* name) {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  fs::path base = fs::temp_directory_path();
-  for (;;) {
-    std::string name = "qbtest-" + std::to_string(rd()) + "-" + std::to_string(counter++);
-    fs::path p = base / name;
-    std::error_code ec;
-    if (fs::create_directory(p, ec)) {
-      path_ = p.string();
-      break;
-    }
-  }
+  std::error_code ec;
+  do path_ = (fs::temp_directory_path() / ("qbtest-" + std::to_string(std::random_device()()) + "-" +
+                                           std::to_string(counter++))).string();
+  while (!fs::create_directory(path_, ec));
 }
 
 TempDir::~TempDir() {
@@ -80,18 +75,9 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFile(const std::string& path, bool* ok) {
-  std::string out;
-  FILE* f = std::fopen(Native(path).c_str(), "rb");
-  if (!f) {
-    if (ok) *ok = false;
-    return out;
-  }
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  if (ok) *ok = true;
-  return out;
+  std::ifstream in(Native(path), std::ios::binary);
+  if (ok) *ok = in.is_open();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool FileExists(const std::string& path) {
@@ -173,12 +159,9 @@ std::vector<SitemapEntry> ParseSitemap(const std::string& text) {
     auto value = [&](const std::string& key) {
       return line.substr(key.size(), line.size() - key.size() - 2);
     };
-    if (line.rfind(name, 0) == 0) entries.push_back({depth, value(name), "", "", false});
+    if (line.rfind(name, 0) == 0) entries.push_back({depth, value(name), "", ""});
     if (line.rfind(local, 0) == 0 && !entries.empty()) entries.back().local = value(local);
-    if (line.rfind(image, 0) == 0 && !entries.empty()) {
-      entries.back().image = value(image);
-      entries.back().hasImage = true;
-    }
+    if (line.rfind(image, 0) == 0 && !entries.empty()) entries.back().image = value(image);
   }
   return entries;
 }

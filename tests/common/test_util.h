@@ -69,7 +69,6 @@ std::string SourceDir();
 struct SitemapEntry {
   int depth = 0;
   std::string name, local, image;
-  bool hasImage = false;
 };
 std::vector<SitemapEntry> ParseSitemap(const std::string& text);
 

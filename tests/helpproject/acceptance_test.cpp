@@ -62,12 +62,6 @@ Strings TermTargets(const std::string& page, bool inSubfolder) {
   return targets;
 }
 
-Strings IndexLocals(const std::string& text) {
-  Strings locals;
-  for (const auto& entry : test::ParseSitemap(text)) locals.push_back(entry.local);
-  return locals;
-}
-
 std::string StartPageOf(const std::string& indexHtml) {
   std::string page = ReadFile(indexHtml);
   for (size_t at = page.find("<FRAME "); at != std::string::npos;
@@ -167,8 +161,9 @@ class AcceptanceTest : public ::testing::Test {
         for (const auto& t : TermTargets(ReadFile(page.path().string()), true)) terms.insert(t);
     }
     EXPECT_FALSE(terms.empty());
-    Strings locals = IndexLocals(index);
-    EXPECT_EQ(std::multiset<std::string>(locals.begin(), locals.end()), terms);
+    std::multiset<std::string> locals;
+    for (const auto& entry : test::ParseSitemap(index)) locals.insert(entry.local);
+    EXPECT_EQ(locals, terms);
 
     size_t files = project.find("[FILES]\r\n");
     ASSERT_NE(files, std::string::npos);
@@ -178,7 +173,7 @@ class AcceptanceTest : public ::testing::Test {
       std::string name = project.substr(start, end - start);
       start = end + 2;
       ++listed;
-      if (name != "about_quillbinder.html") EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
+      if (name != "about_quillbinder.html") { EXPECT_TRUE(FileExists(folder + "\\" + name)) << name; }
     }
     EXPECT_GT(listed, 1u);
   }

@@ -11,7 +11,6 @@
 namespace qb {
 namespace {
 
-using test::CrLfLines;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -22,18 +21,15 @@ class ContentsFileTest : public ::testing::Test {
   bool Write(const std::string& startPage) {
     std::string index = dir / "index.html";
     std::string output = dir / "guide.chm";
-    return test::RunStage(recorder, [&] {
+    return recorder.RunStage([&] {
       return WriteContentsFile(startPage.c_str(), index.c_str(), output.c_str());
     });
   }
   std::string Contents() { return ReadFile(dir / "guide.hhc"); }
 
-  // The Name values of the entries, in order.
   Strings Names() {
     Strings names;
-    for (const auto& line : CrLfLines(Contents()))
-      if (line.rfind("\t<param name=\"Name\" value=\"", 0) == 0)
-        names.push_back(line.substr(27, line.size() - 29));
+    for (const auto& e : test::ParseSitemap(Contents())) names.push_back(e.name);
     return names;
   }
 
@@ -107,10 +103,7 @@ TEST_F(ContentsFileTest, StartPageWithoutFolderIsTheDefaultPackage) {
 
   WriteFile(dir / "package-frame.html", "<A HREF=\"Solo.html\">Solo</A>");
   ASSERT_TRUE(Write("Main.html"));
-  std::string contents = Contents();
-  EXPECT_NE(contents.find("\t<param name=\"Name\" value=\"(default package)\">\r\n"
-                          "\t<param name=\"Local\" value=\"package-frame.html\">\r\n"),
-            std::string::npos);
+  EXPECT_EQ(test::ParseSitemap(Contents())[0].local, "package-frame.html");
   EXPECT_EQ(Names(), (Strings{"(default package)", "Solo"}));
 }
 
@@ -120,51 +113,27 @@ TEST_F(ContentsFileTest, ShortMarkedTextsLoseOnlyTheirLeadingTag) {
             "<A HREF=\"e\"><i></i></A><A HREF=\"f\"><i>x</i></A><A HREF=\"g\"><ix>yz</A>");
   ASSERT_TRUE(Write("p/package-summary.html"));
   EXPECT_EQ(Names(), (Strings{"p", "", "", "ab", "", "", "x", "yz"}));
-  std::string contents = Contents();
   size_t marked = 0;
-  for (size_t at = contents.find("value=\"17\""); at != std::string::npos;
-       at = contents.find("value=\"17\"", at + 1))
-    ++marked;
+  for (const auto& e : test::ParseSitemap(Contents())) marked += e.image == "17";
   EXPECT_EQ(marked, 7u);
 }
 
 TEST_F(ContentsFileTest, LongEntriesAreWrittenWhole) {
-  std::string packageName(3000, 'P');
-  std::string href(5000, 'h');
-  std::string text = "<I>" + std::string(4000, 'x') + "</I>";
-  WriteFile(dir / "overview-frame.html",
-            "<A HREF=\"p/package-frame.html\">" + packageName + "</A>");
-  WriteFile(dir / "p/package-frame.html", "<A HREF=\"" + href + "\">" + text +
-                                              "</A><A HREF=\"Next.html\">Next</A>");
+  const std::string packageName(3000, 'P'), href(5000, 'h');
+  WriteFile(dir / "overview-frame.html", "<A HREF=\"p/package-frame.html\">" + packageName + "</A>");
+  WriteFile(dir / "p/package-frame.html", "<A HREF=\"" + href + "\"><I>" + std::string(4000, 'x') +
+                                              "</I></A><A HREF=\"Next.html\">Next</A>");
   ASSERT_TRUE(Write("overview-summary.html"));
-  std::string contents = Contents();
+  auto entries = test::ParseSitemap(Contents());
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, packageName);
+  EXPECT_EQ(entries[0].local, "p/package-frame.html");
   // The name is cut to 259 before its tags go, so only the start tag is recognised.
-  std::string name(259 - 7, 'x');
-  std::string expected = "<LI><OBJECT type=\"text/sitemap\">\r\n"
-                         "\t<param name=\"Name\" value=\"" + name + "\">\r\n"
-                         "\t<param name=\"Local\" value=\"p/" + href + "\">\r\n"
-                         "\t<param name=\"ImageNumber\" value=\"17\">\r\n"
-                         "\t</OBJECT>\r\n"
-                         "<LI><OBJECT type=\"text/sitemap\">\r\n"
-                         "\t<param name=\"Name\" value=\"Next\">\r\n"
-                         "\t<param name=\"Local\" value=\"p/Next.html\">\r\n";
-  EXPECT_NE(contents.find(expected), std::string::npos);
-  EXPECT_NE(contents.find("\t<param name=\"Name\" value=\"" + packageName + "\">\r\n"
-                          "\t<param name=\"Local\" value=\"p/package-frame.html\">\r\n"),
-            std::string::npos);
-  const std::string end = "\t</OBJECT>\r\n</UL>\r\n</UL>\r\n</BODY>\r\n</HTML>\r\n";
-  ASSERT_GE(contents.size(), end.size());
-  EXPECT_EQ(contents.substr(contents.size() - end.size()), end);
-}
-
-TEST_F(ContentsFileTest, ListPageWithOnlyItsHeadingGivesAnEmptyList) {
-  WriteFile(dir / "a/b/package-frame.html", "<A HREF=\"package-summary.html\">a.b</A>");
-  ASSERT_TRUE(Write("a/b/package-summary.html"));
-  EXPECT_EQ(Names(), Strings{"a.b"});
-  EXPECT_NE(Contents().find("value=\"a/b/package-frame.html\">\r\n"
-                            "\t<param name=\"ImageNumber\" value=\"\">\r\n"
-                            "\t</OBJECT>\r\n\t<UL>\r\n</UL>\r\n</UL>\r\n"),
-            std::string::npos);
+  EXPECT_EQ(entries[1].name, std::string(259 - 7, 'x'));
+  EXPECT_EQ(entries[1].local, "p/" + href);
+  EXPECT_EQ(entries[1].image, "17");
+  EXPECT_EQ(entries[2].local, "p/Next.html");
+  EXPECT_EQ(Contents().substr(Contents().size() - 9), "</HTML>\r\n");
 }
 
 }  // namespace

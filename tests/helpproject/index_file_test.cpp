@@ -32,7 +32,7 @@ class IndexFileTest : public ::testing::Test {
  protected:
   bool Write(const std::function<void()>& whilePumping = nullptr) {
     std::string output = dir / "guide.chm";
-    return test::RunStage(recorder, [&] { return WriteIndexFile(output.c_str()); },
+    return recorder.RunStage([&] { return WriteIndexFile(output.c_str()); },
                           whilePumping);
   }
   std::string Index() { return ReadFile(dir / "guide.hhk"); }
@@ -41,21 +41,17 @@ class IndexFileTest : public ::testing::Test {
            text.compare(text.size() - (sizeof kFooter - 1), std::string::npos, kFooter) == 0;
   }
 
-  // Names in the order the system's search returns them from index-files.
-  Strings SearchOrder() {
-    Strings names;
+  // Whether the system's search of index-files returns `a` before `b`.
+  bool SearchedBefore(const std::string& a, const std::string& b) {
     FindData data;
     SearchHandle search = BeginSearch((dir / "index-files/*").c_str(), &data);
-    if (search == NoSearch()) return names;
-    do names.push_back(data.cFileName);
-    while (ContinueSearch(search, &data));
-    EndSearch(search);
-    return names;
-  }
-  static int Position(const Strings& names, const std::string& name) {
-    for (size_t i = 0; i < names.size(); ++i)
-      if (names[i] == name) return static_cast<int>(i);
-    return -1;
+    bool before = false;
+    if (search != NoSearch()) {
+      while (data.cFileName != b && !(before = data.cFileName == a) && ContinueSearch(search, &data)) {
+      }
+      EndSearch(search);
+    }
+    return before;
   }
 
   TempDir dir;
@@ -82,12 +78,15 @@ TEST_F(IndexFileTest, SingleFileIndex) {
                  " - Interface in <A HREF=\"org/demo/package-summary.html\">org.demo</A>") +
             Term("<A HREF=\"org/demo/Raw.html\">x <I>raw</I></A>",
                  " - Class in <A HREF=\"org/demo/package-summary.html\">org.demo</A>") +
+            Term("<A HREF=\"org/demo/Alpha.html#g\"><B>g</B></A>", " - last, linking nowhere") +
             "</DL>\r\n</BODY></HTML>\r\n");
+  // index-all.html wins over index-files.
+  WriteFile(dir / "index-files/index-1.html", Term("<A HREF=\"n.html\">Never</A>", " <A HREF=\"c\">C</A>"));
   ASSERT_TRUE(Write());
   EXPECT_EQ(Index(), test::Expected("index_single.hhk"));
   const std::string lead = "Creating index file from index-all.html, letter: ";
-  EXPECT_EQ(recorder.Texts(ProgressStatus), (Strings{lead + "A", lead + "U", lead + "O",
-                                                      lead + "_", lead + "C", lead, lead + "X"}));
+  EXPECT_EQ(recorder.Texts(ProgressStatus), (Strings{lead + "A", lead + "U", lead + "O", lead + "_",
+                                                      lead + "C", lead, lead + "X", lead + "G"}));
   EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
 }
 
@@ -109,8 +108,7 @@ TEST_F(IndexFileTest, SplitIndexReadsEveryPlainFileOfIndexFiles) {
   ASSERT_TRUE(Write());
   EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
 
-  Strings order = SearchOrder();
-  bool oneFirst = Position(order, "index-1.html") < Position(order, "index-2.html");
+  bool oneFirst = SearchedBefore("index-1.html", "index-2.html");
   EXPECT_EQ(Index(), test::Expected(oneFirst ? "index_split_1_2.hhk" : "index_split_2_1.hhk"));
   Strings one = {"Creating index file from index-1.html, letter: A",
                  "Creating index file from index-1.html, letter: T"};
@@ -121,63 +119,30 @@ TEST_F(IndexFileTest, SplitIndexReadsEveryPlainFileOfIndexFiles) {
   EXPECT_EQ(recorder.Texts(ProgressStatus), expected);
 }
 
-TEST_F(IndexFileTest, IndexAllWinsOverIndexFiles) {
-  WriteFile(dir / "index-all.html", Term("<A HREF=\"o.html\">Only</A>", " <A HREF=\"c\">C</A>"));
-  WriteFile(dir / "index-files/index-1.html",
-            Term("<A HREF=\"n.html\">Never</A>", " <A HREF=\"c\">C</A>"));
-  ASSERT_TRUE(Write());
-  std::string index = Index();
-  EXPECT_NE(index.find("value=\"Only   [C]\""), std::string::npos);
-  EXPECT_EQ(index.find("Never"), std::string::npos);
-}
-
 TEST_F(IndexFileTest, NoIndexPagesGiveHeaderAndFooterOnly) {
   test::MakeDirs(dir / "index-files/empty-sub");
   ASSERT_TRUE(Write());
   EXPECT_TRUE(recorder.events().empty());
   EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
-}
-
-TEST_F(IndexFileTest, TermsWithoutContextLinkKeepTheFollowingKeyword) {
-  WriteFile(dir / "index-all.html",
-            Term("<A HREF=\"p/package-summary.html\"><B>p</B></A>", " - package p") +
-            Term("<A HREF=\"p/A.html#f()\"><B>f()</B></A>",
-                 " - Method in class p.<A HREF=\"p/A.html\">A</A>") +
-            Term("<A HREF=\"p/A.html#g\"><B>g</B></A>", " - last, linking nowhere"));
-  ASSERT_TRUE(Write());
-  EXPECT_TRUE(recorder.Texts(ProgressOutput).empty());
-  std::string index = Index();
-  EXPECT_NE(index.find("\t<param name=\"Name\" value=\"p\">\r\n"
-                       "\t<param name=\"Local\" value=\"p/package-summary.html\">\r\n"),
-            std::string::npos);
-  EXPECT_NE(index.find("\t<param name=\"Name\" value=\"f()   [A]\">\r\n"
-                       "\t<param name=\"Local\" value=\"p/A.html#f()\">\r\n"),
-            std::string::npos);
-  EXPECT_NE(index.find("\t<param name=\"Name\" value=\"g\">\r\n"
-                       "\t<param name=\"Local\" value=\"p/A.html#g\">\r\n\t</OBJECT>\r\n</UL>"),
-            std::string::npos);
+  // An index-all.html that cannot be opened is reported by its relative name.
+  WriteFile(dir / "index-all.html", "");
+  EXPECT_FALSE(Write());
+  EXPECT_EQ(recorder.Texts(ProgressOutput), Strings{"Cannot open 'index-all.html'."});
+  EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
 }
 
 TEST_F(IndexFileTest, LongTargetIsWrittenWholeAndKeywordCut) {
-  std::string keyword(3000, 'k');
-  std::string target = "p/A.html#" + std::string(4000, 'm');
+  const std::string keyword(3000, 'k'), target = "p/A.html#" + std::string(4000, 'm'), context(2000, 'c');
   WriteFile(dir / "index-all.html",
-            Term("<A HREF=\"" + target + "\">" + keyword + "</A>",
-                 " - in <A HREF=\"p/A.html\">" + std::string(2000, 'c') + "</A>") +
+            Term("<A HREF=\"" + target + "\">" + keyword + "</A>", " - in <A HREF=\"p/A.html\">" + context + "</A>") +
             Term("<A HREF=\"n.html\">next</A>", " - in <A HREF=\"c.html\">C</A>"));
   ASSERT_TRUE(Write());
-  std::string expected = "<UL><LI><OBJECT type=\"text/sitemap\">\r\n"
-                         "\t<param name=\"Name\" value=\"" + keyword.substr(0, 259) + "   [" +
-                         std::string(2000, 'c') + "]\">\r\n"
-                         "\t<param name=\"Local\" value=\"" + target + "\">\r\n"
-                         "\t</OBJECT>\r\n"
-                         "<LI><OBJECT type=\"text/sitemap\">\r\n"
-                         "\t<param name=\"Name\" value=\"next   [C]\">\r\n"
-                         "\t<param name=\"Local\" value=\"n.html\">\r\n"
-                         "\t</OBJECT>\r\n" + kFooter;
-  std::string index = Index();
-  ASSERT_GE(index.size(), expected.size());
-  EXPECT_EQ(index.substr(index.size() - expected.size()), expected);
+  auto entries = test::ParseSitemap(Index());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, keyword.substr(0, 259) + "   [" + context + "]");
+  EXPECT_EQ(entries[0].local, target);
+  EXPECT_EQ(entries[1].name, "next   [C]");
+  EXPECT_TRUE(EndsWithFooter(Index()));
 }
 
 TEST_F(IndexFileTest, UnreadablePageEndsTheIndex) {
@@ -189,16 +154,8 @@ TEST_F(IndexFileTest, UnreadablePageEndsTheIndex) {
             Strings{"Cannot open '" + (dir / "index-files/index-0.html") + "'."});
   std::string index = Index();
   EXPECT_TRUE(EndsWithFooter(index));
-  Strings order = SearchOrder();
-  bool emptyFirst = Position(order, "index-0.html") < Position(order, "index-1.html");
+  bool emptyFirst = SearchedBefore("index-0.html", "index-1.html");
   EXPECT_EQ(index.find("value=\"a   [C]\"") == std::string::npos, emptyFirst);
-}
-
-TEST_F(IndexFileTest, UnreadableIndexAllIsReportedByItsRelativeName) {
-  WriteFile(dir / "index-all.html", "");
-  EXPECT_FALSE(Write());
-  EXPECT_EQ(recorder.Texts(ProgressOutput), Strings{"Cannot open 'index-all.html'."});
-  EXPECT_EQ(Index(), test::Expected("index_empty.hhk"));
 }
 
 class IndexCancelTest : public IndexFileTest {
@@ -263,7 +220,7 @@ TEST(IndexStatusLine, LongPageNameIsCutToFit) {
   BufferedFileWriter writer;
   std::string out = folder + test::kSep + "out.hhk";
   ASSERT_TRUE(writer.Open(out.c_str()));
-  EXPECT_TRUE(test::RunStage(recorder, [&] { return ScanIndexPage("", page.c_str(), true, writer); }));
+  EXPECT_TRUE(recorder.RunStage([&] { return ScanIndexPage("", page.c_str(), true, writer); }));
   writer.Close();
   std::string expected = "Creating index file from " + name.substr(0, 223) + ", letter: Q";
   EXPECT_EQ(expected.size(), 259u);

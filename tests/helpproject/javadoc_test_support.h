@@ -1,18 +1,13 @@
-// Javadoc trees for the tests of the non-classic readers: generated at test time by the
-// JDK's javadoc, or copied from ../shared; and what javadoc's own lists say they hold.
+// Javadoc trees for the tests of the non-classic readers, generated at test time by the
+// JDK's javadoc, and what javadoc's own lists say a tree holds.
 #pragma once
 
-#include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/common/test_util.h"
 
 namespace qb::test {
-
-bool JavadocAvailable();
 
 // Writes the sources (relative name -> text, UTF-8) into `root`/src and runs javadoc
 // there with `arguments` (its output folder is `root`/`name`). False when it failed;
@@ -20,9 +15,6 @@ bool JavadocAvailable();
 bool GenerateJavadoc(const std::string& root, const std::string& name,
                      const std::vector<std::pair<std::string, std::string>>& sources,
                      const std::string& arguments, std::string* log);
-
-// Copies a shared tree into `root`/name, writable. False when it is not there.
-bool CopySharedTree(const std::string& from, const std::string& root, const std::string& name);
 
 // What javadoc's own files of a tree name.
 struct JavadocLists {
@@ -35,6 +27,6 @@ struct JavadocLists {
 JavadocLists ReadJavadocLists(const std::string& tree);
 
 // An HTML-escaped sitemap value, unescaped (&amp; &lt; &gt; &quot; only).
-std::string Unescape(const std::string& value);
+std::string Unescape(std::string value);
 
 }  // namespace qb::test

@@ -19,55 +19,35 @@
 namespace qb {
 namespace {
 
-class WriteFailureTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* dir = std::getenv("QB_FULL_DISK_DIR");
-    if (!dir || !*dir) QB_SKIP_OR_FAIL("no /dev/full fixture (QB_FULL_DISK_DIR)");
-    folder = test::HostPath(dir);
-    index = folder + "\\index.html";
-    output = folder + "\\guide.chm";
-  }
-
-  std::string folder, index, output;
-};
-
-TEST_F(WriteFailureTest, EveryStageReportsItsFileAndFails) {
-  struct Stage {
-    const char* file;
-    std::function<bool()> run;
-  } stages[] = {
+// Runs each writer into `folder` (the about page too when `about`): each must fail and
+// report its own file with `what`.
+void CheckStages(const std::string& folder, bool about, const std::string& what) {
+  const std::string index = folder + test::kSep + "index.html", output = folder + test::kSep + "guide.chm";
+  const std::pair<const char*, std::function<bool()>> stages[] = {
       {"about_quillbinder.html", [&] { return WriteAboutPage(output.c_str()); }},
       {"guide.hhp", [&] { return WriteProjectFile(index.c_str(), output.c_str(), "T", "overview-summary.html"); }},
       {"guide.hhc", [&] { return WriteContentsFile("overview-summary.html", index.c_str(), output.c_str()); }},
       {"guide.hhk", [&] { return WriteIndexFile(output.c_str()); }},
   };
-  for (const Stage& stage : stages) {
+  for (const auto& [file, run] : stages) {
+    if (!about && file == stages[0].first) continue;
     test::ProgressRecorder recorder;
-    EXPECT_FALSE(test::RunStage(recorder, stage.run)) << stage.file;
+    EXPECT_FALSE(recorder.RunStage(run)) << file;
     EXPECT_EQ(recorder.Texts(ProgressOutput),
-              std::vector<std::string>{"Cannot write '" + folder + "\\" + stage.file + "'."});
+              std::vector<std::string>{what + " '" + folder + test::kSep + file + "'."});
   }
+}
+
+TEST(WriteFailure, EveryStageReportsItsFileAndFails) {
+  const char* dir = std::getenv("QB_FULL_DISK_DIR");
+  if (!dir || !*dir) QB_SKIP_OR_FAIL("no /dev/full fixture (QB_FULL_DISK_DIR)");
+  CheckStages(test::HostPath(dir), true, "Cannot write");
 }
 
 // A file that cannot even be made (its folder is missing) is reported by its path.
 TEST(WriteFailure, UncreatableFilesAreReportedByTheirPath) {
   test::TempDir dir;
-  const std::string index = dir / "none/index.html", output = dir / "none/guide.chm";
-  struct Stage {
-    const char* file;
-    std::function<bool()> run;
-  } stages[] = {
-      {"guide.hhp", [&] { return WriteProjectFile(index.c_str(), output.c_str(), "T", "overview-summary.html"); }},
-      {"guide.hhc", [&] { return WriteContentsFile("overview-summary.html", index.c_str(), output.c_str()); }},
-      {"guide.hhk", [&] { return WriteIndexFile(output.c_str()); }},
-  };
-  for (const Stage& stage : stages) {
-    test::ProgressRecorder recorder;
-    EXPECT_FALSE(test::RunStage(recorder, stage.run)) << stage.file;
-    EXPECT_EQ(recorder.Texts(ProgressOutput),
-              std::vector<std::string>{"Cannot open '" + (dir / "none") + test::kSep + stage.file + "'."});
-  }
+  CheckStages(dir / "none", false, "Cannot open");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "job/conversion_job.h"
 #include "resources/product.h"
 #include "tests/common/test_util.h"
 
@@ -15,11 +14,6 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 }
 
 }  // namespace
-
-bool RunStage(ProgressRecorder& recorder, const std::function<bool()>& stage,
-              const std::function<void()>& whilePumping) {
-  return recorder.RunStage(stage, whilePumping);
-}
 
 std::string Expected(const std::string& name, const std::string& folder) {
   bool ok = false;

@@ -1,20 +1,12 @@
-// Shared by the writer tests: running one stage on a worker thread while this thread
-// takes its reports, and reading the hand-written expected files.
+// Shared by the writer tests: the hand-written expected files, and CR LF lines.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/engine/progress_recorder.h"
 
 namespace qb::test {
-
-// Runs `stage` on a second thread as the worker would (RunningJob reports to the
-// recorder, the cancel word starts at JobRun) and pumps messages until it returns.
-// `whilePumping`, if given, is called on this thread between pumps.
-bool RunStage(ProgressRecorder& recorder, const std::function<bool()>& stage,
-              const std::function<void()>& whilePumping = nullptr);
 
 // An expected file of tests/helpproject/expected, with "@HOMEPAGE@" replaced by the
 // product homepage and "@FOLDER@" by `folder`.

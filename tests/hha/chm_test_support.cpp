@@ -1,5 +1,7 @@
 #include "tests/hha/chm_test_support.h"
 
+#include <gtest/gtest.h>
+
 namespace hha::test {
 
 std::string CompileRun::AllMessages() const {
@@ -24,6 +26,26 @@ CompileRun Compile(const std::string& projectPath, int stopAfter, unsigned threa
 std::string Project(const std::string& files, const std::string& options) {
   return "[OPTIONS]\r\nCompiled file=out.chm\r\n" + options + "\r\n[FILES]\r\n" + files;
 }
+
+#ifndef _WIN32
+std::vector<FileMap> ExpectAllReadersReturn(const std::string& chm, const FileMap& expected) {
+  bool ok[3] = {};
+  std::string log;
+  std::vector<FileMap> readers = {ReadWithChmlib(chm, &ok[0]), ReadWithMspack(chm, &ok[1]), ReadWith7z(chm, &ok[2], &log)};
+  const char* names[3] = {"chmlib", "libmspack", "7z"};
+  size_t wrong = 0;
+  for (int r = 0; r < 3; ++r) {
+    EXPECT_TRUE(ok[r]) << names[r] << " " << log;
+    for (const auto& [name, bytes] : expected) {
+      auto it = readers[r].find(name);
+      if ((it == readers[r].end() || it->second != bytes) && ++wrong < 10)
+        ADD_FAILURE() << names[r] << (it == readers[r].end() ? " lacks " : " returns other bytes for ") << name;
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << chm;
+  return readers;
+}
+#endif
 
 void WriteTree(const std::string& root, const FileMap& files) {
   for (const auto& [name, bytes] : files) qb::test::WriteFile(root + qb::test::kSep + name, bytes);

@@ -28,6 +28,12 @@ CompileRun Compile(const std::string& projectPath, int stopAfter = 0, unsigned t
 // ("Key=value\r\n" lines) added.
 std::string Project(const std::string& files, const std::string& options = "");
 
+#ifndef _WIN32
+// Reads `chm` with chmlib, libmspack and 7-Zip: each must open it and give back every file
+// of `expected` with its bytes. Returns what each read, in that order.
+std::vector<FileMap> ExpectAllReadersReturn(const std::string& chm, const FileMap& expected);
+#endif
+
 // Writes every file of `files` under `root`.
 void WriteTree(const std::string& root, const FileMap& files);
 

@@ -1,12 +1,11 @@
-// What a project names in its own code page or through its headers: [ALIAS]/[MAP] with
-// #include compiled into #IVB, with a warning (file and line) for each alias the viewer
-// could not open; a file whose name on disk is UTF-8 found by its name in the project's
-// code page, as Windows finds it.
+// [ALIAS]/[MAP] with #include compiled into #IVB, a warning for each alias the viewer
+// could not open; a file named in the project's code page found under its Unicode name.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "tests/hha/chm_internal_reader.h"
 #include "tests/hha/chm_test_support.h"
 
 namespace fs = std::filesystem;
@@ -39,11 +38,7 @@ TEST(ContextHelp, AliasesAndMappedIdsBecomeTheContextTableWithWarningsForWhatIsW
   const std::string& ivb = chm.at("#IVB");
   const std::string& strings = chm.at("#STRINGS");
   ASSERT_EQ(ivb.size(), 4u + 16u);
-  auto u32 = [&](size_t at) {
-    uint32_t v = 0;
-    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(ivb[at + k]);
-    return v;
-  };
+  auto u32 = [&](size_t at) { return Le32(ivb, at); };
   EXPECT_EQ(u32(0), 16u);
   EXPECT_EQ(u32(4), 20u);
   EXPECT_STREQ(strings.c_str() + u32(8), "gone.html");

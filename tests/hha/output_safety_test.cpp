@@ -14,8 +14,7 @@ namespace {
 
 using qb::test::TempDir;
 
-// What the folder holds, bytes and all: a compile that fails or stops changes nothing.
-FileMap Contents(const std::string& folder) { return qb::test::FolderFiles(folder); }
+using qb::test::FolderFiles;  // bytes and all: a compile that fails or stops changes nothing
 
 void WriteProject(const TempDir& dir, int pages) {
   std::string files;
@@ -27,37 +26,29 @@ void WriteProject(const TempDir& dir, int pages) {
   qb::test::WriteFile(dir / "p.hhp", Project(files));
 }
 
-TEST(OutputSafety, AStopLeavesNoFileBehind) {
-  TempDir dir;
-  WriteProject(dir, 40);
-  const auto before = Contents(dir.path());
-  for (int stopAt : {1, 2, 5}) {
-    CompileRun run = Compile(dir / "p.hhp", stopAt);
-    EXPECT_FALSE(run.ok);
-    EXPECT_TRUE(run.stats.stopped);
-    EXPECT_EQ(static_cast<int>(run.statuses.size()), stopAt) << "no status after the stop";
-    EXPECT_EQ(Contents(dir.path()), before) << "stopped at status " << stopAt;
+// A stop at any status, with or without an older file there.
+TEST(OutputSafety, AStopAtAnyMomentLeavesTheFolderAsItWas) {
+  for (bool older : {false, true}) {
+    TempDir dir;
+    WriteProject(dir, 10);
+    const int total = static_cast<int>(Compile(dir / "p.hhp").statuses.size());
+    qb::test::WriteFile(dir / "out.chm", "an older help file");
+    if (!older) fs::remove(dir / "out.chm");
+    const auto before = FolderFiles(dir.path());
+    for (int stopAt = 1; stopAt <= total; ++stopAt) {
+      CompileRun run = Compile(dir / "p.hhp", stopAt);
+      ASSERT_FALSE(run.ok) << "stop at status " << stopAt << " of " << total;
+      ASSERT_TRUE(run.stats.stopped);
+      ASSERT_EQ(static_cast<int>(run.statuses.size()), stopAt) << "no status after the stop";
+      ASSERT_EQ(FolderFiles(dir.path()), before) << stopAt;
+    }
+    EXPECT_NE(Compile(dir / "p.hhp").AllMessages().find("Created"), std::string::npos);
+    FileMap after = FolderFiles(dir.path());
+    EXPECT_NE(after["out.chm"], "an older help file") << "a good compile replaces it";
+    FileMap expected = before;
+    after["out.chm"] = expected["out.chm"];
+    EXPECT_EQ(after, expected) << "and leaves no scratch file";
   }
-}
-
-TEST(OutputSafety, AStopAtTheLastMomentKeepsTheExistingFile) {
-  TempDir dir;
-  WriteProject(dir, 10);
-  qb::test::WriteFile(dir / "out.chm", "an older help file");
-  const auto before = Contents(dir.path());
-  const int total = static_cast<int>(Compile(dir / "p.hhp").statuses.size());
-  qb::test::WriteFile(dir / "out.chm", "an older help file");
-  for (int stopAt = 1; stopAt <= total; ++stopAt) {
-    CompileRun run = Compile(dir / "p.hhp", stopAt);
-    ASSERT_FALSE(run.ok) << "stop at status " << stopAt << " of " << total;
-    ASSERT_EQ(qb::test::ReadFile(dir / "out.chm"), "an older help file") << stopAt;
-    ASSERT_EQ(Contents(dir.path()), before) << stopAt;
-  }
-  EXPECT_NE(Compile(dir / "p.hhp").AllMessages().find("Created"), std::string::npos);
-  FileMap after = Contents(dir.path());
-  EXPECT_NE(after["out.chm"], "an older help file") << "a good compile replaces it";
-  after["out.chm"] = before.at("out.chm");
-  EXPECT_EQ(after, before) << "and leaves no scratch file";
 }
 
 TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
@@ -66,11 +57,11 @@ TEST(OutputSafety, AnErrorLeavesTheExistingFileAndNoTemporaryOne) {
   qb::test::MakeDirs(dir / "out.chm");  // a folder where the file should go
   qb::test::WriteFile(dir / "out.chm" + std::string(1, qb::test::kSep) + "keep.txt", "kept");
   qb::test::WriteFile(dir / "p.hhp", "[OPTIONS]\r\nCompiled file=out.chm\r\n[FILES]\r\npage.html\r\n");
-  const auto before = Contents(dir.path());
+  const auto before = FolderFiles(dir.path());
   CompileRun run = Compile(dir / "p.hhp");
   EXPECT_FALSE(run.ok);
   EXPECT_NE(run.AllMessages().find("Error: "), std::string::npos) << run.AllMessages();
-  EXPECT_EQ(Contents(dir.path()), before);
+  EXPECT_EQ(FolderFiles(dir.path()), before);
   EXPECT_EQ(qb::test::ReadFile(dir / "out.chm/keep.txt"), "kept");
 }
 

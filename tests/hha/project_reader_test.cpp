@@ -53,20 +53,13 @@ TEST(ProjectReader, ParsesTheSystemsWindowLineFieldByField) {
   ASSERT_EQ(p.windows.size(), 1u);
   const WindowDef& win = p.windows[0];
   EXPECT_EQ(win.name, "main");
-  EXPECT_EQ(win.fields[kWinCaption], "Guide, the title");
-  EXPECT_EQ(win.fields[kWinToc], "g.hhc");
-  EXPECT_EQ(win.fields[kWinIndex], "g.hhk");
-  EXPECT_EQ(win.fields[kWinDefaultFile], "o.html");
-  EXPECT_EQ(win.fields[kWinHome], "h.html");
-  EXPECT_EQ(win.fields[kWinJump1Url], "about.html");
-  EXPECT_EQ(win.fields[kWinJump1Text], "quillbinder");
-  EXPECT_EQ(win.fields[kWinJump2Url], "");
-  EXPECT_EQ(win.fields[kWinNavStyle], "0x63520");
-  EXPECT_EQ(win.fields[kWinNavWidth], "");
-  EXPECT_EQ(win.fields[kWinButtons], "0x4384e");
+  const std::pair<int, const char*> fields[] = {
+      {kWinCaption, "Guide, the title"}, {kWinToc, "g.hhc"}, {kWinIndex, "g.hhk"}, {kWinDefaultFile, "o.html"},
+      {kWinHome, "h.html"}, {kWinJump1Url, "about.html"}, {kWinJump1Text, "quillbinder"}, {kWinJump2Url, ""},
+      {kWinNavStyle, "0x63520"}, {kWinNavWidth, ""}, {kWinButtons, "0x4384e"}, {kWinNotifyId, "0"}};
+  for (const auto& [field, text] : fields) EXPECT_EQ(win.fields[field], text) << field;
   EXPECT_EQ(win.rect[0], 10);
   EXPECT_EQ(win.rect[3], 400);
-  EXPECT_EQ(win.fields[kWinNotifyId], "0");
 }
 
 TEST(ProjectReader, FilesKeepTheirLinesAndSeparators) {

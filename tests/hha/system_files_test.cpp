@@ -72,23 +72,14 @@ TEST(WindowsFile, MapsEveryFieldToItsMemberAndMarksGivenOnes) {
   EXPECT_EQ(Le32(f, 0), 1u);
   EXPECT_EQ(Le32(f, 4), 196u);
   const size_t e = 8;
-  const auto& strings = pool.bytes();
-  EXPECT_EQ(Le32(f, e + 0x00), 196u);
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x08)), "main");
-  EXPECT_EQ(Le32(f, e + 0x0C), 0x2u | 0x10u | 0x100u | 0x400u | 0x2000u);
-  EXPECT_EQ(Le32(f, e + 0x10), 0x63520u);
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x14)), "Caption");
-  EXPECT_EQ(Le32(f, e + 0x20), 1u);
-  EXPECT_EQ(Le32(f, e + 0x2C), 4u);
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x60)), "g.hhc");
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x64)), "g.hhk");
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x68)), "o.html");
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x6C)), "h.html");
-  EXPECT_EQ(Le32(f, e + 0x70), 0x4384Eu);
-  EXPECT_EQ(Le32(f, e + 0x78), 1u);
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0x9C)), "About");
-  EXPECT_EQ(Le32(f, e + 0xA0), 0u) << "no jump 2";
-  EXPECT_EQ(StringAt(strings, Le32(f, e + 0xA4)), "about.html");
+  const std::pair<size_t, uint32_t> numbers[] = {
+      {0x00, 196}, {0x0C, 0x2 | 0x10 | 0x100 | 0x400 | 0x2000}, {0x10, 0x63520}, {0x20, 1}, {0x2C, 4},
+      {0x70, 0x4384E}, {0x78, 1}, {0xA0, 0} /* no jump 2 */};
+  for (const auto& [at, value] : numbers) EXPECT_EQ(Le32(f, e + at), value) << std::hex << at;
+  const std::pair<size_t, const char*> strings[] = {
+      {0x08, "main"}, {0x14, "Caption"}, {0x60, "g.hhc"}, {0x64, "g.hhk"}, {0x68, "o.html"},
+      {0x6C, "h.html"}, {0x9C, "About"}, {0xA4, "about.html"}};
+  for (const auto& [at, text] : strings) EXPECT_EQ(StringAt(pool.bytes(), Le32(f, e + at)), text) << std::hex << at;
   EXPECT_EQ(BuildWindowsFile({w}, true, pool).size(), 8u + 188u) << "Compatibility=1.0";
 }
 

@@ -27,18 +27,15 @@ struct Event {
   std::string dir;
 };
 
-std::string Describe(const Event& e) {
-  static const char* names[] = {"None", "File", "Directory", "DirectoryLeft"};
-  return std::string(names[static_cast<int>(e.kind)]) + " " + e.name + " [" + e.dir + "]";
-}
-
-// Walks the tree, setting SkipDescend after the directories named in `skip`.
+// Walks the tree, setting SkipDescend after the directories named in `skip`, and after
+// every file (where it must not close the directory that follows: each step clears it).
 std::vector<Event> Walk(DirectoryWalker& w, const std::set<std::string>& skip = {}) {
   std::vector<Event> events;
   while (w.Next()) {
     events.push_back({w.kind, w.findData.cFileName, w.relativeDir});
-    if (w.kind == WalkEntryKind::Directory && skip.count(w.findData.cFileName))
-      w.SkipDescend = 1;
+    EXPECT_EQ(w.SkipDescend, 0);
+    if (w.kind == WalkEntryKind::File || skip.count(w.findData.cFileName)) w.SkipDescend = 1;
+    if (w.kind == WalkEntryKind::DirectoryLeft) { EXPECT_STREQ(w.findData.cAlternateFileName, ""); }
     if (events.size() > 1000) break;  // a walk that never ends
   }
   return events;
@@ -49,70 +46,42 @@ std::vector<Event> Walk(const std::string& root, const std::set<std::string>& sk
   std::vector<Event> events = Walk(w, skip);
   EXPECT_EQ(w.kind, WalkEntryKind::None);
   EXPECT_EQ(w.state, 2);
+  EXPECT_FALSE(w.Next()) << "after the end";
   w.Close();
   return events;
 }
 
-// Reads the events of one directory level and renders it with siblings sorted (the
-// system's order is its own): "a.html,pkg{b.html}". Checks on the way that the walk is
-// pre-order: a directory's entries follow it at once, carry its relative path, and end
-// with its DirectoryLeft under the parent's path. Skipped directories render as "name-".
-class TreeReader {
- public:
-  TreeReader(const std::vector<Event>& events, const std::set<std::string>& skip)
-      : events_(events), skip_(skip) {}
-
-  std::string Read() {
-    std::string tree = Level("");
-    if (error_.empty() && pos_ != events_.size())
-      error_ = "stray event: " + Describe(events_[pos_]);
-    return error_.empty() ? tree : "error: " + error_;
-  }
-
- private:
-  std::string Level(const std::string& dir) {
-    std::vector<std::string> items;
-    while (pos_ < events_.size() && error_.empty()) {
-      const Event& e = events_[pos_];
-      if (e.kind == WalkEntryKind::DirectoryLeft) break;
-      ++pos_;
-      if (e.dir != dir) {
-        error_ = "wrong folder: " + Describe(e) + ", expected [" + dir + "]";
-        break;
-      }
-      if (e.kind == WalkEntryKind::File) {
-        items.push_back(e.name);
-      } else if (skip_.count(e.name)) {
-        items.push_back(e.name + "-");
-      } else {
-        std::string inner = Level(dir.empty() ? e.name : dir + "\\" + e.name);
-        if (!error_.empty()) break;
-        if (pos_ >= events_.size()) {
-          error_ = "no DirectoryLeft for " + e.name;
-          break;
-        }
-        const Event& left = events_[pos_++];
-        if (left.name != e.name || left.dir != dir) {
-          error_ = "mismatched " + Describe(left) + " for " + e.name;
-          break;
-        }
-        items.push_back(e.name + "{" + inner + "}");
-      }
+// Renders one directory level of the walk with siblings sorted (the system's order is its
+// own): "a.html,pkg{b.html}", a skipped directory as "name-". Checks on the way that the
+// walk is pre-order: a directory's entries follow it at once, carry its relative path,
+// and end with its DirectoryLeft under the parent's path.
+std::string Level(const std::vector<Event>& events, size_t& pos, const std::string& dir,
+                  const std::set<std::string>& skip) {
+  std::vector<std::string> items;
+  while (pos < events.size() && events[pos].kind != WalkEntryKind::DirectoryLeft) {
+    const Event& e = events[pos++];
+    if (e.dir != dir) return "error: " + e.name + " in [" + e.dir + "], expected [" + dir + "]";
+    std::string item = e.name;
+    if (e.kind == WalkEntryKind::Directory && skip.count(e.name)) {
+      item += "-";
+    } else if (e.kind == WalkEntryKind::Directory) {
+      item += "{" + Level(events, pos, dir.empty() ? e.name : dir + "\\" + e.name, skip) + "}";
+      if (pos >= events.size() || events[pos].name != e.name || events[pos].dir != dir)
+        return "error: no DirectoryLeft for " + e.name;
+      ++pos;
     }
-    std::sort(items.begin(), items.end());
-    std::string out;
-    for (const std::string& s : items) out += (out.empty() ? "" : ",") + s;
-    return out;
+    items.push_back(item);
   }
-
-  const std::vector<Event>& events_;
-  const std::set<std::string>& skip_;
-  size_t pos_ = 0;
-  std::string error_;
-};
+  std::sort(items.begin(), items.end());
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : ",") + item;
+  return out;
+}
 
 std::string Tree(const std::vector<Event>& events, const std::set<std::string>& skip = {}) {
-  return TreeReader(events, skip).Read();
+  size_t pos = 0;
+  std::string tree = Level(events, pos, "", skip);
+  return pos == events.size() ? tree : tree + " error: stray events";
 }
 
 // --- Order of the walk ---
@@ -134,6 +103,10 @@ TEST(WalkerOrder, WalksPreOrderSkippingWhatTheClientSkips) {
       // A skipped folder has no entries and no DirectoryLeft.
       {{"a.html", "class-use/x.html", "class-use/deep/y.html", "keep/z.html"}, {}, "", {"class-use"},
        "a.html,class-use-,keep{z.html}", 5},
+      // Names starting with a dot are names; a long one has a short name to clear.
+      {{".DS_Store", ".svn/entries", "pkg/X.html", "pkg/._X.html", "pkg/.hidden/y.html", "Long Folder Name/x"},
+       {}, "", {}, ".DS_Store,.svn{entries},Long Folder Name{x},pkg{._X.html,.hidden{y.html},X.html}", 14},
+      {{}, {}, "\\missing", {}, "", 0},
   };
   for (const Case& c : cases) {
     TempDir root;
@@ -145,73 +118,7 @@ TEST(WalkerOrder, WalksPreOrderSkippingWhatTheClientSkips) {
   }
 }
 
-TEST(WalkerOrder, DirectoryLeftHasAnEmptyShortName) {
-  TempDir root;
-  WriteFile(root / "Long Folder Name/x.html", "x");
-  DirectoryWalker w(root.path().c_str());
-  while (w.Next() && w.kind != WalkEntryKind::DirectoryLeft) {
-  }
-  ASSERT_EQ(w.kind, WalkEntryKind::DirectoryLeft);
-  EXPECT_STREQ(w.findData.cFileName, "Long Folder Name");
-  EXPECT_STREQ(w.findData.cAlternateFileName, "");
-  EXPECT_STREQ(w.relativeDir, "");
-}
-
-// --- Names that start with a dot ---
-
-TEST(WalkerDotNames, DotFoldersAreEnteredAndDotFilesReachable) {
-  TempDir root;
-  WriteFile(root / ".DS_Store", "mac");
-  WriteFile(root / ".svn/entries", "svn");
-  WriteFile(root / "pkg/X.html", "x");
-  WriteFile(root / "pkg/._X.html", "resource fork");
-  WriteFile(root / "pkg/.hidden/y.html", "y");
-  DirectoryWalker w(root.path().c_str());
-  std::vector<Event> events;
-  while (w.Next()) {
-    events.push_back({w.kind, w.findData.cFileName, w.relativeDir});
-    if (w.kind != WalkEntryKind::File) continue;
-    // The way a client names the file it was given must reach that very file.
-    char folder[kPathCapacity], path[kPathCapacity];
-    ASSERT_TRUE(JoinFolderEntry(folder, sizeof folder, w.rootPath, w.relativeDir));
-    ASSERT_TRUE(JoinFolderEntry(path, sizeof path, folder, w.findData.cFileName));
-    MappedFileView file;  // opens plain files only
-    EXPECT_TRUE(file.Open(path)) << path;
-    file.Close();
-  }
-  EXPECT_EQ(Tree(events), ".DS_Store,.svn{entries},pkg{._X.html,.hidden{y.html},X.html}");
-}
-
-// --- SkipDescend ---
-
-TEST(WalkerSkip, FlagIsClearedAtEachStep) {
-  TempDir root;
-  WriteFile(root / "a.html", "a");
-  WriteFile(root / "pkg/b.html", "b");
-  DirectoryWalker w(root.path().c_str());
-  std::vector<Event> events;
-  while (w.Next()) {
-    events.push_back({w.kind, w.findData.cFileName, w.relativeDir});
-    EXPECT_EQ(w.SkipDescend, 0);
-    // Set after a file: it must not keep the directory that follows closed.
-    if (w.kind == WalkEntryKind::File) w.SkipDescend = 1;
-  }
-  EXPECT_EQ(Tree(events), "a.html,pkg{b.html}");
-}
-
 // --- End of the walk and failures ---
-
-TEST(WalkerEnd, NextStaysFalseAfterTheEndAndWithoutARoot) {
-  TempDir root;
-  WriteFile(root / "pkg/b.html", "b");
-  for (const std::string& start : {root.path(), root / "missing"}) {
-    DirectoryWalker w(start.c_str());
-    while (w.Next()) {
-    }
-    EXPECT_FALSE(w.Next()) << start;
-    EXPECT_EQ(w.kind, WalkEntryKind::None) << start;
-  }
-}
 
 TEST(WalkerEnd, EarlyCloseReleasesEveryLevel) {
   TempDir root;
@@ -300,53 +207,43 @@ class StackTest : public ::testing::Test {
   ParentSearchStack stack;
 };
 
-TEST_F(StackTest, PopsLastInFirstOutAndReleasesItsStorage) {
-  for (intptr_t h = 1; h <= 3; ++h) ASSERT_TRUE(stack.Push(Entry(h)));
+TEST_F(StackTest, PushPopInsertAndRemoveKeepTheOrder) {
+  for (intptr_t h : {1, 2, 4}) ASSERT_TRUE(stack.Push(Entry(h)));
   ParentEntry e;
   ASSERT_TRUE(stack.Pop(&e));
-  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 3);
-  ASSERT_TRUE(stack.Push(Entry(9)));
-  EXPECT_EQ(Handles(), (std::vector<intptr_t>{1, 2, 9}));
-  while (stack.Pop(&e)) {
-  }
-  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 1);
-  stack.ReleaseStorage();
-  EXPECT_EQ(stack.capacity, 0u);
-  EXPECT_EQ(stack.elements, nullptr);
-}
-
-TEST_F(StackTest, InsertAndRemoveInTheMiddleMoveTheRest) {
-  for (intptr_t h : {1, 2, 4}) ASSERT_TRUE(stack.Push(Entry(h)));
+  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 4);
+  ASSERT_TRUE(stack.Push(Entry(4)));
   ASSERT_TRUE(stack.Insert(2, Entry(3)));
   ASSERT_TRUE(stack.Insert(0, Entry(0)));
   EXPECT_EQ(Handles(), (std::vector<intptr_t>{0, 1, 2, 3, 4}));
-  ParentEntry e;
   ASSERT_TRUE(stack.RemoveAt(1, &e));
   EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 1);
   EXPECT_EQ(Handles(), (std::vector<intptr_t>{0, 2, 3, 4}));
   EXPECT_FALSE(stack.Insert(6, Entry(7)));
   EXPECT_FALSE(stack.RemoveAt(4, &e));
   EXPECT_EQ(Handles(), (std::vector<intptr_t>{0, 2, 3, 4}));
+  while (stack.Pop(&e)) {
+  }
+  EXPECT_EQ(reinterpret_cast<intptr_t>(e.searchHandle), 0);
+  stack.ReleaseStorage();
+  EXPECT_EQ(stack.capacity, 0u);
+  EXPECT_EQ(stack.elements, nullptr);
 }
 
-TEST_F(StackTest, FailedGrowthLeavesTheStackIntact) {
+TEST_F(StackTest, FailedAllocationLeavesTheStackIntact) {
+  char* copy = stack.CopyString("pkg\\sub");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_STREQ(copy, "pkg\\sub");
+  stack.release(copy);
   ASSERT_TRUE(stack.Push(Entry(1)));
   ASSERT_TRUE(stack.Push(Entry(2)));
   g_allowed = g_calls;
+  EXPECT_EQ(stack.CopyString("x"), nullptr);
   EXPECT_FALSE(stack.Push(Entry(3)));
   EXPECT_EQ(Handles(), (std::vector<intptr_t>{1, 2}));
   g_allowed = -1;
   EXPECT_TRUE(stack.Push(Entry(3)));
   EXPECT_EQ(Handles(), (std::vector<intptr_t>{1, 2, 3}));
-}
-
-TEST_F(StackTest, CopyStringUsesTheStackAllocator) {
-  char* copy = stack.CopyString("pkg\\sub");
-  ASSERT_NE(copy, nullptr);
-  EXPECT_STREQ(copy, "pkg\\sub");
-  stack.release(copy);
-  g_allowed = g_calls;
-  EXPECT_EQ(stack.CopyString("x"), nullptr);
 }
 
 // --- FileFinder ---
@@ -357,33 +254,17 @@ std::set<std::string> Files(const std::string& folder) {
   std::set<std::string> names;
   while (f.Next()) names.insert(f.findData.cFileName);
   f.Close();
+  EXPECT_EQ(f.searchHandle, NoSearch());
   f.Close();
   return names;
 }
 
 TEST(FinderFiles, ListsOnlyPlainFiles) {
   TempDir root;
-  WriteFile(root / "index-1.html", "1");
-  WriteFile(root / "index-2.html", "2");
-  WriteFile(root / ".hidden", "h");
-  MakeDirs(root / "sub");
+  for (const char* name : {"index-1.html", "index-2.html", ".hidden", "sub/a/x", "sub/b/y"})
+    WriteFile(root / name, "1");
   EXPECT_EQ(Files(root.path()), (std::set<std::string>{".hidden", "index-1.html", "index-2.html"}));
-}
-
-TEST(FinderFiles, FolderOfSubdirectoriesOnlyGivesFalseAtOnce) {
-  TempDir root;
-  MakeDirs(root / "a");
-  MakeDirs(root / "b");
-  FileFinder f;
-  JoinPath(f.pattern, sizeof f.pattern, root.path().c_str(), "*");
-  EXPECT_FALSE(f.Next());
-  EXPECT_NE(f.searchHandle, NoSearch());
-  f.Close();
-  EXPECT_EQ(f.searchHandle, NoSearch());
-}
-
-TEST(FinderFiles, MissingFolderGivesFalse) {
-  TempDir root;
+  EXPECT_TRUE(Files(root / "sub").empty()) << "a folder of subfolders only";
   EXPECT_TRUE(Files(root / "missing").empty());
 }
 

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,21 +10,13 @@
 namespace qb {
 namespace {
 
-struct Link {
-  std::string href;
-  std::string text;
-  bool operator==(const Link& o) const { return href == o.href && text == o.text; }
-};
+using Link = std::pair<std::string, std::string>;  // href, text
 
 std::vector<Link> AllLinks(const char* page) {
   HtmlScanner s(page);
   std::vector<Link> links;
   while (s.NextLink()) links.push_back({s.href, s.text});
   return links;
-}
-
-std::ostream& operator<<(std::ostream& os, const Link& l) {
-  return os << "{" << l.href << ", " << l.text << "}";
 }
 
 // --- Which start tags count as a link, and what a link yields ---
@@ -70,23 +63,16 @@ TEST(ScannerLinks, FailedLinkKeepsThePreviousValues) {
 
 // --- Element positions and the cursor ---
 
-TEST(ScannerElements, CursorRestsOnTheEndMarker) {
+TEST(ScannerElements, CursorRestsOnTheEndMarkerAndStaysWhenNoStartTagFollows) {
   const char* page = "xx<A HREF=\"h\">t</A>yy";
   HtmlScanner s(page);
   ASSERT_TRUE(s.FindElement("A", false));
   EXPECT_EQ(s.elementStart, page + 2);
   EXPECT_EQ(s.elementEnd, std::strstr(page, "</A>"));
   EXPECT_EQ(s.cursor, s.elementEnd);
-}
-
-TEST(ScannerElements, MissingStartTagLeavesCursorAndClearsStart) {
-  const char* page = "<A HREF=\"h\">t</A> tail";
-  HtmlScanner s(page);
-  ASSERT_TRUE(s.FindElement("A", false));
-  const char* before = s.cursor;
   EXPECT_FALSE(s.FindElement("A", false));
   EXPECT_EQ(s.elementStart, nullptr);
-  EXPECT_EQ(s.cursor, before);
+  EXPECT_EQ(s.cursor, std::strstr(page, "</A>"));
   EXPECT_EQ(s.AttributeValue("HREF"), "");
   EXPECT_EQ(s.ElementText(), "");
 }
@@ -116,23 +102,16 @@ TEST(ScannerElements, FrameAttributesInEitherOrder) {
   EXPECT_FALSE(s.FindElement("FRAME", true));
 }
 
-TEST(ScannerElements, OpeningTagEndsAtTheFirstGreaterThan) {
-  HtmlScanner s("<FRAME title=\"a>b\" src=\"x.html\">");
+// The start tag ends at the first '>'; a key matches the tail of a longer name; tag names
+// beyond 17 characters and attribute names beyond 15 are cut, not overrun.
+TEST(ScannerElements, AttributeQuirks) {
+  HtmlScanner s("<FRAME title=\"a>b\" src=\"x.html\"><FRAME classname=\"wrong\" name=\"right\">"
+                "<ABCDEFGHIJKLMNOPQ x=\"1\" ABCDEFGHIJKLMNO=\"v\">c</ABCDEFGHIJKLMNOPQ>");
   ASSERT_TRUE(s.FindElement("FRAME", true));
   EXPECT_EQ(s.AttributeValue("title"), "");
   EXPECT_EQ(s.AttributeValue("src"), "");
-}
-
-TEST(ScannerElements, AttributeKeyMatchesTheTailOfALongerName) {
-  HtmlScanner s("<FRAME classname=\"wrong\" name=\"right\">");
   ASSERT_TRUE(s.FindElement("FRAME", true));
   EXPECT_EQ(s.AttributeValue("name"), "wrong");
-}
-
-TEST(ScannerElements, LongNamesAreCut) {
-  // Tag names beyond 17 characters and attribute names beyond 15 are cut, not overrun.
-  const char* page = "<ABCDEFGHIJKLMNOPQ x=\"1\" ABCDEFGHIJKLMNO=\"v\">c</ABCDEFGHIJKLMNOPQ>";
-  HtmlScanner s(page);
   ASSERT_TRUE(s.FindElement("ABCDEFGHIJKLMNOPQRSTUVWXYZ", false));
   EXPECT_EQ(s.AttributeValue("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), "v");
   EXPECT_EQ(s.ElementText(), "c");
@@ -146,15 +125,11 @@ TEST(ScannerTextEnd, NothingAfterTheFirstNulIsSeen) {
   const char cut[] = "<A HREF=\"a.html\">a\0</A>";
   EXPECT_TRUE(AllLinks(cut).empty());
   const char term[] = "x\0<DT>";
-  HtmlScanner s(term);
-  EXPECT_FALSE(s.NextDefinitionTerm());
-}
-
-TEST(ScannerTextEnd, EmptyText) {
-  HtmlScanner s("");
-  EXPECT_FALSE(s.NextLink());
-  EXPECT_FALSE(s.FindElement("FRAME", true));
-  EXPECT_FALSE(s.NextDefinitionTerm());
+  EXPECT_FALSE(HtmlScanner(term).NextDefinitionTerm());
+  HtmlScanner empty("");
+  EXPECT_FALSE(empty.NextLink());
+  EXPECT_FALSE(empty.FindElement("FRAME", true));
+  EXPECT_FALSE(empty.NextDefinitionTerm());
 }
 
 // --- Definition terms ---
@@ -174,11 +149,8 @@ TEST(ScannerTerms, SameTermIsFoundAgainWithoutASearchBetween) {
   ASSERT_TRUE(s.NextLink());
   EXPECT_EQ(s.href, "b.html");
   EXPECT_FALSE(s.NextDefinitionTerm());
-}
-
-TEST(ScannerTerms, LowerCaseOrAttributedTermsDoNotCount) {
-  HtmlScanner s("<dt>a <DT class=\"x\">b <DD>c");
-  EXPECT_FALSE(s.NextDefinitionTerm());
+  // Lower-case or attributed terms do not count.
+  EXPECT_FALSE(HtmlScanner("<dt>a <DT class=\"x\">b <DD>c").NextDefinitionTerm());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -89,17 +91,14 @@ TEST(JoinPathLimits, SmallCapacities) {
 
 // --- Joining a folder with a name from a directory search ---
 
-TEST(JoinFolderEntryNames, DotNamesGetASeparator) {
+TEST(JoinFolderEntryNames, DotNamesGetASeparatorAndLongOnesAreCut) {
   EXPECT_EQ(JoinEntry("pkg", "._X.html"), "pkg\\._X.html");
   EXPECT_EQ(JoinEntry("C:\\docs", ".svn"), "C:\\docs\\.svn");
   EXPECT_EQ(JoinEntry("C:\\docs\\", ".DS_Store"), "C:\\docs\\.DS_Store");
   EXPECT_EQ(JoinEntry("", ".svn"), ".svn");
   EXPECT_EQ(JoinEntry("C:\\docs", ""), "C:\\docs");
   EXPECT_EQ(JoinEntry("pkg", "a.html"), "pkg\\a.html");
-}
-
-TEST(JoinFolderEntryNames, CutAndReported) {
-  std::string a(258, 'a');
+  const std::string a(258, 'a');  // cut and reported
   char out[kPathCapacity];
   EXPECT_FALSE(JoinFolderEntry(out, sizeof out, a.c_str(), ".x"));
   EXPECT_EQ(std::string(out), a + "\\");
@@ -143,47 +142,38 @@ TEST(FindExtensionRules, Table) {
   }
 }
 
-TEST(ReplaceExtensionRules, ReplacesOrAppends) {
-  char b[kPathCapacity] = "C:\\docs\\help.chm";
-  EXPECT_TRUE(ReplaceExtension(b, sizeof b, ".hhp"));
-  EXPECT_STREQ(b, "C:\\docs\\help.hhp");
-  char c[kPathCapacity] = "C:\\my.docs\\help";
-  EXPECT_TRUE(ReplaceExtension(c, sizeof c, ".hhc"));
-  EXPECT_STREQ(c, "C:\\my.docs\\help.hhc");
-  char d[kPathCapacity] = "a.b c";
-  EXPECT_TRUE(ReplaceExtension(d, sizeof d, ".hhk"));
-  EXPECT_STREQ(d, "a.b c.hhk");
+// The path after the replacement in a buffer of `capacity`; "!" marks a cut.
+std::string Replaced(bool (*replace)(char*, size_t, const char*), const std::string& path,
+                     const char* tail, size_t capacity) {
+  std::vector<char> buffer(capacity);
+  std::memcpy(buffer.data(), path.c_str(), std::min(path.size() + 1, capacity));
+  bool fitted = replace(buffer.data(), capacity, tail);
+  return buffer.data() + std::string(fitted ? "" : "!");
 }
 
-TEST(ReplaceExtensionRules, CutToTheBuffer) {
-  char b[8] = "abc.chm";
-  EXPECT_FALSE(ReplaceExtension(b, sizeof b, ".html"));
-  EXPECT_STREQ(b, "abc.htm");
-  // An unterminated buffer is treated as cut at its last byte.
-  char u[4] = {'a', 'b', 'c', 'd'};
-  EXPECT_TRUE(ReplaceExtension(u, sizeof u, ""));
-  EXPECT_STREQ(u, "abc");
-}
-
-TEST(ReplaceFileNameRules, ReplacesTheLastComponent) {
-  char b[kPathCapacity] = "C:\\docs\\index.html";
-  EXPECT_TRUE(ReplaceFileName(b, sizeof b, "api.chm"));
-  EXPECT_STREQ(b, "C:\\docs\\api.chm");
-  char n[kPathCapacity] = "index.html";
-  EXPECT_TRUE(ReplaceFileName(n, sizeof n, "x.chm"));
-  EXPECT_STREQ(n, "x.chm");
-  char s[kPathCapacity] = "docs/index.html";
-  EXPECT_TRUE(ReplaceFileName(s, sizeof s, "x.chm"));
-  EXPECT_STREQ(s, "docs/x.chm");
-}
-
-TEST(ReplaceFileNameRules, CutToTheBuffer) {
-  std::string folder = "C:\\" + std::string(240, 'f') + "\\";
-  char b[kPathCapacity];
-  std::strcpy(b, (folder + "index.html").c_str());
-  EXPECT_FALSE(ReplaceFileName(b, sizeof b, "a-rather-long-name.chm"));
-  EXPECT_EQ(std::strlen(b), 259u);
-  EXPECT_EQ(std::string(b), (folder + "a-rather-long-name.chm").substr(0, 259));
+TEST(ReplacePathPartRules, ReplacesOrAppendsCutToTheBuffer) {
+  const std::string folder = "C:\\" + std::string(240, 'f') + "\\";
+  const size_t full = kPathCapacity;
+  struct Case {
+    bool (*replace)(char*, size_t, const char*);
+    std::string path;
+    const char* tail;
+    size_t capacity;
+    std::string result;
+  } cases[] = {
+      {&ReplaceExtension, "C:\\docs\\help.chm", ".hhp", full, "C:\\docs\\help.hhp"},
+      {&ReplaceExtension, "C:\\my.docs\\help", ".hhc", full, "C:\\my.docs\\help.hhc"},
+      {&ReplaceExtension, "a.b c", ".hhk", full, "a.b c.hhk"},
+      {&ReplaceExtension, "abc.chm", ".html", 8, "abc.htm!"},
+      {&ReplaceExtension, "abcd", "", 4, "abc"},  // unterminated: cut at its last byte
+      {&ReplaceFileName, "C:\\docs\\index.html", "api.chm", full, "C:\\docs\\api.chm"},
+      {&ReplaceFileName, "index.html", "x.chm", full, "x.chm"},
+      {&ReplaceFileName, "docs/index.html", "x.chm", full, "docs/x.chm"},
+      {&ReplaceFileName, folder + "index.html", "a-rather-long-name.chm", full,
+       (folder + "a-rather-long-name.chm").substr(0, 259) + "!"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Replaced(c.replace, c.path, c.tail, c.capacity), c.result) << c.path;
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 // Code lengths must form complete, length-limited prefix codes whatever the statistics;
-// the decoders reject anything else.
+// the decoders reject anything else. The canonical codes themselves the round trips pin.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "hha/core/lzx/huffman.h"
-#include "tests/hha/lzx/lzx_test_data.h"
 #include "tests/hha/lzx/lzx_test_data.h"
 
 namespace qb::test {
@@ -19,27 +18,12 @@ void ExpectCompleteAndLimited(const std::vector<uint32_t>& freqs, unsigned maxLe
   double kraft = 0;
   for (size_t i = 0; i < freqs.size(); ++i) {
     EXPECT_LE(lengths[i], maxLen);
-    if (freqs[i] != 0) {
-      EXPECT_NE(lengths[i], 0) << "used symbol " << i << " has no code";
-    }
+    EXPECT_TRUE(freqs[i] == 0 || lengths[i] != 0) << "used symbol " << i << " has no code";
     if (lengths[i]) kraft += 1.0 / (1u << lengths[i]);
-    for (size_t j = 0; j < freqs.size(); ++j) {
-      if (freqs[i] > freqs[j] && freqs[j] != 0) {
-        EXPECT_LE(lengths[i], lengths[j]);
-      }
-    }
+    for (size_t j = 0; j < freqs.size(); ++j)
+      EXPECT_TRUE(freqs[i] <= freqs[j] || freqs[j] == 0 || lengths[i] <= lengths[j]) << i << ", " << j;
   }
   EXPECT_DOUBLE_EQ(kraft, 1.0);
-  // Canonical codes of a complete code are prefix-free: check every pair.
-  std::vector<uint16_t> codes(freqs.size());
-  hha::lzx::BuildCanonicalCodes(lengths.data(), static_cast<unsigned>(freqs.size()),
-                                codes.data());
-  for (size_t i = 0; i < freqs.size(); ++i) {
-    for (size_t j = 0; j < freqs.size(); ++j) {
-      if (i == j || !lengths[i] || !lengths[j] || lengths[i] > lengths[j]) continue;
-      EXPECT_NE(codes[j] >> (lengths[j] - lengths[i]), codes[i]) << i << " prefixes " << j;
-    }
-  }
 }
 
 TEST(HuffmanCode, RandomStatisticsGiveCompleteLimitedCodes) {

@@ -90,24 +90,17 @@ std::string RoundTrip(const std::vector<uint8_t>& data, const LzxStream& stream)
   const size_t padded = (data.size() + 0x7FFF) / 0x8000 * 0x8000;
   std::vector<uint8_t> expected = data;
   expected.resize(padded, 0);
-  std::vector<uint8_t> decoded;
-  std::string error = DecodeWithChmlib(stream, padded, decoded);
-  if (!error.empty()) return "chmlib: " + error;
-  if (decoded != expected) {
-    const size_t at = std::mismatch(decoded.begin(), decoded.end(), expected.begin()).first -
-                      decoded.begin();
-    return "chmlib: output differs at byte " + std::to_string(at);
-  }
-  error = DecodeWithMspack(stream, padded, decoded);
-  if (!error.empty()) return "libmspack: " + error;
-  if (decoded != expected) {
-    if (decoded.size() != expected.size()) {
-      return "libmspack: " + std::to_string(decoded.size()) + " bytes instead of " +
-             std::to_string(expected.size());
-    }
-    const size_t at = std::mismatch(decoded.begin(), decoded.end(), expected.begin()).first -
-                      decoded.begin();
-    return "libmspack: output differs at byte " + std::to_string(at);
+  for (bool chmlib : {true, false}) {
+    std::vector<uint8_t> decoded;
+    const std::string name = chmlib ? "chmlib: " : "libmspack: ";
+    const std::string error = chmlib ? DecodeWithChmlib(stream, padded, decoded)
+                                     : DecodeWithMspack(stream, padded, decoded);
+    if (!error.empty()) return name + error;
+    if (decoded.size() != expected.size())
+      return name + std::to_string(decoded.size()) + " bytes instead of " + std::to_string(padded);
+    if (decoded != expected)
+      return name + "output differs at byte " +
+             std::to_string(std::mismatch(decoded.begin(), decoded.end(), expected.begin()).first - decoded.begin());
   }
   return "";
 }
