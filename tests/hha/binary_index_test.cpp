@@ -59,21 +59,14 @@ TEST(BinaryIndex, KeepsNestingRepeatsAndSeeAlsoOfTheIndexFile) {
   EXPECT_EQ(Narrow(beta.seeAlso), "Alpha");
   EXPECT_EQ(Narrow(zeta.text), "zeta");
   EXPECT_EQ(zeta.topicUrls, (std::vector<std::string>{"c.html", "a.html"}));
-  // The flag that tells the viewer to use it.
-  const auto records = SystemRecords(chm);
-  const auto r4 = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.first == 4; });
-  ASSERT_TRUE(r4 != records.end() && r4->second.size() > 12) << "#SYSTEM has no record 4";
-  EXPECT_EQ(r4->second[12], 1) << "KLinks";
 }
 
-// Microsoft's compiler writes the keywords all the same (ahk-ko); only #SYSTEM code 7
-// (the index file's hash) is left out. A keyword longer than a block is cut to fit one.
-TEST(BinaryIndex, BinaryIndexNoLeavesOutOnlyTheHashAndLongKeywordsAreCut) {
+// A keyword longer than a block is cut to fit one.
+TEST(BinaryIndex, LongKeywordsAreCutToFitABlock) {
   TempDir dir;
   WriteTree(dir.path(), {{"a.html", "<title>A</title>x"},
                          {"p.hhk", "<UL>" + Entry(std::string(3000, 'k'), "a.html") + Entry("small", "a.html") + "</UL>"},
-                         {"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\nIndex file=p.hhk\r\n"
-                                   "Binary Index=No\r\n\r\n[FILES]\r\na.html\r\n"}});
+                         {"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\nIndex file=p.hhk\r\n\r\n[FILES]\r\na.html\r\n"}});
   ASSERT_TRUE(Compile(dir / "p.hhp").ok);
   bool ok = false;
   const FileMap chm = ReadWithChmlib(dir / "p.chm", &ok);
@@ -82,9 +75,6 @@ TEST(BinaryIndex, BinaryIndexNoLeavesOutOnlyTheHashAndLongKeywordsAreCut) {
   ASSERT_EQ(index.keywords.size(), 2u);
   EXPECT_LT(index.keywords[0].text.size(), 1024u);
   EXPECT_EQ(Narrow(index.keywords[1].text), "small");
-  std::set<uint16_t> codes;
-  for (const auto& record : SystemRecords(chm)) codes.insert(record.first);
-  EXPECT_TRUE(codes.count(1) && !codes.count(7));
 }
 
 // Keywords of a split Javadoc index, read from its pages: link target and bold text of

@@ -26,10 +26,16 @@ Built Build(const FileMap& tree, const std::string& project) {
 
 bool Has(const Built& b, const std::string& name) { return b.files.count(name) != 0; }
 
+// Fragments, queries and foreign schemes are not files.
 TEST(LinkFollowing, HrefSrcCssUrlAndImportAreFollowedTransitively) {
   Built b = Build({{"start.html", "<LINK REL=stylesheet HREF=css/main.css><img src='img/a.png'>"
                                   "<a href=\"next.html\">n</a><div style=\"background: url(img/s.png)\">"},
-                   {"next.html", "<a href=\"deeper/last.html\">l</a>"},
+                   {"next.html", "<a href=\"deeper/last.html\">l</a><a href=\"#top\">t</a><a href=\"b.html#sec\">b</a>"
+                                 "<a href=\"c.html?x=1&amp;y=2\">c</a><a href=\"http://example.invalid/d.html\">d</a>"
+                                 "<a href=\"mailto:someone@example.invalid\">m</a><a href=\"javascript:void(0)\">j</a>"
+                                 "<a href=\"//example.invalid/e.html\">e</a><a href=\"ms-its:other.chm::/f.html\">f</a>"
+                                 "<a href=\"../outside.html\">o</a><a href=\"sp%20ace.html\">s</a>"},
+                   {"b.html", "b"}, {"c.html", "c"}, {"sp ace.html", "s"},
                    {"deeper/last.html", "<script src=\"../js/x.js\"></script>"},
                    {"js/x.js", "var s = '<a href=\"never.html\">';"},
                    {"css/main.css", "@import \"more.css\";\nh1 { background: url( \"../img/h.png\" ) }"},
@@ -39,24 +45,11 @@ TEST(LinkFollowing, HrefSrcCssUrlAndImportAreFollowedTransitively) {
                   Project("start.html\r\n"));
   ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
   for (const char* f : {"start.html", "next.html", "deeper/last.html", "js/x.js", "css/main.css",
-                        "css/more.css", "css/dot.gif", "img/a.png", "img/s.png", "img/h.png"})
+                        "css/more.css", "css/dot.gif", "img/a.png", "img/s.png", "img/h.png", "b.html", "c.html",
+                        "sp ace.html"})
     EXPECT_TRUE(Has(b, f)) << f;
   EXPECT_FALSE(Has(b, "unlinked.html"));
-  EXPECT_EQ(b.run.stats.warnings, 0) << "script text and CSS comments are not links:\n"
-                                     << b.run.AllMessages();
-}
-
-TEST(LinkFollowing, FragmentsQueriesAndForeignSchemesAreNotFiles) {
-  Built b = Build({{"a.html", "<a href=\"#top\">t</a><a href=\"b.html#sec\">b</a>"
-                              "<a href=\"c.html?x=1&amp;y=2\">c</a><a href=\"http://example.invalid/d.html\">d</a>"
-                              "<a href=\"mailto:someone@example.invalid\">m</a><a href=\"javascript:void(0)\">j</a>"
-                              "<a href=\"//example.invalid/e.html\">e</a><a href=\"ms-its:other.chm::/f.html\">f</a>"
-                              "<a href=\"../outside.html\">o</a><a href=\"sp%20ace.html\">s</a>"},
-                   {"b.html", "b"}, {"c.html", "c"}, {"sp ace.html", "s"}},
-                  Project("a.html\r\n"));
-  ASSERT_TRUE(b.run.ok) << b.run.AllMessages();
-  for (const char* f : {"b.html", "c.html", "sp ace.html"}) EXPECT_TRUE(Has(b, f)) << f;
-  EXPECT_EQ(b.run.stats.warnings, 0) << "web links and links out of the folder stay links:\n"
+  EXPECT_EQ(b.run.stats.warnings, 0) << "script text, CSS comments, web links and links out of the folder:\n"
                                      << b.run.AllMessages();
 }
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <map>
-#include <random>
 
 #include "tests/hha/chm_internal_reader.h"
 #include "tests/hha/chm_test_support.h"
@@ -14,20 +13,11 @@ namespace {
 
 using qb::test::TempDir;
 
-std::string Project(const std::vector<std::string>& files, const std::string& language,
-                    bool search = true) {
-  std::string s = "[OPTIONS]\r\nCompiled file=out.chm\r\nTitle=Search\r\nLanguage=" + language +
-                  "\r\nFull-text search=" + (search ? "Yes" : "No") + "\r\n\r\n[FILES]\r\n";
-  for (const auto& f : files) s += f + "\r\n";
-  return s;
-}
-
-std::string Compiled(const TempDir& dir, const FileMap& pages, const std::string& language,
-                     bool search = true) {
+std::string Compiled(const TempDir& dir, const FileMap& pages, const std::string& language) {
   WriteTree(dir.path(), pages);
-  std::vector<std::string> names;
-  for (const auto& [name, bytes] : pages) names.push_back(name);
-  qb::test::WriteFile(dir / "p.hhp", Project(names, language, search));
+  std::string names;
+  for (const auto& [name, bytes] : pages) names += name + "\r\n";
+  qb::test::WriteFile(dir / "p.hhp", Project(names, "Language=" + language + "\r\nFull-text search=Yes\r\n"));
   CompileRun run = Compile(dir / "p.hhp");
   EXPECT_TRUE(run.ok) << run.AllMessages();
   return dir / "out.chm";
@@ -106,43 +96,6 @@ TEST(FullTextSearch, SystemAndWindowFlagsFollowTheOption) {
     ASSERT_TRUE(r.ok) << r.log;
     EXPECT_EQ(r.hits["okapi"].empty(), !search);
   }
-}
-
-TEST(FullTextSearch, ThousandsOfWordsNeedAnIndexLevel) {
-  TempDir dir;
-  FileMap pages;
-  std::mt19937 random(20240607);
-  std::vector<std::pair<std::string, std::string>> unique;  // word, page
-  for (int p = 0; p < 120; ++p) {
-    const std::string name = "pkg/P" + std::to_string(p) + ".html";
-    std::string body;
-    for (int k = 0; k < 150; ++k) {
-      std::string word = "w";
-      for (int n = 0; n < 8; ++n) word += static_cast<char>('a' + random() % 26);
-      word += std::to_string(p);
-      body += word + (k % 7 ? " " : "\r\n<p>");
-      if (k % 13 == 0) unique.emplace_back(word, name);
-    }
-    body += " common";
-    pages[name] = "<html><head><title>Page " + std::to_string(p) + "</title></head><body>" + body + "</body></html>";
-  }
-  const std::string chm = Compiled(dir, pages, "0x409");
-  const std::string main = InternalFile(chm, "/$FIftiMain");
-  ASSERT_GE(main.size(), 0x400u);
-  EXPECT_GE(static_cast<uint8_t>(main[0x18]), 2) << "tree depth";
-  std::vector<std::string> words = {"common", "a", "zzzzzz"};
-  for (const auto& u : unique) words.push_back(u.first);
-  SearchRun r = SearchWithPyChm(chm, words);
-  ASSERT_TRUE(r.ok) << r.log;
-  EXPECT_EQ(r.hits["common"].size(), 120u);
-  EXPECT_TRUE(r.hits["zzzzzz"].empty());
-  int wrong = 0;
-  for (const auto& [word, page] : unique) {
-    const SearchHits& hits = r.hits[word];
-    if (hits.size() != 1 || hits.begin()->second != page)
-      if (++wrong < 5) ADD_FAILURE() << word << " should find " << page << " only";
-  }
-  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
