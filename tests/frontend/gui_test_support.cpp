@@ -5,11 +5,9 @@
 namespace qb::test {
 
 void InitCommonControlsOnce() {
-  static bool done = false;
-  if (done) return;
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
-  done = true;
+  static const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_PROGRESS_CLASS};
+  static const bool done = InitCommonControlsEx(&controls);
+  (void)done;
 }
 
 std::string WindowText(HWND window) {

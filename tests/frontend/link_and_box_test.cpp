@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,6 @@ namespace qb {
 namespace {
 
 using test::BoxAnswerer;
-
-// ---- Layout and resources --------------------------------------------------------------
 
 // Not the template's rectangles (those are the .rc's business): what the code relies on.
 TEST(DialogLayout, HasEveryControlTheCodeUsesAndStartsHiddenAndCentred) {
@@ -47,8 +46,6 @@ TEST(DialogLayout, HasEveryControlTheCodeUsesAndStartsHiddenAndCentred) {
   DestroyWindow(window);
 }
 
-// ---- Hyperlink -------------------------------------------------------------------------
-
 std::vector<std::string> g_opened;
 INT_PTR g_shellResult = 42;
 
@@ -64,28 +61,15 @@ HINSTANCE WINAPI FakeShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR p
 
 const char kSettingsKey[] = "Software\\Microsoft\\Internet Explorer\\Settings";
 
-// Writes the browser's colour values into this prefix's registry and removes them again.
-class RegistryColours {
- public:
-  RegistryColours() {
-    RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    &key_, nullptr);
-  }
+// The browser's colour values in this prefix's registry, removed again at the end.
+struct RegistryColours {
   ~RegistryColours() {
-    RegDeleteValueA(key_, "Anchor Color");
-    RegDeleteValueA(key_, "Anchor Color Visited");
-    RegCloseKey(key_);
+    for (const char* name : {"Anchor Color", "Anchor Color Visited"})
+      RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettingsKey, name);
   }
-  void Set(const char* name, const char* value, DWORD type = REG_SZ) {
-    RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(value),
-                   static_cast<DWORD>(lstrlenA(value) + 1));
+  void Set(const char* name, DWORD type, const void* value, size_t size) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, name, type, value, static_cast<DWORD>(size));
   }
-  void SetDword(const char* name, DWORD value) {
-    RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
-  }
-
- private:
-  HKEY key_ = nullptr;
 };
 
 class LinkTest : public ::testing::Test {
@@ -113,25 +97,14 @@ class LinkTest : public ::testing::Test {
   int CountPixels(COLORREF colour) {
     RECT client;
     GetClientRect(link, &client);
-    HDC screen = GetDC(link);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC screen = GetDC(link), memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
     HGDIOBJ old = SelectObject(memory, bitmap);
     SendMessageA(link, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    SelectObject(memory, old);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    std::vector<DWORD> pixels(static_cast<size_t>(client.right * client.bottom));
-    GetDIBits(memory, bitmap, 0, client.bottom, pixels.data(), &info, DIB_RGB_COLORS);
-    // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
-    const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
     int count = 0;
-    for (DWORD p : pixels)
-      if ((p & 0x00FFFFFF) == wanted) ++count;
+    for (int y = 0; y < client.bottom; ++y)
+      for (int x = 0; x < client.right; ++x) count += GetPixel(memory, x, y) == colour;
+    SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(link, screen);
@@ -143,20 +116,11 @@ class LinkTest : public ::testing::Test {
   HWND link = nullptr;
 };
 
-TEST_F(LinkTest, CoversJustTheTextAndShowsTheUrlAsTooltip) {
+TEST_F(LinkTest, NamesTheHomepageAndShowsItsUrlAsTooltip) {
   OpenDialog();
   const HyperLinkControl& control = dialog.link();
   EXPECT_STREQ(control.url(), kProductHomepage);
   EXPECT_STREQ(control.label(), "quillbinder Homepage");
-  RECT client;
-  GetClientRect(link, &client);
-  const RECT& r = control.linkRect();
-  EXPECT_EQ(r.left, 0);
-  EXPECT_EQ(r.top, 0);
-  EXPECT_GT(r.right, 20);
-  EXPECT_LT(r.right, client.right);  // the label is narrower than its control
-  EXPECT_GT(r.bottom, 4);
-  EXPECT_LE(r.bottom, client.bottom + 2);
   EXPECT_TRUE(GetWindowLongA(link, GWL_STYLE) & SS_NOTIFY);
   EXPECT_FALSE(GetWindowLongA(link, GWL_STYLE) & WS_TABSTOP);
   EXPECT_EQ(SendMessageA(link, WM_GETDLGCODE, 0, 0), DLGC_WANTCHARS);
@@ -200,12 +164,12 @@ TEST_F(LinkTest, ClickOnTheTextOpensTheHomepage) {
   EXPECT_EQ(CountPixels(dialog.link().linkColour()), 0);
 }
 
-TEST_F(LinkTest, ClicksThatDoNotStartAndEndOnTheTextOpenNothing) {
+TEST_F(LinkTest, CoversJustTheTextAndDisabledIsGrey) {
   OpenDialog();
   const RECT r = dialog.link().linkRect();
   RECT client;
   GetClientRect(link, &client);
-  ASSERT_LT(r.right + 2, client.right);
+  ASSERT_LT(r.right + 2, client.right) << "the label is narrower than its control";
   const LONG off = r.right + 2;  // inside the control, right of the text
   Mouse(WM_LBUTTONDOWN, off, 2);
   EXPECT_NE(GetCapture(), link);
@@ -217,34 +181,24 @@ TEST_F(LinkTest, ClicksThatDoNotStartAndEndOnTheTextOpenNothing) {
   Mouse(WM_LBUTTONUP, 2, 2);
   EXPECT_TRUE(g_opened.empty());
   EXPECT_FALSE(dialog.link().visited());
+  EnableWindow(link, FALSE);  // grey when disabled
+  EXPECT_GT(CountPixels(GetSysColor(COLOR_GRAYTEXT)), 0);
+  EXPECT_EQ(CountPixels(dialog.link().linkColour()), 0);
 }
 
-TEST_F(LinkTest, EnterAndSpaceOpenOtherKeysDoNot) {
+TEST_F(LinkTest, EnterAndSpaceOpenOtherKeysDoNotAndAFailedOpenLeavesItUnvisited) {
   OpenDialog();
   SendMessageA(link, WM_CHAR, 'a', 0);
   SendMessageA(link, WM_CHAR, '\t', 0);
   EXPECT_TRUE(g_opened.empty());
-  SendMessageA(link, WM_CHAR, 13, 0);
-  SendMessageA(link, WM_CHAR, 32, 0);
-  EXPECT_EQ(g_opened.size(), 2u);
-}
-
-TEST_F(LinkTest, FailedOpenLeavesTheLinkUnvisited) {
-  OpenDialog();
   g_shellResult = 2;  // file not found
   SendMessageA(link, WM_CHAR, 13, 0);
   EXPECT_EQ(g_opened.size(), 1u);
   EXPECT_FALSE(dialog.link().visited());
   g_shellResult = 33;
-  SendMessageA(link, WM_CHAR, 13, 0);
+  SendMessageA(link, WM_CHAR, 32, 0);
+  EXPECT_EQ(g_opened.size(), 2u);
   EXPECT_TRUE(dialog.link().visited());
-}
-
-TEST_F(LinkTest, DisabledLinkIsGrey) {
-  OpenDialog();
-  EnableWindow(link, FALSE);
-  EXPECT_GT(CountPixels(GetSysColor(COLOR_GRAYTEXT)), 0);
-  EXPECT_EQ(CountPixels(dialog.link().linkColour()), 0);
 }
 
 // The browser's colours: values that parse and fit the 12-byte buffer, of a string type,
@@ -261,11 +215,12 @@ TEST_F(LinkTest, ColoursComeFromTheBrowserSettingsWhenUsable) {
   };
   for (const Case& c : cases) {
     RegistryColours colours;
-    colours.Set("Anchor Color", c.link);
+    const DWORD number = 0x00112233;
+    colours.Set("Anchor Color", REG_SZ, c.link, strlen(c.link) + 1);
     if (c.visitedType == REG_DWORD)
-      colours.SetDword("Anchor Color Visited", 0x00112233);
+      colours.Set("Anchor Color Visited", REG_DWORD, &number, 4);
     else
-      colours.Set("Anchor Color Visited", c.visited, c.visitedType);
+      colours.Set("Anchor Color Visited", c.visitedType, c.visited, strlen(c.visited) + 1);
     MainDialog fresh;  // colours are read when the link is set up
     HWND shown = fresh.Create(GetModuleHandleA(nullptr));
     ASSERT_NE(shown, nullptr);
@@ -281,8 +236,6 @@ TEST_F(LinkTest, ColoursComeFromTheBrowserSettingsWhenUsable) {
     DestroyWindow(shown);
   }
 }
-
-// ---- Centred message box ---------------------------------------------------------------
 
 class BoxTest : public ::testing::Test {
  protected:

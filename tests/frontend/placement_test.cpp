@@ -15,8 +15,6 @@ namespace {
 
 RECT Rect(LONG left, LONG top, LONG right, LONG bottom) { return RECT{left, top, right, bottom}; }
 
-// ---- Centring --------------------------------------------------------------------------
-
 TEST(CenteredPosition, CentresTruncatingTowardZeroAndStaysInsideTheArea) {
   struct Case {
     const char* what;
@@ -41,8 +39,6 @@ TEST(CenteredPosition, CentresTruncatingTowardZeroAndStaysInsideTheArea) {
   }
 }
 
-// ---- Caption ---------------------------------------------------------------------------
-
 TEST(BoxCaption, IsTheFileNameWithoutItsExtensionCutToItsBuffer) {
   struct Case {
     const char* path;
@@ -57,8 +53,6 @@ TEST(BoxCaption, IsTheFileNameWithoutItsExtensionCutToItsBuffer) {
     EXPECT_STREQ(out, c.caption) << c.path;
   }
 }
-
-// ---- Link colours ----------------------------------------------------------------------
 
 TEST(LinkColour, ParsesThreeComponentsKeepingTheirLowBitsAndRefusesIncompleteOnes) {
   struct Case {
@@ -81,8 +75,6 @@ TEST(LinkColour, ParsesThreeComponentsKeepingTheirLowBitsAndRefusesIncompleteOne
     EXPECT_EQ(colour, c.ok ? c.colour : 0x12345678u) << c.text;
   }
 }
-
-// ---- Hand cursor -----------------------------------------------------------------------
 
 enum Pixel { Transparent, Black, White };
 
