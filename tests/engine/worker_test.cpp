@@ -243,14 +243,13 @@ TEST_F(WorkerTest, NextJobWaitsForTheEarlierWorkerToFinishItsCleanUp) {
   HANDLE a = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConversionWorker, &job, 0, &id));
   HANDLE b = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConversionWorker, &second, 0, &id));
   HANDLE both[2] = {a, b};
-  DWORD start = GetTickCount();
-  while (WaitForMultipleObjects(2, both, TRUE, 0) != WAIT_OBJECT_0 && GetTickCount() - start < 20000) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  }
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
+    const bool ended = WaitForMultipleObjects(2, both, TRUE, 0) == WAIT_OBJECT_0;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    if (ended) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
   CloseHandle(a);
   CloseHandle(b);
   EXPECT_EQ(recorder.finishedCount(), 1);

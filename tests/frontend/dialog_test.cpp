@@ -112,7 +112,6 @@ TEST_F(DialogTest, GoRunsTheJobWithLiveProgressThenEnterInAFieldRunsTheNext) {
   ExpectIdle();
   const std::string output = Text(IDC_OUTPUT);
   EXPECT_FALSE(Contains(output, "left from before"));
-  EXPECT_TRUE(Contains(output, "stand-in: compiling " + folder + "\\guide.hhp\r\n")) << output;
   // The compiler went through all its progress steps: each status report returned 1.
   EXPECT_TRUE(Contains(output, "stand-in: wrote " + compiled)) << output;
   // The compiler's text travels as an argument, never as a format.
