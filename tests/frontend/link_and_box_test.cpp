@@ -23,6 +23,17 @@ namespace {
 
 using test::BoxAnswerer;
 
+RECT WorkArea() {
+  RECT area;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  return area;
+}
+void ExpectCentredOn(const RECT& window, const RECT& target) {
+  const LONG w = window.right - window.left, h = window.bottom - window.top;
+  EXPECT_EQ(window.left, (target.left + target.right) / 2 - w / 2);
+  EXPECT_EQ(window.top, (target.top + target.bottom) / 2 - h / 2);
+}
+
 // Not the template's rectangles (those are the .rc's business): what the code relies on.
 TEST(DialogLayout, HasEveryControlTheCodeUsesAndStartsHiddenAndCentred) {
   test::InitCommonControlsOnce();
@@ -37,12 +48,9 @@ TEST(DialogLayout, HasEveryControlTheCodeUsesAndStartsHiddenAndCentred) {
   EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) << "the start-up code shows it";
   EXPECT_NE(SendMessageA(window, WM_GETICON, ICON_BIG, 0), 0);
   EXPECT_NE(SendMessageA(window, WM_GETICON, ICON_SMALL, 0), 0);
-  RECT area, rect;
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  RECT rect;
   GetWindowRect(window, &rect);
-  const LONG w = rect.right - rect.left, h = rect.bottom - rect.top;
-  EXPECT_EQ(rect.left, (area.left + area.right) / 2 - w / 2);
-  EXPECT_EQ(rect.top, (area.top + area.bottom) / 2 - h / 2);
+  ExpectCentredOn(rect, WorkArea());
   DestroyWindow(window);
 }
 
@@ -246,16 +254,6 @@ class BoxTest : public ::testing::Test {
     owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_CAPTION | (visible ? WS_VISIBLE : 0),
                             x, y, w, h, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     return owner;
-  }
-  static RECT WorkArea() {
-    RECT area;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    return area;
-  }
-  static void ExpectCentredOn(const RECT& box, const RECT& target) {
-    const LONG w = box.right - box.left, h = box.bottom - box.top;
-    EXPECT_EQ(box.left, (target.left + target.right) / 2 - w / 2);
-    EXPECT_EQ(box.top, (target.top + target.bottom) / 2 - h / 2);
   }
   BoxAnswerer answerer;
   HWND owner = nullptr;
