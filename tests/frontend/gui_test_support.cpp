@@ -45,16 +45,4 @@ bool PumpUntil(HWND dialog, const std::function<bool()>& done, DWORD timeoutMs, 
   }
 }
 
-bool ServeSentMessagesUntilSignalled(HANDLE handle, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, 50, QS_SENDMESSAGE);
-    if (r == WAIT_OBJECT_0) return true;
-    MSG message;
-    // Delivers pending sent messages; PM_NOREMOVE leaves the posted ones in place.
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (GetTickCount() - start > timeoutMs) return false;
-  }
-}
-
 }  // namespace qb::test

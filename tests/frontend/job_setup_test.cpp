@@ -126,7 +126,6 @@ TEST_F(JobSetupTest, StartPageIsTheClassFramesSource) {
   struct Case {
     std::string page, start;
   } cases[] = {
-      {kFrameset, "com/acme/package-summary.html"},
       {"<html><frameset><frame src=\"x.html\" name=\"classFrame\"></frameset>", "overview-summary.html"},
       {"<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME src=\"b.html\" name=\"classframe\">",
        "overview-summary.html"},
