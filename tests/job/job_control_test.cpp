@@ -58,28 +58,6 @@ TEST(JobControl, PauseAndReleaseRoundsNeverHang) {
   RunningJob.Control = JobRun;
 }
 
-TEST(JobControl, PausedTestPointWaitsUntilTheWordChanges) {
-  for (LONG answer : {LONG{JobRun}, LONG{JobCancel}}) {
-    SetJobControl(JobPause);
-    std::atomic<bool> done{false};
-    bool result = false;
-    std::thread worker([&] {
-      result = TestJobCancel();
-      done = true;
-    });
-    Sleep(100);
-    EXPECT_FALSE(done.load()) << "returned while paused";
-    SetJobControl(answer);
-    worker.join();
-    EXPECT_EQ(result, answer == JobCancel);
-  }
-  SetJobControl(JobRun);
-  EXPECT_FALSE(TestJobCancel());
-  EXPECT_EQ(SetJobControl(JobCancel), JobCancel);
-  EXPECT_TRUE(TestJobCancel());
-  SetJobControl(JobRun);
-}
-
 TEST(TempNames, ExtensionIsReplacedWhereTheShellFindsIt) {
   const char* const cases[][3] = {{"C:\\api\\guide.chm", ".hhp", "C:\\api\\guide.hhp"},
                                   {"C:\\api\\guide", ".hhc", "C:\\api\\guide.hhc"},
