@@ -87,29 +87,16 @@ Pixel At(const unsigned char* andPlane, const unsigned char* xorPlane, int colum
   return a ? Transparent : (x ? White : Black);
 }
 
-TEST(HandCursor, FingertipIsAtTheHotSpotAndTheRestIsClear) {
-  unsigned char andPlane[128], xorPlane[128];
-  BuildHandCursorPlanes(andPlane, xorPlane);
-  EXPECT_EQ(At(andPlane, xorPlane, 5, 0), Black);
-  EXPECT_EQ(At(andPlane, xorPlane, 6, 0), Black);
-  EXPECT_EQ(At(andPlane, xorPlane, 4, 0), Transparent);
-  EXPECT_EQ(At(andPlane, xorPlane, 7, 0), Transparent);
-  EXPECT_EQ(At(andPlane, xorPlane, 5, 1), White);
-  for (int row = 0; row < 32; ++row)
-    for (int column = 17; column < 32; ++column)
-      EXPECT_EQ(At(andPlane, xorPlane, column, row), Transparent);
-  for (int row = 22; row < 32; ++row)
-    for (int column = 0; column < 17; ++column)
-      EXPECT_EQ(At(andPlane, xorPlane, column, row), Transparent);
-}
-
 // On a 150% or 200% screen the hand is made larger, so that it matches the system's
-// pointers there.
-TEST(HandCursor, LargerSizesKeepTheDesignAndTheFingertipAtTheHotSpot) {
+// pointers there: the same design, the fingertip at the hot spot.
+TEST(HandCursor, FingertipIsAtTheHotSpotAtEverySizeAndTheRestIsClear) {
   unsigned char and32[128], xor32[128];
   BuildHandCursorPlanes(and32, xor32);
+  for (int row = 0; row < 32; ++row)
+    for (int column = 0; column < 32; ++column)
+      if (column >= 17 || row >= 22) EXPECT_EQ(At(and32, xor32, column, row), Transparent);
   EXPECT_EQ(HandCursorHotSpotX(32), 5);
-  for (int size : {40, 48, 64}) {
+  for (int size : {32, 40, 48, 64}) {
     const int rowBytes = HandCursorRowBytes(size);
     EXPECT_EQ(rowBytes % 2, 0) << size;  // CreateCursor takes rows of whole words
     std::vector<unsigned char> andPlane(rowBytes * size), xorPlane(rowBytes * size);
@@ -117,6 +104,7 @@ TEST(HandCursor, LargerSizesKeepTheDesignAndTheFingertipAtTheHotSpot) {
     const int hot = HandCursorHotSpotX(size);
     EXPECT_EQ(At(andPlane.data(), xorPlane.data(), hot, 0, rowBytes), Black) << size;
     EXPECT_EQ(At(andPlane.data(), xorPlane.data(), hot - 1, 0, rowBytes), Transparent) << size;
+    if (size == 32) EXPECT_EQ(At(andPlane.data(), xorPlane.data(), hot, 1, rowBytes), White);
     if (size != 64) continue;
     for (int row = 0; row < 64; ++row)
       for (int column = 0; column < 64; ++column)
