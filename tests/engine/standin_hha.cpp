@@ -35,10 +35,6 @@ extern "C" int __stdcall HHA_CompileHHP(const char* projectPath, Callback onMess
 
   std::ifstream file(projectPath, std::ios::binary);
   const std::string target = CompiledFile(std::string(std::istreambuf_iterator<char>(file), {}));
-  if (target.empty()) {
-    onMessage("stand-in: cannot read the project\r\n");
-    return 0;
-  }
 
   char slow[8] = "";
   GetEnvironmentVariableA("QB_STANDIN_SLOW", slow, sizeof slow);

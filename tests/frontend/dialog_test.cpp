@@ -56,7 +56,6 @@ class DialogTest : public ::testing::Test {
       if (IsWindow(window)) SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
       PumpUntil([&] { return dialog.workerThread() == INVALID_HANDLE_VALUE; });
     }
-    SetEnvironmentVariableA("QB_STANDIN_SLOW", nullptr);
   }
 
   std::string Text(int id) const { return test::WindowText(GetDlgItem(window, id)); }
