@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -8,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/about_page.h"
 #include "engine/conversion_worker.h"
 #include "job/conversion_job.h"
 #include "engine/help_compiler.h"

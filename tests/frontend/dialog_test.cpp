@@ -11,7 +11,6 @@
 
 #include "engine/help_compiler.h"
 #include "frontend/main_dialog.h"
-#include "resources/product.h"
 #include "resources/resource_ids.h"
 #include "tests/common/test_util.h"
 #include "tests/engine/progress_recorder.h"
