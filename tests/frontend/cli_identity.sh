@@ -2,9 +2,9 @@
 # The native and the Windows quillbinder-cli write byte-identical project, contents and
 # index files for every Javadoc tree of ../shared/testdata and ../shared/testdata-modern.
 # The Windows program's help files of a modern and a classic tree (through our hha.dll)
-# are read back with python3-chm: the modern tree's pages go in viewer-safe (the
-# treatment itself is viewer_pages_test's), the classic one's byte for byte, and neither
-# tree changes on disk apart from the help file.
+# are read back with python3-chm: the modern tree's pages go in viewer-safe (the treatment
+# itself is helpproject/javadoc_reading_test's), the classic one's byte for byte, and
+# neither tree changes on disk apart from the help file.
 # Each program converts its own copy of every tree in full. The job removes its temporary
 # files at its end, so a second hard link to each, made before the run, keeps what the job
 # wrote (both programs truncate an existing file in place rather than replace it). Paths
