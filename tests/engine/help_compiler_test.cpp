@@ -25,14 +25,11 @@ class HelpCompilerLoad : public ::testing::Test {
   }
 };
 
-TEST_F(HelpCompilerLoad, LibraryBesideTheProgramLoads) {
+TEST_F(HelpCompilerLoad, LibraryBesideTheProgramLoadsAndAMissingLibraryOrEntryIsTold) {
   EXPECT_EQ(LoadHelpCompiler(), 0);
   UnloadHelpCompiler();
   UnloadHelpCompiler();  // a second unload does nothing
   EXPECT_EQ(CompileProject("C:\\nothing.hhp"), -1);
-}
-
-TEST_F(HelpCompilerLoad, MissingLibraryAndMissingEntryAreTold) {
   SetHelpCompilerLibraryNameForTesting("qb-no-such-library.dll");
   EXPECT_EQ(LoadHelpCompiler(), -2);
   SetHelpCompilerLibraryNameForTesting("qb-noentry.dll");

@@ -56,7 +56,6 @@ ConversionJob MakeJob(const std::string& folder, const std::string& outputName,
   CopyCut(job.OutputPath, kPathCapacity, (folder + kSep + outputName).c_str());
   CopyCut(job.Title, kPathCapacity, title.c_str());
   CopyCut(job.StartPage, kPathCapacity, startPage.c_str());
-  job.Control = 0;
   return job;
 }
 

@@ -23,15 +23,12 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return self->Record(static_cast<int>(wp), text);
 }
 
-void RegisterOnce() {
-  static bool done = false;
-  if (done) return;
+void Register() {  // a second registration fails, harmlessly
   WNDCLASSA wc = {};
   wc.lpfnWndProc = &Proc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
-  done = true;
 }
 
 void PumpMessages() {
@@ -42,7 +39,7 @@ void PumpMessages() {
 }  // namespace
 
 ProgressRecorder::ProgressRecorder() {
-  RegisterOnce();
+  Register();
   window_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -6,23 +6,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
 
 using Callback = int(__stdcall*)(const char*);
-
-std::string ReadWhole(const char* path, bool* ok) {
-  std::string text;
-  FILE* f = std::fopen(path, "rb");
-  *ok = f != nullptr;
-  if (!f) return text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  std::fclose(f);
-  return text;
-}
 
 std::string CompiledFile(const std::string& project) {
   const std::string key = "Compiled file=";
@@ -43,13 +33,8 @@ extern "C" int __stdcall HHA_CompileHHP(const char* projectPath, Callback onMess
                 GetCurrentThreadId());
   onMessage(line);
 
-  bool ok = false;
-  std::string project = ReadWhole(projectPath, &ok);
-  std::string target = CompiledFile(project);
-  if (!ok || target.empty()) {
-    onMessage("stand-in: cannot read the project\r\n");
-    return 0;
-  }
+  std::ifstream file(projectPath, std::ios::binary);
+  const std::string target = CompiledFile(std::string(std::istreambuf_iterator<char>(file), {}));
 
   char slow[8] = "";
   GetEnvironmentVariableA("QB_STANDIN_SLOW", slow, sizeof slow);

@@ -1,5 +1,7 @@
 #include "tests/frontend/box_answerer.h"
 
+#include "tests/frontend/gui_test_support.h"
+
 namespace qb::test {
 namespace {
 
@@ -10,12 +12,6 @@ bool IsMessageBox(HWND window) {
   char className[16] = "";
   GetClassNameA(window, className, sizeof className);
   return lstrcmpA(className, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId) != nullptr;
-}
-
-std::string Text(HWND window) {
-  char text[2048] = "";
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 }  // namespace
@@ -53,8 +49,8 @@ void BoxAnswerer::OnBoxShown(HWND box) {
     if (known == box) return;  // activated again, for instance after a nested box
   handled_.push_back(box);
   SeenBox seen;
-  seen.text = Text(GetDlgItem(box, kMessageBoxTextId));
-  seen.caption = Text(box);
+  seen.text = WindowText(GetDlgItem(box, kMessageBoxTextId));
+  seen.caption = WindowText(box);
   GetWindowRect(box, &seen.rect);
   seen.owner = GetWindow(box, GW_OWNER);
   boxes_.push_back(seen);

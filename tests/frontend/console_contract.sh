@@ -3,8 +3,14 @@
 # under Wine alike: exit 0 with a help file a reader we did not write opens, 1 with one
 # reason and nothing left behind, 2 for bad usage, --help and --version, relative paths
 # and -o, and output that stays line-based when redirected (a CR only before an LF).
+# Natively also what build scripts use: --report (against docs/report-schema.json),
+# --strict, --keep-project, on a generated tree with one finding of each kind, on Maven's
+# Javadoc of it, and the report's counts on the real trees of ../shared against the
+# trees' own lists.
 #   console_contract.sh <build's version.txt> <quillbinder-cli>
 #   console_contract.sh <build's version.txt> --wine <quillbinder-cli.exe>   (needs a display)
+# Without javadoc, Maven's javadoc plugin or the shared data, the part that needs them
+# skips, or fails when CI=true.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 version="$(cat "$1")"; shift
@@ -14,10 +20,12 @@ if [ "$1" = --wine ]; then
   program=(wine "$(realpath "$2")")
   host() { echo "Z:$(echo "$1" | tr / '\\')"; }
   sep='\'
+  native=false
 else
   program=("$(realpath "$1")")
   host() { echo "$1"; }
   sep=/
+  native=true
 fi
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -114,5 +122,119 @@ head -n 1 "$work/out" | grep -qxF "Usage: quillbinder-cli [options] <path to ind
   fail "--help: $(head -n 2 "$work/out")"
 run 0 "$work" --version
 [ "$(cat "$work/out")" = "quillbinder-cli $version" ] || fail "--version: $(cat "$work/out")"
+
+skip() {  # skip <why>: the rest is not run here, and not allowed to be left out on CI
+  [ "${CI:-}" = true ] && fail "$* (required when CI=true)" || echo "SKIP: $*"
+}
+expect() {  # expect <report> <expected> <python expression over the report d>
+  local got
+  got="$(python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print($3)" "$1")"
+  [ "$got" = "$2" ] || fail "$1: $3 = $got, not $2"
+}
+validate() {
+  python3 -c "import json,sys,jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2])))" \
+    "$1" "$root/docs/report-schema.json" || fail "$1 does not validate against the schema"
+}
+options() {
+  command -v javadoc >/dev/null || { skip "no javadoc"; return; }
+  cd "$work"
+  # One of each finding: a link from a comment to a missing page, one to an anchor its
+  # page lacks (after the first sentence, which javadoc copies into its lists), a
+  # character code page 1252 cannot hold (in an index term), a package folder the list
+  # file no longer names.
+  mkdir -p src/p src/q
+  cat >src/p/A.java <<'EOF'
+package p;
+/** A. See <a href="doc-files/missing.html">gone</a> and <a href="B.html#nowhere">B</a>. */
+public class A {
+  /** Sum. @return 0 */
+  public double sigma\u03c3() { return 0; }
+}
+EOF
+  printf 'package p;\n/** B. */\npublic class B { }\n' >src/p/B.java
+  printf 'package q;\n/** C. */\npublic class C { }\n' >src/q/C.java
+  javadoc -quiet -encoding UTF-8 -d made -sourcepath src p q >javadoc.log 2>&1 || { fail "javadoc: $(cat javadoc.log)"; return; }
+  sed -i 's/^q$/q.renamed/' made/element-list
+  # Cyrillic pages (lang="ru") for the title's code page.
+  javadoc -quiet -locale ru -encoding UTF-8 -d ru -sourcepath src p >>javadoc.log 2>&1 || fail "javadoc -locale ru"
+  cp -R made t && mkdir -p t/sub elsewhere
+
+  run 0 t/sub -o ../../elsewhere/api.chm --report ../../r.json ../index.html "API"
+  validate r.json
+  expect r.json "1 1" "d['links']['missingFiles']['documentation'], d['links']['missingFiles']['total']"
+  expect r.json doc-files/missing.html "d['links']['missingFiles']['groups'][0]['examples'][0]['link']"
+  expect r.json "1 1" "d['links']['missingAnchors']['documentation'], d['links']['missingAnchors']['total']"
+  expect r.json "{'listedWithoutPage': ['q.renamed'], 'unlistedAdded': ['q']}" "d['listFile']"
+  expect r.json "2 3" "d['contents']['packages'], d['contents']['types']"
+  expect r.json "1252 1" "d['language']['codePage'], d['language']['characterReferences']"
+  expect r.json 2 "d['strictFindings']"
+
+  # --strict: 3 with the comment's broken links, 0 once they are gone; --keep-project keeps.
+  run 3 . --strict --quiet t/index.html guide.chm
+  grep -q 'missing pages or anchors (--strict)' err || fail "--strict message: $(cat err)"
+  cp -R made clean && sed -i 's#<a href="doc-files/missing.html">gone</a>##; s#<a href="B.html\#nowhere">B</a>##' clean/p/A.html
+  run 0 . --strict --keep-project clean/index.html guide.chm
+  for f in guide.hhp guide.hhc guide.hhk about_quillbinder.html; do [ -f "clean/$f" ] || fail "--keep-project: no $f"; done
+  grep -q '^Report: start page index.html (index.html is the overview)\.$' out || fail "no summary: $(cat out)"
+
+  # -o onto a read-only folder: exit 1, a clear reason, nothing left behind.
+  mkdir -p locked && chmod 555 locked
+  local before; before="$(find . | sort)"
+  if ! touch locked/probe 2>/dev/null; then  # root may write anyway
+    run 1 . -o locked/api.chm t/index.html
+    grep -q "cannot be written to" err || fail "read-only message: $(cat err)"
+  fi
+  rm -f locked/probe
+  [ "$(find . | sort)" = "$before" ] || fail "left behind: $(diff <(echo "$before") <(find . | sort))"
+
+  mkdir -p plain && echo '<html><body>hello</body></html>' >plain/index.html
+  run 1 . plain/index.html guide.chm
+  grep -q 'not a Javadoc index page: no frames, no list file' out || fail "non-Javadoc: $(cat out)"
+
+  # The title, typed in UTF-8, reads back from a Russian tree's project in code page 1251.
+  run 0 . --keep-project ru/index.html guide.chm "Счётчик"
+  grep -q '^Language=0x419 Russian' ru/guide.hhp || fail "not a Russian project"
+  [ "$(grep -a '^Title=' ru/guide.hhp | iconv -f cp1251 -t utf-8 | tr -d '\r')" = "Title=Счётчик  - Generated by quillbinder" ] ||
+    fail "title: $(grep -a '^Title=' ru/guide.hhp | od -c | head -3)"
+}
+maven() {  # the README's build step on Maven's own Javadoc of the same sources
+  local plugin=/usr/share/maven-repo/org/apache/maven/plugins/maven-javadoc-plugin
+  local version; version=$(ls "$plugin" 2>/dev/null | grep -v debian | head -1)
+  [ -d "$work/src" ] && command -v mvn >/dev/null && [ -n "$version" ] ||
+    { skip "no Maven javadoc plugin (Debian: maven libmaven-javadoc-plugin-java junit4)"; return; }
+  cd "$work"
+  echo '<settings><localRepository>/usr/share/maven-repo</localRepository><offline>true</offline></settings>' >settings.xml
+  cat >pom.xml <<EOF
+<project xmlns="http://maven.apache.org/POM/4.0.0">
+  <modelVersion>4.0.0</modelVersion>
+  <groupId>org.example</groupId> <artifactId>api</artifactId> <version>1.0</version>
+  <properties><project.build.sourceEncoding>UTF-8</project.build.sourceEncoding></properties>
+  <build><sourceDirectory>src</sourceDirectory><plugins><plugin>
+    <groupId>org.apache.maven.plugins</groupId>
+    <artifactId>maven-javadoc-plugin</artifactId> <version>$version</version>
+  </plugin></plugins></build>
+</project>
+EOF
+  mvn -o -q -B -s settings.xml javadoc:javadoc >mvn.log 2>&1 || { fail "mvn: $(tail mvn.log)"; return; }
+  # The help file is written, though the broken link fails the build.
+  run 3 . -o maven.chm --report maven.json --strict target/site/apidocs/index.html "Maven API"
+  [ "$(head -c 4 maven.chm)" = ITSF ] || fail "no help file at -o's path"
+  ls target/site/apidocs | grep -E '\.(hhp|hhc|hhk|chm)$|^about_quillbinder' && fail "left beside Maven's pages"
+  expect maven.json "1 2 p/A.html doc-files/missing.html" "d['links']['missingFiles']['total'], d['strictFindings'], \
+    *(d['links']['missingFiles']['groups'][0]['examples'][0][k] for k in ('page', 'link'))"
+}
+real_trees() {  # what the report counts in the contents and index equals the tree's lists
+  local shared="$root/../shared" tree counts
+  [ -d "$shared/testdata" ] && [ -d "$shared/testdata-modern" ] || { skip "no shared test data at $shared"; return; }
+  cd "$work"
+  sh "$root/tests/helpproject/copy_trees.sh" real "$shared/testdata" "$shared/testdata-modern" >/dev/null
+  for tree in real/*/; do
+    run 0 . --quiet --report real.json "$tree/index.html" guide.chm
+    validate real.json
+    counts="$(python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(d['tree']['packages'], d['tree']['types'], d['tree']['indexTerms'], '|', d['contents']['packages'], d['contents']['types'], d['index']['entries'])" real.json)"
+    [ "${counts%%|*}" = "${counts##*| } " ] || fail "$tree: tree/contents counts differ: $counts"
+  done
+}
+$native && { options; maven; real_trees; }
 
 [ "$failures" = 0 ] && echo "PASS ${program[*]}" || { echo "$failures failures"; exit 1; }

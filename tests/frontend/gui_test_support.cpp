@@ -5,11 +5,9 @@
 namespace qb::test {
 
 void InitCommonControlsOnce() {
-  static bool done = false;
-  if (done) return;
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
-  done = true;
+  static const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_PROGRESS_CLASS};
+  static const bool done = InitCommonControlsEx(&controls);
+  (void)done;
 }
 
 std::string WindowText(HWND window) {
@@ -44,18 +42,6 @@ bool PumpUntil(HWND dialog, const std::function<bool()>& done, DWORD timeoutMs, 
     if (done()) return true;
     if (GetTickCount() - start > timeoutMs) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-bool ServeSentMessagesUntilSignalled(HANDLE handle, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, 50, QS_SENDMESSAGE);
-    if (r == WAIT_OBJECT_0) return true;
-    MSG message;
-    // Delivers pending sent messages; PM_NOREMOVE leaves the posted ones in place.
-    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (GetTickCount() - start > timeoutMs) return false;
   }
 }
 

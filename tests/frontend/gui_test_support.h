@@ -18,7 +18,4 @@ std::string ProgramName();
 // `*quitCode`.
 bool PumpUntil(HWND dialog, const std::function<bool()>& done, DWORD timeoutMs, int* quitCode);
 
-// Handles only sent messages until `handle` is signalled; posted ones stay queued.
-bool ServeSentMessagesUntilSignalled(HANDLE handle, DWORD timeoutMs);
-
 }  // namespace qb::test

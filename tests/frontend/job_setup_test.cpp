@@ -2,6 +2,7 @@
 // formed, and the start page found in index.html.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -47,10 +48,7 @@ TEST_F(JobSetupTest, FillsEveryFieldFromTheInputs) {
   EXPECT_EQ(std::string(job.StartPage), "com/acme/package-summary.html");
   EXPECT_EQ(job.Control, 0);
   EXPECT_EQ(job.NotifyWindow, notify);
-}
-
-TEST_F(JobSetupTest, OutputNameWithoutExtensionAndEmptyTitleAreAccepted) {
-  WriteFile(index, kFrameset);
+  // No extension and an empty title are accepted.
   ASSERT_EQ(Fill("guide", index, "").failure, SetupFailure::None);
   EXPECT_EQ(std::string(job.OutputPath), dir / "guide");
   EXPECT_EQ(std::string(job.Title), "");
@@ -86,58 +84,31 @@ TEST_F(JobSetupTest, OutputNamesThatWouldHoldAPathOrBeDeletedAreRefused) {
   EXPECT_EQ(Fill("a\\b.chm", dir / "missing.html").error, kPath) << "refused before the index is read";
 }
 
-// A folder part of `length` characters (the separator included) under the scratch folder.
-std::string FolderOfLength(const std::string& base, size_t length) {
-  std::string folder = base + "\\";
-  while (folder.size() < length) {
-    size_t part = std::min<size_t>(length - folder.size(), 60);
-    if (part < 2) part = 2;
-    folder += std::string(part - 1, 'd') + "\\";
+// Each path the job derives must fit in 259 characters, or the name is refused, not cut.
+TEST_F(JobSetupTest, NamesWhosePathsWouldNotFitAreRefused) {
+  struct Case {
+    size_t folder;  // characters of the folder part, the separator included
+    std::string name;
+    bool ok;
+  } cases[] = {
+      {230, std::string(25, 'n') + ".chm", true},    // the output path: exactly 259
+      {230, std::string(25, 'n') + "x.chm", false},  // 260
+      {230, std::string(25, 'n'), true},             // no extension: the project's 259
+      {230, std::string(27, 'n'), false},            // ... 261
+      {245, "a.chm", false},                         // the about page's 267
+  };
+  for (const Case& c : cases) {
+    std::string folder = dir.path() + "\\";
+    while (folder.size() < c.folder)
+      folder += std::string(std::max<size_t>(std::min<size_t>(c.folder - folder.size(), 60), 2) - 1, 'd') + "\\";
+    ASSERT_EQ(folder.size(), c.folder);
+    WriteFile(folder + "index.html", kFrameset);
+    JobSetup setup = Fill(c.name, folder + "index.html");
+    EXPECT_EQ(setup.failure, c.ok ? SetupFailure::None : SetupFailure::OutputName) << c.name;
+    if (c.ok) EXPECT_EQ(std::string(job.OutputPath), folder + c.name);
+    if (!c.ok) EXPECT_NE(setup.error.find(c.name), std::string::npos) << setup.error;
   }
-  return folder;
 }
-
-TEST_F(JobSetupTest, OutputPathThatWouldNotFitIsRefusedNotCut) {
-  // The folder part is 230 characters; index.html and the about page fit after it.
-  std::string folder = FolderOfLength(dir.path(), 230);
-  ASSERT_EQ(folder.size(), 230u);
-  std::string deepIndex = folder + "index.html";
-  WriteFile(deepIndex, kFrameset);
-
-  std::string fits(259 - 230 - 4, 'n');  // with ".chm": exactly 259 characters
-  JobSetup ok = Fill(fits + ".chm", deepIndex);
-  EXPECT_EQ(ok.failure, SetupFailure::None) << ok.error;
-  EXPECT_EQ(std::string(job.OutputPath).size(), 259u);
-
-  JobSetup tooLong = Fill(fits + "x.chm", deepIndex);
-  EXPECT_EQ(tooLong.failure, SetupFailure::OutputName);
-  EXPECT_NE(tooLong.error.find(fits + "x.chm"), std::string::npos) << tooLong.error;
-}
-
-TEST_F(JobSetupTest, TemporaryNamesThatWouldNotFitAreRefused) {
-  std::string folder = FolderOfLength(dir.path(), 230);
-  ASSERT_EQ(folder.size(), 230u);
-  std::string deepIndex = folder + "index.html";
-  WriteFile(deepIndex, kFrameset);
-  // No extension: the project name appends ".hhp" and would need 261 characters.
-  std::string name(257 - 230, 'n');
-  EXPECT_EQ(Fill(name.substr(2), deepIndex).failure, SetupFailure::None);
-  JobSetup setup = Fill(name, deepIndex);
-  EXPECT_EQ(setup.failure, SetupFailure::OutputName);
-  EXPECT_FALSE(setup.error.empty());
-}
-
-TEST_F(JobSetupTest, AboutPageNameThatWouldNotFitIsRefused) {
-  // 245 + "about_quillbinder.html" = 267, while the output path itself fits.
-  std::string folder = FolderOfLength(dir.path(), 245);
-  ASSERT_EQ(folder.size(), 245u);
-  std::string deepIndex = folder + "index.html";
-  WriteFile(deepIndex, kFrameset);
-  JobSetup setup = Fill("a.chm", deepIndex);
-  EXPECT_EQ(setup.failure, SetupFailure::OutputName);
-}
-
-// ---- index.html -----------------------------------------------------------------------
 
 TEST_F(JobSetupTest, EmptyMissingOrEmptyIndexCannotBeOpened) {
   WriteFile(index, "");
@@ -155,7 +126,6 @@ TEST_F(JobSetupTest, StartPageIsTheClassFramesSource) {
   struct Case {
     std::string page, start;
   } cases[] = {
-      {kFrameset, "com/acme/package-summary.html"},
       {"<html><frameset><frame src=\"x.html\" name=\"classFrame\"></frameset>", "overview-summary.html"},
       {"<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME src=\"b.html\" name=\"classframe\">",
        "overview-summary.html"},

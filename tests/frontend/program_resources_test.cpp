@@ -23,17 +23,10 @@ std::string ProgramPath(const char* variable) {
   return path ? test::HostPath(path) : std::string();
 }
 
-// Loader calls that older import libraries may lack; kernel32 has them since Windows 7.
-using QuerySettings = BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*,
-                                    SIZE_T, SIZE_T*);
-
 std::wstring Setting(HANDLE context, const wchar_t* space, const wchar_t* name) {
-  static const auto query = reinterpret_cast<QuerySettings>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
-  if (!query) return L"(no QueryActCtxSettingsW)";
   wchar_t value[64] = L"";
   SIZE_T written = 0;
-  if (!query(0, context, space, name, value, 64, &written)) return L"(absent)";
+  if (!QueryActCtxSettingsW(0, context, space, name, value, 64, &written)) return L"(absent)";
   return value;
 }
 
@@ -58,7 +51,7 @@ class ProgramManifest : public ::testing::TestWithParam<const char*> {
   HANDLE context = INVALID_HANDLE_VALUE;
 };
 
-TEST_P(ProgramManifest, AsksForCommonControls6) {
+TEST_P(ProgramManifest, AsksForCommonControls6RunsAsInvokerDpiAwareInTheAnsiCodePage) {
   std::vector<unsigned char> answer(4096);  // the structures are followed by their strings
   ASSERT_TRUE(QueryActCtxW(0, context, nullptr, ActivationContextDetailedInformation,
                            answer.data(), answer.size(), nullptr));
@@ -80,9 +73,7 @@ TEST_P(ProgramManifest, AsksForCommonControls6) {
                            (version == std::wstring::npos ? L"?" : identity.substr(version + 9, 2)));
   }
   EXPECT_EQ(dependencies, std::vector<std::wstring>{L"Microsoft.Windows.Common-Controls 6."});
-}
 
-TEST_P(ProgramManifest, RunsAsInvokerDpiAwareInTheAnsiCodePage) {
   EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
                     L"dpiAware"), L"true");
   EXPECT_EQ(Setting(context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
