@@ -43,26 +43,22 @@ inline uint64_t ScaleRootBits(int bits, int root) {
   return bits <= root ? static_cast<uint64_t>(1 + root) : static_cast<uint64_t>(2 * bits - root);
 }
 
-// Bits are taken most significant first, a byte (not a bit) at a time; past the end
-// they read as zeros.
+// Bits are taken most significant first from a 64-bit window; past the end they read as
+// zeros.
 class BitReader {
  public:
   BitReader(const std::vector<uint8_t>& in) : in_(in) {}
+  // n <= 56 bits.
   uint64_t Bits(int n) {
-    uint64_t v = 0;
-    while (n > 0) {
-      const size_t byte = at_ / 8;
-      const int off = static_cast<int>(at_ % 8), take = std::min(n, 8 - off);
-      const unsigned b = byte < in_.size() ? in_[byte] : 0;
-      v = v << take | ((b >> (8 - off - take)) & ((1u << take) - 1));
-      at_ += take;
-      n -= take;
-    }
+    if (n == 0) return 0;
+    const uint64_t v = Window() >> (64 - n);
+    at_ += n;
     return v;
   }
   // p one-bits (at most 40) and the bit that ends them, then the value's bits.
   uint64_t ScaleRoot(int root) {
-    const int p = std::min(OnesRun(41), 40);
+    // The window holds at least 57 bits and ends in zeros, so the run ends inside it.
+    const int p = std::min(__builtin_clzll(~Window()), 40);
     at_ += p + 1;
     if (p == 0) return Bits(root);
     const int n = root + p - 1;
@@ -71,19 +67,19 @@ class BitReader {
   void ByteAlign() { at_ = (at_ + 7) / 8 * 8; }
 
  private:
-  // How many one-bits follow, counting no further than `cap`.
-  int OnesRun(int cap) const {
-    int r = 0;
-    while (r < cap) {
-      const size_t bit = at_ + r, byte = bit / 8;
-      if (byte >= in_.size()) break;
-      const int off = static_cast<int>(bit % 8), left = 8 - off;
-      const unsigned b = static_cast<uint8_t>(in_[byte] << off);
-      const int ones = b == 0xFF ? 8 : __builtin_clz(~b & 0xFFu) - 24;
-      if (ones < left) return std::min(r + ones, cap);
-      r += left;
+  // The bits from at_ on, most significant first.
+  uint64_t Window() const {
+    const size_t byte = at_ / 8;
+    uint64_t w = 0;
+    if (byte + 8 <= in_.size()) {
+      std::memcpy(&w, in_.data() + byte, 8);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      w = __builtin_bswap64(w);
+#endif
+    } else {
+      for (size_t k = byte; k < byte + 8; ++k) w = w << 8 | (k < in_.size() ? in_[k] : 0);
     }
-    return std::min(r, cap);
+    return w << (at_ % 8);
   }
 
   const std::vector<uint8_t>& in_;

@@ -244,8 +244,19 @@ class WordSplitter {
   }
 
  private:
-  // One single-byte character of the project's code page.
+  // One single-byte character of the project's code page. Most continue or start a
+  // word with nothing pending: that case stays inline in the page's scan.
   void PutByte(uint8_t b) {
+    const CharRecord& r = table_[b];
+    static_assert(kLower == 1 && kOtherLetter == 2 && kDigit == 3, "plain word classes");
+    if (r.charClass - 1u < 3u && pending_.empty()) {
+      if (word_.empty()) digitLed_ = r.charClass == kDigit;
+      word_.push_back(static_cast<char>(r.folded));
+      return;
+    }
+    PutOtherByte(b);
+  }
+  void PutOtherByte(uint8_t b) {
     const uint16_t cls = table_[b].charClass;
     const bool letter = table_.IsLetter(b), digit = cls == kDigit;
     if (letter || digit) {
