@@ -5,6 +5,8 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "engine/conversion_worker.h"
 #include "support/scoped_win.h"
@@ -12,15 +14,32 @@
 namespace qb {
 namespace {
 
+// The program unloads the library as it ends, and a worker whose join timed out may
+// still be inside the compiler then: freeing the code under it would crash it. A library
+// let go while a compile runs is kept until the last compile has returned.
+std::mutex g_lock;
 ScopedModule g_library;
 CompileEntry g_entry = nullptr;
+int g_compilesInside = 0;
+std::vector<ScopedModule> g_retired;
 const char* g_libraryName = "hha.dll";
+
+// Under g_lock.
+void LetGoOfLibrary() {
+  g_entry = nullptr;
+  if (g_compilesInside > 0)
+    g_retired.push_back(std::move(g_library));
+  else
+    g_library.reset();
+}
 
 }  // namespace
 
 void SetHelpCompilerLibraryNameForTesting(const char* bareName) { g_libraryName = bareName; }
 
 int LoadHelpCompiler() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  LetGoOfLibrary();
   // With the bare name the usual search order applies, so the copy beside the program
   // wins; only the current directory goes, or a planted hha.dll in a downloaded
   // documentation folder would be loaded into the program. SetDllDirectoryA("") is the
@@ -49,19 +68,27 @@ int LoadHelpCompiler() {
 }
 
 void UnloadHelpCompiler() {
-  g_library.reset();
-  g_entry = nullptr;
+  std::lock_guard<std::mutex> lock(g_lock);
+  LetGoOfLibrary();
 }
 
 int CompileProject(const char* projectPath) {
-  if (!g_library || !g_entry) return -1;
+  CompileEntry entry;
+  {
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (!g_library || !g_entry) return -1;
+    entry = g_entry;
+    ++g_compilesInside;
+  }
   CompileOptions options;
   std::memset(&options, 0, sizeof options);
   options.size = sizeof options;
   // Balanced only when it took: a failed initialisation must not be undone.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  g_entry(projectPath, &OnCompilerMessage, &OnCompilerProgress, &options);
+  entry(projectPath, &OnCompilerMessage, &OnCompilerProgress, &options);
   if (SUCCEEDED(com)) CoUninitialize();
+  std::lock_guard<std::mutex> lock(g_lock);
+  if (--g_compilesInside == 0) g_retired.clear();
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -226,8 +227,21 @@ TEST_F(WorkerTest, NextJobWaitsForTheEarlierWorkerToFinishItsCleanUp) {
   ProgressRecorder secondRecorder;
   job.NotifyWindow = recorder.window();
   HANDLE first = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConversionWorker, &job, 0, nullptr));
+  // The second starts once the first holds the slot (its first report comes from inside
+  // it); otherwise the two could take it in either order.
+  auto pumpUntil = [](const std::function<bool()>& done, HANDLE thread) {
+    for (DWORD start = GetTickCount(); !done() && GetTickCount() - start < 20000;) {
+      MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, 20, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+  };
+  pumpUntil([&] { return !recorder.events().empty(); }, nullptr);
+  ASSERT_FALSE(recorder.events().empty());
   ASSERT_TRUE(secondRecorder.Run(second));  // its pumping takes the first one's reports too
-  EXPECT_EQ(WaitForSingleObject(first, 10000), WAIT_OBJECT_0);
+  // Pumping still, so that a first worker that did not finish does not hang on its reports.
+  pumpUntil([&] { return WaitForSingleObject(first, 0) == WAIT_OBJECT_0; }, first);
+  EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
   CloseHandle(first);
   ExpectFinishedLastAndOnce(recorder);
   ExpectFinishedLastAndOnce(secondRecorder);
