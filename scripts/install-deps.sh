@@ -12,9 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   libchm-dev libchm-bin libmspack-dev python3-chm p7zip-full xchm xdotool
   zip unzip xz-utils python3
-  # The build-style test: Maven offline with Debian's javadoc plugin, whose pom also
-  # names junit without its package pulling it in.
-  openjdk-17-jdk-headless maven libmaven-javadoc-plugin-java junit4
+  openjdk-17-jdk-headless
 )
 
 as_root() {

@@ -4,7 +4,8 @@
 # The Windows program's help files of a modern and a classic tree (through our hha.dll)
 # are read back with python3-chm: the modern tree's pages go in viewer-safe (the treatment
 # itself is helpproject/javadoc_reading_test's), the classic one's byte for byte, and
-# neither tree changes on disk apart from the help file.
+# neither tree changes on disk apart from the help file. The native program's --report
+# holds to docs/report-schema.json and counts in the contents and index what the tree lists.
 # Each program converts its own copy of every tree in full. The job removes its temporary
 # files at its end, so a second hard link to each, made before the run, keeps what the job
 # wrote (both programs truncate an existing file in place rather than replace it). Paths
@@ -46,7 +47,8 @@ run_once() {  # run_once <side> <tree>
     ln "$folder/guide.$ext" "$kept/guide.$ext"
   done
   if [ "$side" = native ]; then
-    timeout -k 10 120 "$native" "$folder/index.html" guide.chm "Identity Test" > "$kept/log" 2>&1
+    timeout -k 10 120 "$native" --report "$kept/report.json" "$folder/index.html" guide.chm \
+      "Identity Test" > "$kept/log" 2>&1
   else
     timeout -k 10 120 wine "$windows" "Z:$(echo "$folder/index.html" | tr '/' '\\')" guide.chm \
       "Identity Test" > "$kept/log" 2>&1
@@ -113,6 +115,14 @@ for path in "$work/native"/*/; do
   [ -f "$path/index.html" ] || continue
   count=$((count + 1))
   run native "$tree" || { echo "FAIL $tree: the native program failed"; cat "$work/kept-native/$tree/log"; failed=1; }
+  python3 - "$work/kept-native/$tree/report.json" "$root/docs/report-schema.json" <<'PY' || { echo "FAIL $tree: report"; failed=1; }
+import json, sys, jsonschema
+d = json.load(open(sys.argv[1]))
+jsonschema.validate(d, json.load(open(sys.argv[2])))
+t, c = d["tree"], d["contents"]
+sys.exit("tree/contents counts differ: %s %s" % (t, c) if (t["packages"], t["types"], t["indexTerms"]) !=
+         (c["packages"], c["types"], d["index"]["entries"]) else 0)
+PY
   case "$tree" in J21-which-single-package) treated=1 ;; A-jdom-1.1.3) treated=0 ;; *) treated= ;; esac
   [ -n "$treated" ] && sums "$work/windows/$tree" >"$work/$tree.sums"
   run windows "$tree" || { echo "FAIL $tree: the Windows program failed"; cat "$work/kept-windows/$tree/log"; failed=1; }
