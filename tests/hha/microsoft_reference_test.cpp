@@ -172,10 +172,11 @@ TEST_P(MicrosoftReference, FilesTopicsSystemAndContextHelpAreMicrosofts) {
                     << b.contentsOffset;
   }
   EXPECT_EQ(wrong, 0);
-  // Time stamps (10, and 4's FILETIME), the compiler's name (9) and the #IDXHDR copy (13,
-  // whose string offsets follow #STRINGS) aside.
+  // The version, then the records: time stamps (10, and 4's FILETIME), the compiler's name
+  // (9) and the #IDXHDR copy (13, whose string offsets follow #STRINGS) aside.
   auto comparable = [](const FileMap& chm) {
     std::vector<std::pair<uint16_t, std::string>> out;
+    if (chm.count("#SYSTEM")) out.emplace_back(0xFFFF, chm.at("#SYSTEM").substr(0, 4));
     for (auto [code, data] : SystemRecords(chm)) {
       if (code == 9 || code == 10 || code == 13) data.clear();
       if (code == 4 && data.size() >= 28) data.replace(20, 8, 8, '\0');

@@ -1,8 +1,6 @@
-// #SYSTEM, #WINDOWS and #STRINGS as viewers read them: records by code, window members
-// at the HH_WINTYPE offsets, strings that never cross a 4096-byte block.
+// #WINDOWS and #STRINGS as viewers read them: window members at the HH_WINTYPE offsets,
+// strings that never cross a 4096-byte block; the code page of a language.
 #include <gtest/gtest.h>
-
-#include <map>
 
 #include "hha/core/system_files.h"
 #include "tests/hha/chm_internal_reader.h"
@@ -17,37 +15,11 @@ std::string StringAt(const std::vector<uint8_t>& pool, uint32_t offset) {
   return reinterpret_cast<const char*>(pool.data() + offset);
 }
 
-TEST(SystemFile, CarriesTitleHomeSitemapsLanguageWindowAndStem) {
-  SystemInfo info;
-  info.lcid = 0x407;
-  info.contentsFile = "guide.hhc";
-  info.indexFile = "guide.hhk";
-  info.defaultTopic = "overview-summary.html";
-  info.title = "Guide";
-  info.defaultWindow = "main";
-  info.compiledStem = "guide";
-  info.fileTime = 0x01D0000000000000ULL;
-  const std::string s = Bytes(BuildSystemFile(info));
-  ASSERT_EQ(Le32(s, 0), 3u);
-  std::map<int, std::string> records;
-  size_t at = 4;
-  for (const auto& [code, data] : test::SystemRecords({{"#SYSTEM", s}})) {
-    records[code] = data;
-    EXPECT_EQ(test::Le16(s, at + 2), data.size()) << "record " << code << " runs past the end";
-    at += 4 + data.size();
-  }
-  EXPECT_EQ(at, s.size()) << "a record runs past the end";
-  EXPECT_EQ(records[0], std::string("guide.hhc", 10));
-  EXPECT_EQ(records[1], std::string("guide.hhk", 10));
-  EXPECT_EQ(records[2], std::string("overview-summary.html", 22));
-  EXPECT_EQ(records[3], std::string("Guide", 6));
-  EXPECT_EQ(records[5], std::string("main", 5));
-  EXPECT_EQ(records[6], std::string("guide", 6));
-  ASSERT_EQ(records[4].size(), 36u);
-  EXPECT_EQ(Le32(records[4], 0), 0x407u);
-  // The Chinese languages other than the PRC's write their names in Big5.
+// Every record of #SYSTEM, and its version: microsoft_reference_test, against Microsoft's
+// files; none of them is in a Chinese language other than the PRC's, which write in Big5.
+TEST(SystemFile, ChineseLanguagesOtherThanThePrcsWriteInBig5) {
   for (uint32_t lcid : {0x404u, 0xC04u, 0x1404u}) EXPECT_EQ(AnsiCodePageOf(lcid), 950u) << std::hex << lcid;
-  EXPECT_EQ(Le32(records[4], 8), 0u) << "no full-text index yet";
+  EXPECT_EQ(AnsiCodePageOf(0x804), 936u);
 }
 
 TEST(WindowsFile, MapsEveryFieldToItsMemberAndMarksGivenOnes) {
