@@ -29,23 +29,24 @@ inline void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
                      const uint32_t* __restrict lengthCost, uint32_t base, uint32_t value,
                      unsigned from, unsigned to) {
   const int32_t n = static_cast<int32_t>(to - from + 1);
-  V4s lane = {0, 1, 2, 3};
   V4 item = ((V4{from, from, from, from} + V4{0, 1, 2, 3}) << 16) | value;
-  for (int32_t i = 0; i < n; i += kLanes) {
+  // Whole groups need no mask for the lanes past `to`: only the last, partial one does.
+  auto group = [&](int32_t i, V4 valid) {
     V4 c, old, a;
     std::memcpy(&c, lengthCost + i, sizeof(c));
     std::memcpy(&old, cost + i, sizeof(old));
     std::memcpy(&a, arrival + i, sizeof(a));
     c += base;
-    const V4s cheaper = reinterpret_cast<V4s>(c) < reinterpret_cast<V4s>(old);
-    const V4 better = reinterpret_cast<V4>(cheaper & (lane < n));
+    const V4 better = reinterpret_cast<V4>(reinterpret_cast<V4s>(c) < reinterpret_cast<V4s>(old)) & valid;
     old = (c & better) | (old & ~better);
     a = (item & better) | (a & ~better);
     std::memcpy(cost + i, &old, sizeof(old));
     std::memcpy(arrival + i, &a, sizeof(a));
-    lane += static_cast<int32_t>(kLanes);
     item += kLanes << 16;
-  }
+  };
+  int32_t i = 0;
+  for (; i + static_cast<int32_t>(kLanes) <= n; i += kLanes) group(i, ~V4{});
+  if (i < n) group(i, reinterpret_cast<V4>(V4s{0, 1, 2, 3} < (n - i)));
 }
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
