@@ -236,9 +236,35 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       return cand >= lowest;
     };
     if (liveA && liveB) {
+      // Both probes first and one branch for either passing (few do); a walk that
+      // Improve ends gets a bound no entry reaches, so the common test ends it.
+      uint32_t boundA = lowestA, boundB = lowestB;
       for (;;) {
-        liveA = step(a, candA, probeA, bytesA, lowestA);
-        liveB = step(b, candB, probeB, bytesB, lowestB);
+        const uint32_t atA = candA & 0xFFFF, atB = candB & 0xFFFF;
+        const bool hitA = Load32(probeA + atA) == bytesA;
+        const bool hitB = Load32(probeB + atB) == bytesB;
+        if (__builtin_expect(hitA | hitB, 0)) {
+          if (hitA) {
+            if (Improve(a, atA)) {
+              probeA = data + a.probe;
+              bytesA = a.probeBytes;
+            } else {
+              boundA = ~0u;
+            }
+          }
+          if (hitB) {
+            if (Improve(b, atB)) {
+              probeB = data + b.probe;
+              bytesB = b.probeBytes;
+            } else {
+              boundB = ~0u;
+            }
+          }
+        }
+        candA = prev[atA];
+        candB = prev[atB];
+        liveA = candA >= boundA;
+        liveB = candB >= boundB;
         if (--steps == 0 || !(liveA & liveB)) break;
       }
       liveA &= steps != 0;
