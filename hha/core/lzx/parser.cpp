@@ -331,7 +331,10 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
         std::memcpy(&head, data + pos, 2);
         for (unsigned k = 0; k < kNumRepeats; ++k) {
           const uint32_t r = here[k];
-          if (r > pos || (k > 0 && r == here[0]) || (k > 1 && r == here[1])) continue;
+          // Only the offsets the interval starts with (all 1) can be out of reach (at
+          // its first byte) or repeat an earlier slot: every offset that enters later
+          // lies behind its position and differs from the other two.
+          if (r == 1 && (pos == 0 || (k > 0 && here[0] == 1) || (k > 1 && here[1] == 1))) continue;
           uint16_t then;
           std::memcpy(&then, data + pos - r, 2);
           if (then != head) continue;
