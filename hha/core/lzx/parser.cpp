@@ -37,7 +37,8 @@ inline void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
     std::memcpy(&old, cost + i, sizeof(old));
     std::memcpy(&a, arrival + i, sizeof(a));
     c += base;
-    const V4 better = reinterpret_cast<V4>(reinterpret_cast<V4s>(c) < reinterpret_cast<V4s>(old)) & valid;
+    const V4s cheaper = reinterpret_cast<V4s>(c) < reinterpret_cast<V4s>(old);
+    const V4 better = reinterpret_cast<V4>(cheaper) & valid;
     old = (c & better) | (old & ~better);
     a = (item & better) | (a & ~better);
     std::memcpy(cost + i, &old, sizeof(old));
