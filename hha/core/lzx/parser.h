@@ -66,6 +66,7 @@ class Parser {
   MatchFinder finder_;
   // Matches found per position (none inside long matches), kept for the parses.
   std::vector<Match> found_;
+  uint32_t foundCount_ = 0;  // entries of found_ in use (it has room for a position more)
   std::vector<uint32_t> foundStart_;  // index into found_ per position, +1 entry
   std::vector<uint32_t> cost_;
   std::vector<uint32_t> arrival_;
