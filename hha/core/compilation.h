@@ -188,9 +188,9 @@ class Compilation {
   std::unique_ptr<ItsfWriter> itsf_;
   std::unique_ptr<search::SearchFiles> search_;
   std::string contentsName_, indexName_;   // internal names without "/"
-  // What PrepareSystemFiles leaves for AddSystemFiles; the indexer's task writes
-  // everything from keywordLinks on and the pool, and reads the rest, until it is
-  // drained.
+  // What PrepareSystemFiles leaves for AddSystemFiles; the indexer's tasks write
+  // keywordLinks and keywordFiles (until keywordsTask_ has run), then searchFiles and the
+  // pool, and read the rest, until they are drained.
   struct SystemParts {
     std::vector<WindowDef> windows;
     std::string defaultWindow, defaultTopic;
@@ -201,6 +201,7 @@ class Compilation {
     search::SearchFiles::Output searchFiles;
     std::vector<std::pair<std::string, std::vector<uint8_t>>> keywordFiles;
   } system_;
+  uint64_t keywordsTask_ = 0;
   // Indexes the pages (and then builds the search files) in the order they are found,
   // beside this thread's reading and link walking. Last: destroyed first, so no task
   // outlives what it uses.
