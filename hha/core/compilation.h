@@ -137,6 +137,10 @@ class Compilation {
   // keyword has one: URL the Local as written with "/", title the entry's name.
   void AddMissingIndexTopics(const std::vector<SitemapEntry>& entries);
   std::string MissingTopicUrl(const std::string& local) const;
+  // Whether the help file holds a file the sitemaps name, by its resolved path: the Java
+  // SE index names its 4,400 files 150,000 times over (with fragments, and once each for
+  // topics, missing topics and keywords), and each lookup folds and searches the path.
+  std::unordered_map<std::string, bool> sitemapFiles_;
   // The driver (compiler.cpp).
   std::string OutputPath() const;
 
