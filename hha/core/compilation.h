@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -206,6 +207,10 @@ class Compilation {
     std::vector<std::pair<std::string, std::vector<uint8_t>>> keywordFiles;
   } system_;
   uint64_t keywordsTask_ = 0;
+  // $FIftiMain, built on a thread of its own beside the keywords (with more than one
+  // core): before the last pages are compressed, rather than after, with one core idle.
+  // Before indexer_, so that it is waited for before anything it uses goes.
+  std::future<void> fullTextBuild_;
   // Indexes the pages (and then builds the search files) in the order they are found,
   // beside this thread's reading and link walking. Last: destroyed first, so no task
   // outlives what it uses.

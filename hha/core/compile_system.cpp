@@ -3,8 +3,10 @@
 // warns on the driver's thread once the walk is done, the rest (the sitemaps' topics,
 // keywords, search index, topic table) on the indexer thread after the last page, while
 // the driver's thread feeds the last pages to the compressor.
+#include <future>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "hha/core/compilation.h"
 #include "hha/core/context_ids.h"
@@ -93,6 +95,10 @@ void Compilation::PrepareSystemFiles() {
   // files come first, so that they are compressed while the search files are built.
   keywordsTask_ = indexer_->Post([this, index = std::move(index)]() mutable {
     SystemParts& s = system_;
+    search::SearchFiles* search = search_.get();
+    const bool cores = threads_ == 0 ? std::thread::hardware_concurrency() > 1 : threads_ > 1;
+    fullTextBuild_ = std::async(cores ? std::launch::async : std::launch::deferred,
+                                [search] { search->BuildFullText(); });
     {
       const std::vector<SitemapEntry> tocEntries = ReadSitemap(s.contents);
       AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));
@@ -112,7 +118,10 @@ void Compilation::PrepareSystemFiles() {
     s.keywordLinks = !keywords.empty();
     s.keywordFiles = BuildKeywordIndex(keywords, project_.lcid, codePage_);
   });
-  indexer_->Post([this] { system_.searchFiles = search_->Finish(system_.pool, system_.contents); });
+  indexer_->Post([this] {
+    fullTextBuild_.get();
+    system_.searchFiles = search_->Finish(system_.pool, system_.contents);
+  });
 }
 
 void Compilation::AddSystemFiles() {
