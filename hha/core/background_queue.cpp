@@ -24,7 +24,7 @@ BackgroundQueue::~BackgroundQueue() {
     stopping_ = true;
     tasks_.clear();
   }
-  posted_.notify_one();
+  wake_.notify_one();
   thread_.join();
 }
 
@@ -33,7 +33,7 @@ void BackgroundQueue::Loop() {
   for (;;) {
     if (tasks_.empty() && !stopping_) {
       const auto t0 = std::chrono::steady_clock::now();
-      posted_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+      wake_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
       idleNs_ += ElapsedNs(t0);
     }
     if (tasks_.empty()) return;
@@ -51,12 +51,12 @@ void BackgroundQueue::Loop() {
     if (thrown && !failure_) failure_ = thrown;
     if (failure_) {
       for (const Task& dropped : tasks_) backlog_ -= dropped.weight;
-      unfinished_ -= tasks_.size();
+      finished_ += tasks_.size();
       tasks_.clear();
     }
     backlog_ -= task.weight;
-    --unfinished_;
-    finished_.notify_one();
+    ++finished_;
+    done_.notify_one();
   }
 }
 
@@ -64,33 +64,35 @@ void BackgroundQueue::RethrowFailure() {
   if (failure_) std::rethrow_exception(failure_);
 }
 
-void BackgroundQueue::Post(std::function<void()> task, size_t weight) {
+uint64_t BackgroundQueue::Post(std::function<void()> task, size_t weight) {
   if (!thread_.joinable()) {
     task();
-    return;
+    return ++posted_;
   }
+  uint64_t number;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     RethrowFailure();
     if (backlog_ > 0 && backlog_ + weight > maxBacklog_) {
       const auto t0 = std::chrono::steady_clock::now();
-      finished_.wait(lock, [&] { return failure_ || backlog_ == 0 || backlog_ + weight <= maxBacklog_; });
+      done_.wait(lock, [&] { return failure_ || backlog_ == 0 || backlog_ + weight <= maxBacklog_; });
       callerWaitNs_ += ElapsedNs(t0);
       RethrowFailure();
     }
     tasks_.push_back({std::move(task), weight});
     backlog_ += weight;
-    ++unfinished_;
+    number = ++posted_;
   }
-  posted_.notify_one();
+  wake_.notify_one();
+  return number;
 }
 
-void BackgroundQueue::Drain() {
+void BackgroundQueue::Await(uint64_t task) {
   if (!thread_.joinable()) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  if (unfinished_ > 0) {
+  if (finished_ < task) {
     const auto t0 = std::chrono::steady_clock::now();
-    finished_.wait(lock, [&] { return unfinished_ == 0; });
+    done_.wait(lock, [&] { return finished_ >= task; });
     callerWaitNs_ += ElapsedNs(t0);
   }
   RethrowFailure();

@@ -30,11 +30,14 @@ class BackgroundQueue {
   // Queues `task`. A task must not call back into its caller's thread-bound state (the
   // caller's callbacks, its file lookups): it runs while the caller goes on.
   // Rethrows, on the caller's thread, what an earlier task threw (std::bad_alloc);
-  // the tasks after a failed one are dropped.
-  void Post(std::function<void()> task, size_t weight = 0);
-  // Returns once every task posted so far has run; rethrows as Post does. Afterwards
-  // the caller may use what the tasks touched, until it posts again.
-  void Drain();
+  // the tasks after a failed one are dropped. Returns the task's number for Await.
+  uint64_t Post(std::function<void()> task, size_t weight = 0);
+  // Returns once task number `task` and every task before it have run; rethrows as Post
+  // does. Afterwards the caller may use what those tasks touched and no later task does.
+  void Await(uint64_t task);
+  // Await for every task posted so far: the caller may use all that the tasks touched,
+  // until it posts again.
+  void Drain() { Await(posted_); }
 
   // Time the caller spent waiting in Post (backlog full) and Drain, and time the thread
   // had nothing to do, in milliseconds.
@@ -51,11 +54,11 @@ class BackgroundQueue {
 
   const size_t maxBacklog_;
   mutable std::mutex mutex_;
-  std::condition_variable posted_;    // to the thread: a task, or stop
-  std::condition_variable finished_;  // to the caller: a task done
+  std::condition_variable wake_;      // to the thread: a task, or stop
+  std::condition_variable done_;      // to the caller: a task done
   std::deque<Task> tasks_;            // not started
   size_t backlog_ = 0;                // weight of the tasks not finished
-  size_t unfinished_ = 0;             // tasks not finished
+  uint64_t posted_ = 0, finished_ = 0;  // tasks posted, tasks run or dropped
   bool stopping_ = false;
   std::exception_ptr failure_;
   uint64_t callerWaitNs_ = 0, idleNs_ = 0;

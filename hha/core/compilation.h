@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -137,6 +138,10 @@ class Compilation {
   // keyword has one: URL the Local as written with "/", title the entry's name.
   void AddMissingIndexTopics(const std::vector<SitemapEntry>& entries);
   std::string MissingTopicUrl(const std::string& local) const;
+  // Whether the help file holds a file the sitemaps name, by its resolved path: the Java
+  // SE index names its 4,400 files 150,000 times over (with fragments, and once each for
+  // topics, missing topics and keywords), and each lookup folds and searches the path.
+  std::unordered_map<std::string, bool> sitemapFiles_;
   // The driver (compiler.cpp).
   std::string OutputPath() const;
 
@@ -188,9 +193,9 @@ class Compilation {
   std::unique_ptr<ItsfWriter> itsf_;
   std::unique_ptr<search::SearchFiles> search_;
   std::string contentsName_, indexName_;   // internal names without "/"
-  // What PrepareSystemFiles leaves for AddSystemFiles; the indexer's task writes
-  // everything from keywordLinks on and the pool, and reads the rest, until it is
-  // drained.
+  // What PrepareSystemFiles leaves for AddSystemFiles; the indexer's tasks write
+  // keywordLinks and keywordFiles (until keywordsTask_ has run), then searchFiles and the
+  // pool, and read the rest, until they are drained.
   struct SystemParts {
     std::vector<WindowDef> windows;
     std::string defaultWindow, defaultTopic;
@@ -201,6 +206,11 @@ class Compilation {
     search::SearchFiles::Output searchFiles;
     std::vector<std::pair<std::string, std::vector<uint8_t>>> keywordFiles;
   } system_;
+  uint64_t keywordsTask_ = 0;
+  // $FIftiMain, built on a thread of its own beside the keywords (with more than one
+  // core): before the last pages are compressed, rather than after, with one core idle.
+  // Before indexer_, so that it is waited for before anything it uses goes.
+  std::future<void> fullTextBuild_;
   // Indexes the pages (and then builds the search files) in the order they are found,
   // beside this thread's reading and link walking. Last: destroyed first, so no task
   // outlives what it uses.

@@ -5,6 +5,7 @@
 // similarity order and are read a second time from the system's file cache, so that the
 // pages waiting for their place cost a signature each, not their bytes.
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "hha/core/compilation.h"
@@ -79,10 +80,10 @@ bool Compilation::Include(const Pending& p) {
     return true;
   }
   // Checked before reading, so that a huge file costs nothing.
-  uint64_t size = 0;
+  uint64_t onDisk = 0;
   const uint64_t room = limits_.sectionBytes - std::min(stats_->inputBytes, limits_.sectionBytes);
-  if (platform::FileSize(native, &size) && size > room) {
-    Message("Error: \"" + actual + "\" is " + WithThousands(size) + " bytes" +
+  if (platform::FileSize(native, &onDisk) && onDisk > room) {
+    Message("Error: \"" + actual + "\" is " + WithThousands(onDisk) + " bytes" +
             (stats_->inputBytes ? " and the files before it " + WithThousands(stats_->inputBytes)
                                 : std::string()) +
             ", more than the " + WithThousands(limits_.sectionBytes) +
@@ -104,37 +105,36 @@ bool Compilation::Include(const Pending& p) {
   // .hhc says AppleWin-team.html, the disk applewin-team.html).
   const std::string internalName =
       platform::AnsiToUtf8(qb::AsciiLowerCopy(p.path) == qb::AsciiLowerCopy(actual) ? p.path : actual, codePage_);
-  if (data.size() >= kOrderedBelow) {
-    const uint64_t offset = compressor_->UncompressedLength();
-    if (!Feed(data, "Compiling " + actual)) return false;
-    itsf_->AddSection1("/" + internalName, offset, data.size());
-  } else {
-    if (!Progress("Compiling " + actual)) return false;
-    order_.Add(data.data(), data.size());
-    includedFiles_.push_back({actual, internalName, data.size(), treated});
-    if (!CompressSettled(false)) return false;
-  }
-  stats_->inputBytes += data.size();
-  (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
   search::SearchFiles* search = search_.get();
   // A sitemap is a topic only when a window names it.
   if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path)))
     indexer_->Post([search, internalName, text = std::string(data.begin(), data.end())] {
       search->AddSitemap(internalName, text);
     });
-
   if (p.kind != Kind::kPlain &&
       !FollowLinks(p, actual, std::string_view(reinterpret_cast<const char*>(data.data()), data.size())))
     return false;
-  // Indexed after its links are walked, so the page's bytes move to the indexer uncopied;
-  // topics still follow the order the files are found in.
-  if (p.kind == Kind::kHtml) {
-    const size_t size = data.size();
-    auto index = [search, internalName, page = std::move(data)] {
-      search->AddPage(internalName, std::string_view(reinterpret_cast<const char*>(page.data()), page.size()));
-    };
-    indexer_->Post(std::move(index), size);
+  stats_->inputBytes += data.size();
+  (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
+  const uint64_t size = data.size();
+  if (size < kOrderedBelow) {
+    order_.Add(data.data(), size);
+    includedFiles_.push_back({actual, internalName, size, treated});
   }
+  // A page goes to the indexer before its bytes go to the compressor, so that a large
+  // page (Java SE's 20 MB index-all.html) is indexed while it is compressed rather than
+  // after, with the compressor's workers idle. Topics still follow the order the files
+  // are found in.
+  std::shared_ptr<const platform::FileBytes> bytes =
+      std::make_shared<const platform::FileBytes>(std::move(data));
+  if (p.kind == Kind::kHtml)
+    indexer_->Post([search, internalName, bytes] {
+      search->AddPage(internalName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    }, size);
+  if (size < kOrderedBelow) return Progress("Compiling " + actual) && CompressSettled(false);
+  const uint64_t offset = compressor_->UncompressedLength();
+  if (!Feed(*bytes, "Compiling " + actual)) return false;
+  itsf_->AddSection1("/" + internalName, offset, size);
   return true;
 }
 

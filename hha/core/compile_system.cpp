@@ -3,8 +3,10 @@
 // warns on the driver's thread once the walk is done, the rest (the sitemaps' topics,
 // keywords, search index, topic table) on the indexer thread after the last page, while
 // the driver's thread feeds the last pages to the compressor.
+#include <future>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "hha/core/compilation.h"
 #include "hha/core/context_ids.h"
@@ -89,9 +91,14 @@ void Compilation::PrepareSystemFiles() {
   // The rest runs on the indexer, after the last page's topic and while this thread
   // feeds the last pages to the compressor: on the Java SE API the keywords alone took
   // 1.1 s, with both cores but this one idle. It looks files up (the sitemaps' Locals),
-  // so this thread makes no lookup of its own until the indexer is drained.
-  indexer_->Post([this, index = std::move(index)]() mutable {
+  // so this thread makes no lookup of its own until the indexer is drained. The keyword
+  // files come first, so that they are compressed while the search files are built.
+  keywordsTask_ = indexer_->Post([this, index = std::move(index)]() mutable {
     SystemParts& s = system_;
+    search::SearchFiles* search = search_.get();
+    const bool cores = threads_ == 0 ? std::thread::hardware_concurrency() > 1 : threads_ > 1;
+    fullTextBuild_ = std::async(cores ? std::launch::async : std::launch::deferred,
+                                [search] { search->BuildFullText(); });
     {
       const std::vector<SitemapEntry> tocEntries = ReadSitemap(s.contents);
       AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));
@@ -110,8 +117,10 @@ void Compilation::PrepareSystemFiles() {
                      [&](const std::string& local) { return TopicOfLocal(local); });
     s.keywordLinks = !keywords.empty();
     s.keywordFiles = BuildKeywordIndex(keywords, project_.lcid, codePage_);
-    std::vector<Keyword>().swap(keywords);
-    s.searchFiles = search_->Finish(s.pool, s.contents);
+  });
+  indexer_->Post([this] {
+    fullTextBuild_.get();
+    system_.searchFiles = search_->Finish(system_.pool, system_.contents);
   });
 }
 
@@ -124,25 +133,24 @@ void Compilation::AddSystemFiles() {
       Warn(projectName_, 0, "the default window \"" + s.defaultWindow + "\" is not defined in [WINDOWS]");
   }
   Progress(project_.fullTextSearch ? "Building the search index" : "Building the topic table", true);
-  indexer_->Drain();
-  std::string().swap(s.contents);
-  search::SearchFiles::Output& searchFiles = s.searchFiles;
   // Section 1 ends with the system files in the order Microsoft's compiler writes them.
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> systemFiles;
-  if (!s.windows.empty()) systemFiles.emplace_back("/#WINDOWS", std::move(s.windowsFile));
-  if (!s.contextIds.empty()) systemFiles.emplace_back("/#IVB", std::move(s.contextIds));
-  for (auto& file : s.keywordFiles) systemFiles.push_back(std::move(file));
-  s.keywordFiles.clear();
-  systemFiles.emplace_back("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
-  for (auto& file : searchFiles.files) systemFiles.push_back(std::move(file));
-  searchFiles.files.clear();
-  systemFiles.emplace_back("/#STRINGS", s.pool.bytes());
-  for (auto& [name, file] : systemFiles) {
+  auto write = [&](const std::string& name, std::vector<uint8_t> file) {
     const uint64_t offset = compressor_->UncompressedLength();
     compressor_->Write(file.data(), file.size());
     itsf_->AddSection1(name, offset, file.size());
-    std::vector<uint8_t>().swap(file);
-  }
+  };
+  if (!s.windows.empty()) write("/#WINDOWS", std::move(s.windowsFile));
+  if (!s.contextIds.empty()) write("/#IVB", std::move(s.contextIds));
+  indexer_->Await(keywordsTask_);
+  for (auto& [name, file] : s.keywordFiles) write(name, std::move(file));
+  s.keywordFiles.clear();
+  write("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
+  indexer_->Drain();
+  std::string().swap(s.contents);
+  search::SearchFiles::Output& searchFiles = s.searchFiles;
+  for (auto& [name, file] : searchFiles.files) write(name, std::move(file));
+  searchFiles.files.clear();
+  write("/#STRINGS", s.pool.bytes());
 
   SystemInfo info;
   info.lcid = project_.lcid;

@@ -14,8 +14,10 @@ namespace hha::compile {
 
 bool Compilation::SitemapTopicUrl(const std::string& local, std::string* url) {
   std::string path, resolved, actual;
-  if (!LocalLinkPath(local, &path) || !ResolveRelative("", Slashes(path), &resolved)) return false;
-  if (!resolver_.Find(resolved, &actual) || !included_.count(qb::AsciiLowerCopy(actual))) return false;
+  if (!LocalLinkPath(local, &path) || !ResolveRelative("", path, &resolved)) return false;
+  auto [known, added] = sitemapFiles_.emplace(resolved, false);
+  if (added) known->second = resolver_.Find(resolved, &actual) && included_.count(qb::AsciiLowerCopy(actual));
+  if (!known->second) return false;
   const size_t hash = local.find('#');
   *url = platform::AnsiToUtf8(resolved + (hash == std::string::npos ? "" : local.substr(hash)), codePage_);
   return true;

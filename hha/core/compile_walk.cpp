@@ -11,6 +11,7 @@
 // links and junctions resolved) lies outside the project folder is left out like a ".."
 // path.
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -95,7 +96,10 @@ bool Compilation::FollowLinks(const Pending& p, const std::string& actual, std::
   // (or dropped) as it is found rather than listed first.
   VisitLinks(text, source, [&](const Link& link) {
     const size_t upTo = std::max(counted, std::min(link.offset, text.size()));
-    line += static_cast<int>(std::count(text.begin() + counted, text.begin() + upTo, '\n'));
+    const char* end = text.data() + upTo;
+    for (const char* at = text.data() + counted;
+         (at = static_cast<const char*>(std::memchr(at, '\n', end - at))) != nullptr; ++at)
+      ++line;
     counted = upTo;
     Enqueue(link.target, base, actual, line, Kind::kPlain, true,
             p.kind == Kind::kSitemap ? kNamedBySitemap : kLinked, p.depth + 1);

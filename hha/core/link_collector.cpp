@@ -182,10 +182,18 @@ bool LocalLinkPath(const std::string& link, std::string* path) {
       scheme = qb::IsAsciiAlnum(s[i]) || s[i] == '+' || s[i] == '-' || s[i] == '.';
     if (scheme) return false;
   }
-  s = s.substr(0, s.find_first_of("#?"));
+  // Nearly every link has nothing to decode: it is copied whole.
+  size_t end = 0;
+  bool plain = true;
+  for (; end < s.size() && s[end] != '#' && s[end] != '?'; ++end) plain &= s[end] != '%' && s[end] != '\\';
+  s = s.substr(0, end);
   if (s.empty()) return false;
-  auto hex = [](char c) { return qb::IsAsciiDigit(c) ? c - '0' : qb::AsciiLower(c) - 'a' + 10; };
   std::string& decoded = *path;  // written in place: callers reuse its capacity
+  if (plain) {
+    decoded.assign(s.data(), s.size());
+    return true;
+  }
+  auto hex = [](char c) { return qb::IsAsciiDigit(c) ? c - '0' : qb::AsciiLower(c) - 'a' + 10; };
   decoded.clear();
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '%' && i + 2 < s.size() && qb::IsAsciiHexDigit(s[i + 1]) && qb::IsAsciiHexDigit(s[i + 2])) {
@@ -201,37 +209,38 @@ bool LocalLinkPath(const std::string& link, std::string* path) {
 bool ResolveRelative(const std::string& baseFolder, const std::string& path,
                      std::string* resolved) {
   // The parts are folded into `r` as they come: "." and empty parts dropped, ".." taking
-  // back the last part.
-  const bool rooted = !path.empty() && (path[0] == '/' || path[0] == '\\');
-  std::string full;
-  if (rooted) {
-    full.assign(path, 1);
-  } else {
-    full.reserve(baseFolder.size() + path.size());
-    full = baseFolder;
-    full += path;
-  }
-  for (size_t i = rooted ? 0 : baseFolder.size(); i < full.size(); ++i)
-    if (full[i] == '\\') full[i] = '/';
+  // back the last part. The base's parts and the path's are read in place, without
+  // joining them first: this runs for every link of every page.
   std::string& r = *resolved;  // written in place: callers reuse its capacity
   r.clear();
-  size_t start = 0;
-  while (start <= full.size()) {
-    size_t e = full.find('/', start);
-    if (e == std::string::npos) e = full.size();
-    const std::string_view part(full.data() + start, e - start);
-    start = e + 1;
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (r.empty()) return false;
-      const size_t cut = r.find_last_of('/');
-      r.resize(cut == std::string::npos ? 0 : cut);
-      continue;
+  auto fold = [&r](std::string_view s, bool backslashes) {
+    size_t start = 0;
+    while (start <= s.size()) {
+      size_t e = start;
+      while (e < s.size() && s[e] != '/' && !(backslashes && s[e] == '\\')) ++e;
+      const std::string_view part = s.substr(start, e - start);
+      start = e + 1;
+      if (part.empty() || part == ".") continue;
+      if (part == "..") {
+        if (r.empty()) return false;
+        const size_t cut = r.find_last_of('/');
+        r.resize(cut == std::string::npos ? 0 : cut);
+        continue;
+      }
+      if (!r.empty()) r += '/';
+      r.append(part.data(), part.size());
     }
-    if (!r.empty()) r += '/';
-    r += part;
+    return true;
+  };
+  const bool rooted = !path.empty() && (path[0] == '/' || path[0] == '\\');
+  if (rooted) return fold(std::string_view(path).substr(1), true) && !r.empty();
+  if (!baseFolder.empty() && baseFolder.back() != '/') {
+    // A base without its final "/" runs into the path's first part.
+    std::string full = baseFolder;
+    for (char c : path) full += c == '\\' ? '/' : c;
+    return fold(full, false) && !r.empty();
   }
-  return !r.empty();
+  return fold(baseFolder, false) && fold(path, true) && !r.empty();
 }
 
 }  // namespace hha

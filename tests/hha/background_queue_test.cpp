@@ -1,5 +1,6 @@
 // The compiler's page indexer: tasks run one at a time in the order posted, the caller
-// is held back once the backlog is full, and a task's exception reaches the caller.
+// is held back once the backlog is full, waits for one task without the later ones, and
+// a task's exception reaches the caller.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,6 +49,24 @@ TEST(BackgroundQueue, TasksRunInOrderWithTheBacklogBounded) {
       EXPECT_EQ(most, 0u) << "unthreaded, a task runs inside Post";
     EXPECT_EQ(waiting.load(), 0u);
   }
+}
+
+TEST(BackgroundQueue, AwaitWaitsForItsTaskAndNotForLaterOnes) {
+  BackgroundQueue queue(true, 1 << 20);
+  std::atomic<bool> firstRan{false}, released{false}, timedOut{false};
+  const uint64_t first = queue.Post([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    firstRan = true;
+  });
+  queue.Post([&] {  // holds the thread until the caller is back from Await
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!released && !(timedOut = std::chrono::steady_clock::now() > until)) std::this_thread::yield();
+  });
+  queue.Await(first);
+  EXPECT_TRUE(firstRan.load());
+  released = true;
+  queue.Drain();
+  EXPECT_FALSE(timedOut.load()) << "Await waited for a later task";
 }
 
 TEST(BackgroundQueue, AThrowingTaskReachesTheCallerAndTheRestIsDropped) {

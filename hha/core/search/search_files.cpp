@@ -49,7 +49,8 @@ SearchFiles::Output SearchFiles::Finish(StringPool& pool, const std::string& con
   // In the order Microsoft's compiler writes them.
   out.files.emplace_back("/$OBJINST", table_.BuildObjInst());
   if (index_) {
-    out.files.emplace_back("/$FIftiMain", index_->Build());
+    BuildFullText();
+    out.files.emplace_back("/$FIftiMain", std::move(fullText_));
     out.fullText = true;
   } else {
     out.files.emplace_back("/$FIftiMain", std::vector<uint8_t>());  // as Microsoft's compiler writes it

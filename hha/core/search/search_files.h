@@ -50,11 +50,20 @@ class SearchFiles {
 
   size_t distinctWords() const { return index_ ? index_->distinctWords() : 0; }
 
+  // Builds $FIftiMain ahead of Finish, after the last page and topic title word: it
+  // touches nothing the topic calls above touch, so it may run beside them.
+  void BuildFullText() {
+    if (index_ && !fullTextBuilt_) fullText_ = index_->Build();
+    fullTextBuilt_ = true;
+  }
+
  private:
   uint32_t lcid_, codePage_;
   PageAnalyzer analyzer_;
   CharTable table_;
   std::unique_ptr<FullTextIndex> index_;
+  std::vector<uint8_t> fullText_;  // from BuildFullText
+  bool fullTextBuilt_ = false;
   TopicTable topics_;
   PageText scratch_;
 };
