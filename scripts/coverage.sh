@@ -239,5 +239,5 @@ case "${1:-}" in
   run) shift; run "$@" ;;
   report) shift; report "$@" ;;
   compare) shift; compare "$@" ;;
-  *) sed -n '2,20p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,23p' "$0" >&2; exit 2 ;;
 esac
