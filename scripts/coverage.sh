@@ -4,12 +4,15 @@
 # one reached). Not part of the test command.
 #
 # Usage:
-#   bash scripts/coverage.sh run [--src DIR] [--build DIR] [--tests REGEX] OUT
+#   bash scripts/coverage.sh run [--src DIR] [--build DIR] [--tests REGEX] [--timeout-scale N] OUT
 #       Builds DIR (default: this checkout) natively with --coverage -O0 and no sanitizers
 #       in --build (default DIR/build/coverage), runs ctest (all, or -R REGEX), and writes
 #       OUT/coverage.json (gcovr), OUT/summary.tsv (file, lines covered/total, branches
 #       covered/total), OUT/tests.tsv and ctest.log (tests run one at a time), OUT/pertest/
 #       (the counters after each test, for scripts/mutate.sh) and OUT/src/ (the sources).
+#       --timeout-scale multiplies every test's timeout in this build only: the -O0
+#       atomic-counter programs run several times slower, and a test killed at its timeout
+#       loses its counters.
 #   bash scripts/coverage.sh report --src DIR --build DIR OUT
 #       Only the gcovr step of run, over the counters a run left in the build.
 #   bash scripts/coverage.sh compare OLD NEW [--map from=to ...]
@@ -38,17 +41,19 @@ need_gcovr() {
 }
 
 run() {
-  local src build="" tests="" out
+  local src build="" tests="" scale=1 out
   src="$(cd "$here/.." && pwd)"
   while [[ $# -gt 1 ]]; do
     case "$1" in
       --src) src="$(cd "$2" && pwd)"; shift 2 ;;
       --build) build="$2"; shift 2 ;;
       --tests) tests="$2"; shift 2 ;;
+      --timeout-scale) scale="$2"; shift 2 ;;
       *) echo "unknown option $1" >&2; exit 2 ;;
     esac
   done
-  [[ $# -eq 1 ]] || { echo "usage: $0 run [--src DIR] [--build DIR] [--tests REGEX] OUT" >&2; exit 2; }
+  [[ $# -eq 1 ]] || { echo "usage: $0 run [--src DIR] [--build DIR] [--tests REGEX] [--timeout-scale N] OUT" >&2; exit 2; }
+  [[ $scale =~ ^[1-9][0-9]*$ ]] || { echo "--timeout-scale takes a whole number" >&2; exit 2; }
   need_gcovr
   out="$1"
   [[ -n "$build" ]] || build="$src/build/coverage"
@@ -63,6 +68,11 @@ run() {
   nice -n 19 cmake --build "$build" -j "$jobs" >"$out/build.log" 2>&1 \
     || { tail -30 "$out/build.log" >&2; exit 1; }
   local t1=$SECONDS
+  # Every configure rewrites these files, so the scaled timeouts never outlive this run's build.
+  if [[ $scale != 1 ]]; then
+    find "$build" -name CTestTestfile.cmake -exec \
+      perl -pi -e 's/ TIMEOUT "(\d+)"/sprintf(q( TIMEOUT "%d"), $1 * '"$scale"')/ge' {} +
+  fi
   find "$build" -name '*.gcda' -delete
   # One test at a time, the counters saved after each: scripts/mutate.sh map takes from
   # these which test runs which line. Fixtures' setups come in with the tests needing them.
@@ -229,5 +239,5 @@ case "${1:-}" in
   run) shift; run "$@" ;;
   report) shift; report "$@" ;;
   compare) shift; compare "$@" ;;
-  *) sed -n '2,20p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,23p' "$0" >&2; exit 2 ;;
 esac
