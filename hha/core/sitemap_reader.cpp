@@ -39,7 +39,8 @@ namespace {
 // Where the lower-case `lower` first occurs in `s`, letters folded, from `from` on.
 size_t FindFolded(std::string_view s, std::string_view lower, size_t from) {
   for (size_t at = from; at + lower.size() <= s.size(); ++at)
-    if (qb::EqualsLowerAscii(s.substr(at, lower.size()), lower)) return at;
+    if (qb::AsciiLower(s[at]) == lower[0] && qb::EqualsLowerAscii(s.substr(at, lower.size()), lower))
+      return at;
   return std::string_view::npos;
 }
 
