@@ -183,7 +183,10 @@ class Compilation {
   struct Included {
     std::string actual, internalName;
     uint64_t size;  // of what goes in: the treated copy of a treated page
-    bool treated;
+    // A treated page's treated copy, kept until it is compressed: treating it again
+    // cost more than the few MB the waiting pages hold (their peak is not the
+    // compile's).
+    std::shared_ptr<const platform::FileBytes> treated;
   };
   std::vector<Included> includedFiles_;  // in the order they were found
   lzx::SimilarityOrder order_;

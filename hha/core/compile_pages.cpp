@@ -111,45 +111,50 @@ bool Compilation::Include(const Pending& p) {
     indexer_->Post([search, internalName, text = std::string(data.begin(), data.end())] {
       search->AddSitemap(internalName, text);
     });
-  if (p.kind != Kind::kPlain &&
-      !FollowLinks(p, actual, std::string_view(reinterpret_cast<const char*>(data.data()), data.size())))
-    return false;
   stats_->inputBytes += data.size();
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
   const uint64_t size = data.size();
-  if (size < kOrderedBelow) {
-    order_.Add(data.data(), size);
-    includedFiles_.push_back({actual, internalName, size, treated});
-  }
   // A page goes to the indexer before its bytes go to the compressor, so that a large
   // page (Java SE's 20 MB index-all.html) is indexed while it is compressed rather than
   // after, with the compressor's workers idle. Topics still follow the order the files
   // are found in.
   std::shared_ptr<const platform::FileBytes> bytes =
       std::make_shared<const platform::FileBytes>(std::move(data));
+  if (size < kOrderedBelow) {
+    order_.Add(bytes->data(), size);
+    includedFiles_.push_back({actual, internalName, size, treated ? bytes : nullptr});
+  }
   if (p.kind == Kind::kHtml)
     indexer_->Post([search, internalName, bytes] {
       search->AddPage(internalName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     }, size);
-  if (size < kOrderedBelow) return Progress("Compiling " + actual) && CompressSettled(false);
+  auto followLinks = [&] {
+    return p.kind == Kind::kPlain ||
+           FollowLinks(p, actual, std::string_view(reinterpret_cast<const char*>(bytes->data()), size));
+  };
+  if (size < kOrderedBelow)
+    return followLinks() && Progress("Compiling " + actual) && CompressSettled(false);
+  // A large file's links are followed once it is with the compressor: Java SE's 20 MB
+  // index-all.html has 300,000 of them, and following them first kept both of the
+  // compressor's workers idle for as long.
   const uint64_t offset = compressor_->UncompressedLength();
   if (!Feed(*bytes, "Compiling " + actual)) return false;
   itsf_->AddSection1("/" + internalName, offset, size);
-  return true;
+  return followLinks();
 }
 
 bool Compilation::CompressSettled(bool all) {
   std::vector<size_t> settled;
   order_.Take(all, &settled);
-  platform::FileBytes data;
+  platform::FileBytes read;
   for (size_t i : settled) {
-    const Included& f = includedFiles_[i];
-    const bool read = platform::ReadFile(resolver_.NativePath(f.actual), data);
-    if (read && f.treated) Treat(f.actual, data);
-    if (!read || data.size() != f.size) {
+    Included& f = includedFiles_[i];
+    const std::shared_ptr<const platform::FileBytes> treated = std::move(f.treated);
+    if (!treated && (!platform::ReadFile(resolver_.NativePath(f.actual), read) || read.size() != f.size)) {
       Message("Error: \"" + f.actual + "\" changed or vanished during the build.");
       return false;
     }
+    const platform::FileBytes& data = treated ? *treated : read;
     const uint64_t offset = compressor_->UncompressedLength();
     if (!Feed(data, "Compressing " + f.actual)) return false;
     itsf_->AddSection1("/" + f.internalName, offset, data.size());

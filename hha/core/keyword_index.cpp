@@ -33,26 +33,23 @@ constexpr uint16_t kSeeAlso = 2;
 // Each keyword has a 13-byte record in Data; its offset ends the keyword's entry.
 constexpr uint8_t kDataRecord[13] = {0, 0, 0, 0, 5, 0, 0, 0, 0x80, 0, 0, 0, 0};
 
-std::u16string ToUtf16(const std::u32string& s) {
-  std::u16string out;
-  for (char32_t c : s) {
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
+void AppendUtf16(char32_t c, std::u16string* out) {
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+    out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+  } else {
+    out->push_back(static_cast<char16_t>(c));
   }
-  return out;
 }
 
 // Text of the index file's code page, with the numeric references the sitemap reader
 // left (those beyond ASCII) decoded.
-std::u16string Text(const std::string& bytes, uint32_t codePage) {
+std::u16string Text(const std::string& bytes, search::Decoder& decoder) {
   std::u32string u;
-  if (!search::Decode(bytes, codePage, &u)) u.assign(bytes.begin(), bytes.end());
-  std::u32string out;
+  if (!search::Decode(bytes, decoder, &u)) u.assign(bytes.begin(), bytes.end());
+  std::u16string out;
+  out.reserve(u.size());
   for (size_t i = 0; i < u.size(); ++i) {
     if (u[i] == '&' && i + 2 < u.size() && u[i + 1] == '#') {
       size_t j = i + 2;
@@ -67,14 +64,14 @@ std::u16string Text(const std::string& bytes, uint32_t codePage) {
         else break;
       }
       if (digits && j < u.size() && u[j] == ';' && v > 0 && v <= 0x10FFFF) {
-        out += static_cast<char32_t>(v);
+        AppendUtf16(static_cast<char32_t>(v), &out);
         i = j;
         continue;
       }
     }
-    out += u[i];
+    AppendUtf16(u[i], &out);
   }
-  return ToUtf16(out);
+  return out;
 }
 
 size_t EntrySize(const Keyword& k) {
@@ -114,12 +111,13 @@ std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lc
   std::vector<std::u16string> parents;  // flat text of the last entry at each depth
   std::vector<std::u16string> sortParents;  // the same with its parts joined for sorting
   std::vector<std::u16string> sortTexts;    // of each keyword
+  search::Decoder decoder(codePage);  // one for all: the Java SE index has 50,000 names
   for (const SitemapEntry& e : entries) {
     if (e.names.empty() || e.names[0].empty()) continue;
     const size_t depth = std::min<size_t>(e.depth, parents.size());
     parents.resize(depth);
     sortParents.resize(depth);
-    const std::u16string name = Text(e.names[0], codePage);
+    const std::u16string name = Text(e.names[0], decoder);
     std::u16string text = name, sortText = name;
     uint32_t lastPart = 0;
     if (depth > 0) {
@@ -138,7 +136,7 @@ std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lc
       keywords.back().lastPart = lastPart;
     }
     Keyword& k = keywords[it->second];
-    if (!e.seeAlso.empty() && k.seeAlso.empty() && k.topics.empty()) k.seeAlso = Text(e.seeAlso, codePage);
+    if (!e.seeAlso.empty() && k.seeAlso.empty() && k.topics.empty()) k.seeAlso = Text(e.seeAlso, decoder);
     for (const std::string& local : e.locals) {
       const int64_t topic = topicOf(local);
       if (topic >= 0 && k.seeAlso.empty()) k.topics.push_back(static_cast<uint32_t>(topic));

@@ -154,6 +154,7 @@ class Treatment {
     for (char c : folder)
       if (c == '/') href += "../";
     link_ = "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + href + stylesheet + "\">";
+    searchInFolder_ = (!folder.empty() && folder.back() != '/') || ContainsFolded(folder, kSearchPage);
   }
 
   std::string Run() {
@@ -362,13 +363,23 @@ class Treatment {
   }
 
   // A link to the root search.html, from this page's folder.
-  // Asked of every link, so its strings keep their room from one call to the next.
+  // Asked of every link, so its strings keep their room from one call to the next. The
+  // resolved path is one part, and each part comes whole from the folder or the link
+  // (the folder ends in "/"), so a link without "search.html" in it is not resolved.
   bool IsSearchLink(const Tag& a) const {
     const Attribute* href = a.Find("href");
     if (!href) return false;
     linkText_.assign(href->value);
-    return LocalLinkPath(linkText_, &linkPath_) && ResolveRelative(folder_, linkPath_, &linkResolved_) &&
-           qb::EqualsLowerAscii(linkResolved_, "search.html");
+    return LocalLinkPath(linkText_, &linkPath_) &&
+           (searchInFolder_ || ContainsFolded(linkPath_, kSearchPage)) &&
+           ResolveRelative(folder_, linkPath_, &linkResolved_) &&
+           qb::EqualsLowerAscii(linkResolved_, kSearchPage);
+  }
+  static bool ContainsFolded(std::string_view s, std::string_view lower) {
+    for (size_t at = 0; at + lower.size() <= s.size(); ++at)
+      if (qb::AsciiLower(s[at]) == lower[0] && qb::EqualsLowerAscii(s.substr(at, lower.size()), lower))
+        return true;
+    return false;
   }
 
   // Past the </li> of a list item that holds nothing but a link to search.html, or npos.
@@ -393,6 +404,8 @@ class Treatment {
   std::string link_;
   std::string out_;
   mutable std::string linkText_, linkPath_, linkResolved_;  // IsSearchLink's
+  static constexpr std::string_view kSearchPage = "search.html";
+  bool searchInFolder_ = true;  // whether the folder alone could make a link resolve to it
   size_t copied_ = 0;  // in_ is in out_ up to here
   bool metaDone_ = false, linkDone_ = false;
   bool dropAnchorEnd_ = false;  // the next </a> closes a search link whose tags went

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <vector>
 
 namespace hha::lzx {
@@ -36,7 +35,8 @@ class SimilarityOrder {
 
  private:
   std::vector<uint64_t> signatures_;  // kSignatureSize per file
-  std::list<size_t> waiting_;         // added, not yet taken, in the order added
+  std::vector<size_t> waiting_;       // added, not yet taken, in the order added
+  std::vector<uint64_t> lines_, seen_;  // Add's, kept for their capacity
   size_t current_ = 0;                // the last file taken
   bool started_ = false;              // whether the first file was taken
 };

@@ -66,8 +66,12 @@ size_t PieceEnd(std::string_view text, size_t at, size_t limit) {
 }
 
 bool Decode(std::string_view bytes, uint32_t codePage, std::u32string* out) {
-  out->clear();
   Decoder decoder(codePage);
+  return Decode(bytes, decoder, out);
+}
+
+bool Decode(std::string_view bytes, Decoder& decoder, std::u32string* out) {
+  out->clear();
   if (!decoder.ok()) return false;
   out->reserve(bytes.size());
   for (size_t at = 0; at < bytes.size();) {

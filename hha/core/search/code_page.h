@@ -41,6 +41,7 @@ class Decoder {
   uint32_t codePage_;
   bool ok_ = false;
   void* handle_ = nullptr;  // iconv_t natively
+  bool asciiAsIs_ = false;  // natively: whether iconv reads every byte below 0x80 as itself
 };
 
 // Where a piece of text that starts at `at` may end: `limit` bytes on, moved further
@@ -52,6 +53,9 @@ size_t PieceEnd(std::string_view text, size_t at, size_t limit);
 // Decodes the whole of `bytes`. False (and `out` empty) when the platform cannot
 // convert that code page.
 bool Decode(std::string_view bytes, uint32_t codePage, std::u32string* out);
+// The same with a decoder the caller keeps: opening one costs more than decoding a short
+// text.
+bool Decode(std::string_view bytes, Decoder& decoder, std::u32string* out);
 
 // Encodes single characters into one code page, remembering each answer: a page has a
 // few thousand distinct characters but millions of occurrences.

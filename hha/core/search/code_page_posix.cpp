@@ -22,10 +22,22 @@ iconv_t Open(const std::string& to, const std::string& from) {
 
 }  // namespace
 
+namespace {
+void Convert(iconv_t cd, const char* bytes, size_t n, std::u32string* out);
+}  // namespace
+
 Decoder::Decoder(uint32_t codePage) : codePage_(codePage) {
   iconv_t cd = Open("UTF-32LE", IconvName(codePage));
   ok_ = cd != reinterpret_cast<iconv_t>(-1);
-  if (ok_) handle_ = cd;
+  if (!ok_) return;
+  handle_ = cd;
+  if (codePage == kUtf8) return;
+  char ascii[0x80];
+  std::u32string back;
+  for (int c = 0; c < 0x80; ++c) ascii[c] = static_cast<char>(c);
+  Convert(cd, ascii, sizeof ascii, &back);
+  asciiAsIs_ = back.size() == sizeof ascii;
+  for (size_t c = 0; asciiAsIs_ && c < back.size(); ++c) asciiAsIs_ = back[c] == c;
 }
 
 Decoder::~Decoder() {
@@ -72,7 +84,18 @@ void Convert(iconv_t cd, const char* bytes, size_t n, std::u32string* out) {
 void Decoder::Append(const char* bytes, size_t n, std::u32string* out) {
   if (!handle_) return;
   auto cd = static_cast<iconv_t>(handle_);
-  if (codePage_ != kUtf8) return Convert(cd, bytes, n, out);
+  if (codePage_ != kUtf8) {
+    // Text with no byte from 0x80 up has no lead byte either, so each byte is a character
+    // of its own; iconv, set up per call, cost thousands of instructions per short text
+    // (the index's 50,000 keywords).
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    if (!asciiAsIs_ || std::any_of(p, p + n, [](unsigned char b) { return b >= 0x80; }))
+      return Convert(cd, bytes, n, out);
+    const size_t at = out->size();
+    out->resize(at + n);
+    std::copy(p, p + n, out->begin() + at);
+    return;
+  }
   // Pages are mostly ASCII, and in UTF-8 no byte below 0x80 is part of a longer
   // character: those bytes are their own characters, and iconv gets only the runs
   // between them. A sequence an ASCII byte cuts short fails there as it would in the

@@ -56,6 +56,10 @@ TEST(SimilarityOrder, IsAPermutationFixedByTheBytes) {
   }
   const std::vector<size_t> first = OrderOf(files);
   EXPECT_EQ(OrderOf(files), first);
+  // A page's lines said twice are still the same set of lines.
+  std::vector<std::string> twice;
+  for (const std::string& f : files) twice.push_back(f + "\n" + f);
+  EXPECT_EQ(OrderOf(twice), first);
   std::vector<size_t> sorted = first;
   std::sort(sorted.begin(), sorted.end());
   for (size_t i = 0; i < files.size(); ++i) ASSERT_EQ(sorted[i], i);
