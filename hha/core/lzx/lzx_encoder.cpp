@@ -7,6 +7,7 @@
 #include "hha/core/lzx/lzx_encoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "hha/core/lzx/bit_writer.h"
 #include "hha/core/lzx/block_writer.h"
@@ -28,6 +29,9 @@ constexpr uint32_t kMinSplitBytes = 0x1000;
 // The fast mode's single pass at 32 takes 35% less time than the default for 1.1%
 // more bytes.
 constexpr unsigned kNiceLength = 96;
+// The farthest position slot that the first frame's statistics see from half its
+// positions or more (distances up to 24 KiB).
+constexpr unsigned kFarSlot = 28;
 constexpr unsigned kFastNiceLength = 32;
 
 // One uncompressed block per frame: after the 27 header bits (28 with the E8 bit) the
@@ -133,6 +137,14 @@ void IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
     parser.Parse(0, costs, true, reps, items);
     if (length > kFrameSize) {
       costs.FromItems(items);
+      // The first frame reaches back no further than its own start: slots 30-31
+      // (distances from 32 KiB on) never occur in its statistics and slot 29 (from
+      // 24 KiB) only near its end, so the second frame would price its farthest matches
+      // as unseen. They get slot 28's costs instead: 0.013% smaller output on java.base
+      // at no cost (slots 28-31 from 27: 0.008%, 30-31 from 28: 0.009%).
+      for (unsigned slot = kFarSlot + 1; slot < kNumPositionSlots; ++slot) {
+        std::memcpy(costs.main + kNumChars + slot * 8, costs.main + kNumChars + kFarSlot * 8, 8);
+      }
       parser.Parse(kFrameSize, costs, true, reps, items);
     }
   }

@@ -69,9 +69,11 @@ class MatchFinder {
   struct Walk;
   // Enters pos (pos + 3 <= length) in the three-byte table and, with four bytes left, in
   // its chain, whose previous head goes to *chainHead; returns the three-byte table's
-  // previous entry.
-  uint32_t Insert(uint32_t pos, uint32_t* chainHead);
-  // Inserts pos and sets up its search (the nearest three-byte match already taken).
+  // previous entry. With eight bytes left it also enters the four-byte table, whose
+  // previous entry goes to *near4 (0 otherwise).
+  uint32_t Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4);
+  // Inserts pos and sets up its search (the nearest three- and four-byte matches already
+  // taken).
   void Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w);
   bool Step(Walk& w);
   // A candidate that passed the probe: records it when longer; false ends the search.
