@@ -98,11 +98,6 @@ void WriteEntryHead(ByteWriter& w, const Keyword& k) {
 
 }  // namespace
 
-std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
-                                  const std::function<int64_t(const std::string&)>& topicOf) {
-  return ReadKeywords(ReadSitemap(indexFile), lcid, codePage, topicOf);
-}
-
 std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lcid,
                                   uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf) {

@@ -21,14 +21,10 @@ struct Keyword {
   std::u16string seeAlso;        // set for a "See Also" entry (then no topics)
 };
 
-// The keywords of an index file (bytes in `codePage`), merged (one entry per distinct
-// text, its topic lists joined in file order) and sorted as Windows sorts for `lcid`.
-// `topicOf` gives the topic number of a Local as written, or -1 when the help file
-// does not hold it (that Local is left out).
-std::vector<Keyword> ReadKeywords(const std::string& indexFile, uint32_t lcid, uint32_t codePage,
-                                  const std::function<int64_t(const std::string&)>& topicOf);
-// The same from the index file's entries, for a caller that has read them already; they
-// are freed before the keywords are sorted.
+// The keywords of an index file's entries (bytes in `codePage`), merged (one entry per
+// distinct text, its topic lists joined in file order) and sorted as Windows sorts for
+// `lcid`; the entries are freed before the sort. `topicOf` gives the topic number of a
+// Local as written, or -1 when the help file does not hold it (that Local is left out).
 std::vector<Keyword> ReadKeywords(std::vector<SitemapEntry> entries, uint32_t lcid,
                                   uint32_t codePage,
                                   const std::function<int64_t(const std::string&)>& topicOf);

@@ -69,13 +69,9 @@ void MatchFinder::Reset(const uint8_t* data, uint32_t length) {
   epoch_ += 0x10000;
 }
 
-uint32_t MatchFinder::Hash(uint32_t pos) const {
+uint32_t MatchFinder::TailHash(uint32_t pos) const {
   uint64_t v = 0;
-  if (pos + 8 <= length_) {
-    std::memcpy(&v, data_ + pos, 8);
-  } else {
-    std::memcpy(&v, data_ + pos, std::min<uint32_t>(length_ - pos, 5));
-  }
+  std::memcpy(&v, data_ + pos, std::min<uint32_t>(length_ - pos, 5));
   // The low five bytes, in load order on every (little-endian) target we build for.
   return Hash5(v);
 }
@@ -83,12 +79,12 @@ uint32_t MatchFinder::Hash(uint32_t pos) const {
 uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4) {
   const uint8_t* p = data_ + pos;
   *near4 = 0;
-  if (pos + 8 > length_) {  // the last few positions, where Hash cannot load eight bytes
+  if (pos + 8 > length_) {  // the last few positions, where eight bytes cannot be loaded
     uint32_t& head3 = head_[kHash3Base + Hash3(p[0] | (p[1] << 8) | (p[2] << 16))];
     const uint32_t near3 = head3;
     head3 = epoch_ + pos;
     if (pos + 4 > length_) return near3;
-    const uint32_t h = Hash(pos);
+    const uint32_t h = TailHash(pos);
     *chainHead = prev_[pos] = head_[h];
     head_[h] = epoch_ + pos;
     return near3;

@@ -65,7 +65,8 @@ class MatchFinder {
   static constexpr unsigned kMaxMatchesPerPosition = 16;
 
  private:
-  uint32_t Hash(uint32_t pos) const;
+  // The five-byte hash at one of the last positions, with fewer than eight bytes left.
+  uint32_t TailHash(uint32_t pos) const;
   struct Walk;
   // Enters pos (pos + 3 <= length) in the three-byte table and, with four bytes left, in
   // its chain, whose previous head goes to *chainHead; returns the three-byte table's
