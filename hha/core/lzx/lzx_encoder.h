@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,10 +24,20 @@ constexpr uint32_t kWindowSize = 0x10000;
 //   fast:         one near-optimal pass with costs from a greedy parse instead of two,
 //                 and long matches taken sooner (about 1% larger output for a third
 //                 less time).
+//   carried:      when given, called once the interval's matches are found (it may
+//                 wait); fills in the symbol counts of earlier intervals' final parses
+//                 and returns true, or returns false when there are none. If they fit
+//                 this interval, its first frame is parsed once under costs from them
+//                 instead of twice.
+//   left:         when given, receives the symbol counts of this interval's final parse;
+//                 Compress returns whether it did (not for near-incompressible input nor
+//                 in the fast mode, whose counts would mislead a later interval).
 // Never fails: input that does not compress is stored.
 // The state (hash tables, node arrays, about 1 MiB) is kept from one interval to the
 // next; each thread needs a state of its own. An object rather than thread-local
 // storage: a DLL's threads then end without destructors to run at their exit.
+struct SymbolCounts;
+
 class IntervalEncoder {
  public:
   IntervalEncoder();
@@ -34,8 +45,10 @@ class IntervalEncoder {
   IntervalEncoder(const IntervalEncoder&) = delete;
   IntervalEncoder& operator=(const IntervalEncoder&) = delete;
 
-  void Compress(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
-                uint32_t frameStarts[2], bool fast = false);
+  bool Compress(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
+                uint32_t frameStarts[2], bool fast = false,
+                const std::function<bool(SymbolCounts&)>& carried = nullptr,
+                SymbolCounts* left = nullptr);
 
  private:
   struct State;

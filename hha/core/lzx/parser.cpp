@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace hha::lzx {
 
@@ -89,28 +90,47 @@ void CostModel::SetDefaults() {
   for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = 6 * kCostScale;
 }
 
-void CostModel::FromItems(const std::vector<Item>& items) {
-  uint32_t mainFreq[kMainSymbols] = {0};
-  uint32_t lenFreq[kLengthSymbols] = {0};
-  for (const Item& it : items) {
+void SymbolCounts::Clear() {
+  std::fill(std::begin(main), std::end(main), 0u);
+  std::fill(std::begin(length), std::end(length), 0u);
+}
+
+void SymbolCounts::Add(const Item* items, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const Item& it = items[i];
     if (it.length == 1) {
-      ++mainFreq[it.value];
+      ++main[it.value];
     } else {
-      ++mainFreq[MainSymbol(PositionSlot(it.value), it.length)];
-      if (it.length - kMinMatch >= 7) ++lenFreq[it.length - kMinMatch - 7];
+      ++main[MainSymbol(PositionSlot(it.value), it.length)];
+      if (it.length - kMinMatch >= 7) ++length[it.length - kMinMatch - 7];
     }
   }
+}
+
+void SymbolCounts::Add(const SymbolCounts& other) {
+  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] += other.main[i];
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] += other.length[i];
+}
+
+void CostModel::FromItems(const std::vector<Item>& items) {
+  SymbolCounts counts;
+  counts.Clear();
+  counts.Add(items.data(), items.size());
+  FromCounts(counts);
+}
+
+void CostModel::FromCounts(const SymbolCounts& counts) {
   // -log2(freq / sum) in fractions of a bit; unseen symbols cost as if seen once.
   auto cost = [](uint32_t freq, uint32_t sum) -> uint8_t {
     const uint32_t c = ScaledLog2(sum, std::max(freq, 1u));
     return static_cast<uint8_t>(std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 255));
   };
   uint32_t total = 0;
-  for (uint32_t f : mainFreq) total += f;
-  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = cost(mainFreq[i], total + 1);
+  for (uint32_t f : counts.main) total += f;
+  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = cost(counts.main[i], total + 1);
   uint32_t lenTotal = 0;
-  for (uint32_t f : lenFreq) lenTotal += f;
-  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = cost(lenFreq[i], lenTotal + 1);
+  for (uint32_t f : counts.length) lenTotal += f;
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = cost(counts.length[i], lenTotal + 1);
 }
 
 namespace {

@@ -20,6 +20,15 @@ struct Item {
 // Costs are in 1/kCostScale bits: whole bits make ties of choices that differ by less.
 constexpr unsigned kCostScale = 8;
 
+// How often each main and length symbol occurs in a parse.
+struct SymbolCounts {
+  uint32_t main[kMainSymbols];
+  uint32_t length[kLengthSymbols];
+  void Clear();
+  void Add(const Item* items, size_t n);
+  void Add(const SymbolCounts& other);
+};
+
 // Bit costs the parser weighs: code lengths of the main and length trees.
 struct CostModel {
   uint8_t main[kMainSymbols];
@@ -28,6 +37,7 @@ struct CostModel {
   void SetDefaults();
   // From the symbols of an earlier parse; symbols that did not occur get a high cost.
   void FromItems(const std::vector<Item>& items);
+  void FromCounts(const SymbolCounts& counts);
 };
 
 class Parser {

@@ -51,14 +51,18 @@ class SectionCompressor {
   uint64_t WorkerIdleMs() const;
 
  private:
+  struct Carried;
   struct Job {
     std::vector<uint8_t> input;
+    std::vector<std::shared_ptr<Carried>> from;  // earlier intervals' counts, to start from
+    std::shared_ptr<Carried> left;               // this interval's, for later ones
     std::vector<uint8_t> output;
     uint32_t frameStarts[2] = {0, 0};
     bool done = false;
   };
 
   void Submit(std::vector<uint8_t> interval);
+  void Compress(IntervalEncoder& encoder, Job& job);
   bool WriteOldest();
   bool Emit(Job& job);
   void WorkerLoop();
@@ -75,10 +79,12 @@ class SectionCompressor {
   std::vector<uint64_t> frameStarts_;
   std::vector<uint8_t> pending_;  // bytes of the interval being filled
   std::unique_ptr<IntervalEncoder> ownEncoder_;  // with one thread: the caller's
+  std::deque<std::shared_ptr<Carried>> recent_;  // the latest intervals' counts, oldest first
 
   mutable std::mutex mutex_;
   std::condition_variable workAvailable_;
   std::condition_variable jobDone_;
+  std::condition_variable countsDone_;
   std::deque<std::shared_ptr<Job>> inFlight_;  // in stream order, guarded by mutex_
   std::deque<std::shared_ptr<Job>> queue_;     // not yet started, guarded by mutex_
   bool stopping_ = false;
