@@ -60,17 +60,6 @@ void BackgroundQueue::Loop() {
   }
 }
 
-template <typename Ready>
-bool BackgroundQueue::WaitDone(std::unique_lock<std::mutex>& lock, Ready ready, uint64_t ms) {
-  if (ready()) return true;
-  const auto t0 = std::chrono::steady_clock::now();
-  bool done = true;
-  if (ms == 0) done_.wait(lock, ready);
-  else done = done_.wait_for(lock, std::chrono::milliseconds(ms), ready);
-  callerWaitNs_ += ElapsedNs(t0);
-  return done;
-}
-
 void BackgroundQueue::RethrowFailure() {
   if (failure_) std::rethrow_exception(failure_);
 }
@@ -84,8 +73,12 @@ uint64_t BackgroundQueue::Post(std::function<void()> task, size_t weight) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
     RethrowFailure();
-    WaitDone(lock, [&] { return HasRoom(weight); }, 0);
-    RethrowFailure();
+    if (backlog_ > 0 && backlog_ + weight > maxBacklog_) {
+      const auto t0 = std::chrono::steady_clock::now();
+      done_.wait(lock, [&] { return failure_ || backlog_ == 0 || backlog_ + weight <= maxBacklog_; });
+      callerWaitNs_ += ElapsedNs(t0);
+      RethrowFailure();
+    }
     tasks_.push_back({std::move(task), weight});
     backlog_ += weight;
     number = ++posted_;
@@ -94,22 +87,15 @@ uint64_t BackgroundQueue::Post(std::function<void()> task, size_t weight) {
   return number;
 }
 
-void BackgroundQueue::Await(uint64_t task) { AwaitFor(task, 0); }
-
-bool BackgroundQueue::AwaitFor(uint64_t task, uint64_t ms) {
-  if (!thread_.joinable()) return true;
+void BackgroundQueue::Await(uint64_t task) {
+  if (!thread_.joinable()) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  const bool done = WaitDone(lock, [&] { return finished_ >= task; }, ms);
+  if (finished_ < task) {
+    const auto t0 = std::chrono::steady_clock::now();
+    done_.wait(lock, [&] { return finished_ >= task; });
+    callerWaitNs_ += ElapsedNs(t0);
+  }
   RethrowFailure();
-  return done;
-}
-
-bool BackgroundQueue::WaitForRoom(size_t weight, uint64_t ms) {
-  if (!thread_.joinable()) return true;
-  std::unique_lock<std::mutex> lock(mutex_);
-  const bool room = WaitDone(lock, [&] { return HasRoom(weight); }, ms);
-  RethrowFailure();
-  return room;
 }
 
 uint64_t BackgroundQueue::CallerWaitMs() const {

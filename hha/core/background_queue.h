@@ -38,13 +38,6 @@ class BackgroundQueue {
   // Await for every task posted so far: the caller may use all that the tasks touched,
   // until it posts again.
   void Drain() { Await(posted_); }
-  // WaitForRoom, AwaitFor and DrainFor wait at most `ms` (no limit with 0) and return
-  // true once done, so that a caller that waits long can still report its progress.
-  // WaitForRoom: until Post would take a task of `weight` without waiting. They rethrow
-  // as Post does.
-  bool WaitForRoom(size_t weight, uint64_t ms);
-  bool AwaitFor(uint64_t task, uint64_t ms);
-  bool DrainFor(uint64_t ms) { return AwaitFor(posted_, ms); }
 
   // Time the caller spent waiting in Post (backlog full) and Drain, and time the thread
   // had nothing to do, in milliseconds.
@@ -58,12 +51,6 @@ class BackgroundQueue {
   };
   void Loop();
   void RethrowFailure();  // with mutex_ held
-  bool HasRoom(size_t weight) const {  // with mutex_ held
-    return failure_ || backlog_ == 0 || backlog_ + weight <= maxBacklog_;
-  }
-  // Waits on done_ for `ready`, at most `ms` (forever with ms == 0); true once ready.
-  template <typename Ready>
-  bool WaitDone(std::unique_lock<std::mutex>& lock, Ready ready, uint64_t ms);
 
   const size_t maxBacklog_;
   mutable std::mutex mutex_;

@@ -121,10 +121,11 @@ class Compilation {
   // The same for a file the feeder reads from disk (again: see Included).
   bool AppendFile(const Included& f, const std::string& status);
   // Posts `task` to the feeder once it is at most its backlog behind (`weight` the bytes
-  // the task writes), with progress while it waits; false on a stop or a failure.
+  // the task writes); false on a stop or a failure. Gives one status, as many on any
+  // thread count, so that a stop comes at the same point.
   bool QueueForFeeder(size_t weight, const std::string& status, std::function<void()> task);
-  // Waits for the feeder (with progress), so that the compressor has every byte.
-  bool DrainFeeder(const std::string& status);
+  // Waits for the feeder, so that the compressor has every byte.
+  bool DrainFeeder();
   // False, once told, when the feeder failed: section 1 could not be written, or a file
   // changed before the feeder read it again.
   bool FeederOk();
@@ -142,8 +143,6 @@ class Compilation {
   // the last pages to the compressor.
   void PrepareSystemFiles();
   bool AddSystemFiles();
-  // Waits for the indexer's task (with progress); false when the caller asked to stop.
-  bool AwaitIndexer(uint64_t task, const std::string& status);
   // #IVB from [ALIAS] and [MAP], its URLs into #STRINGS right after the windows'.
   std::vector<uint8_t> BuildContextIds(StringPool& pool);
   // The topics (compile_topics.cpp).
@@ -243,7 +242,7 @@ class Compilation {
     search::SearchFiles::Output searchFiles;
     std::vector<std::pair<std::string, std::vector<uint8_t>>> keywordFiles;
   } system_;
-  uint64_t keywordsTask_ = 0, searchTask_ = 0;  // the indexer's last two tasks
+  uint64_t keywordsTask_ = 0;
   // $FIftiMain, built on a thread of its own beside the keywords (with more than one
   // core): before the last pages are compressed, rather than after, with one core idle.
   // Before indexer_, so that it is waited for before anything it uses goes.

@@ -32,8 +32,6 @@ constexpr size_t kOrderedBelow = 256 * 1024;
 // system files are held until then anyway). With 4 MiB of them java.base's peak rose
 // from 21.2-22.2 to 24.0-24.9 MiB, with 1 MiB to 22.2-22.6.
 constexpr size_t kLargeFileWeight = 4;
-// How often this thread, waiting for the feeder, gives progress and sees a stop.
-constexpr uint64_t kFeederPingMs = 50;
 
 }  // namespace
 
@@ -75,10 +73,7 @@ bool Compilation::AppendFile(const Included& f, const std::string& status) {
 
 bool Compilation::QueueForFeeder(size_t weight, const std::string& status,
                                  std::function<void()> task) {
-  if (!Progress(status)) return false;
-  while (!feeder_->WaitForRoom(weight, kFeederPingMs))
-    if (!Progress(status)) return false;
-  if (!FeederOk()) return false;
+  if (!Progress(status) || !FeederOk()) return false;
   feeder_->Post(std::move(task), weight);
   return true;
 }
@@ -91,9 +86,8 @@ bool Compilation::FeederOk() {
   return !contentFailed_ || ContentFailed();
 }
 
-bool Compilation::DrainFeeder(const std::string& status) {
-  while (!feeder_->DrainFor(kFeederPingMs))
-    if (!Progress(status)) return false;
+bool Compilation::DrainFeeder() {
+  feeder_->Drain();
   return FeederOk();
 }
 

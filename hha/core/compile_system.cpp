@@ -19,8 +19,6 @@ namespace hha::compile {
 namespace {
 
 constexpr const char* kVersion = "quillbinder HHA 1.1";
-// How often this thread, waiting for the indexer's last tasks, gives progress.
-constexpr uint64_t kIndexerPingMs = 50;
 
 }  // namespace
 
@@ -120,16 +118,10 @@ void Compilation::PrepareSystemFiles() {
     s.keywordLinks = !keywords.empty();
     s.keywordFiles = BuildKeywordIndex(keywords, project_.lcid, codePage_);
   });
-  searchTask_ = indexer_->Post([this] {
+  indexer_->Post([this] {
     fullTextBuild_.get();
     system_.searchFiles = search_->Finish(system_.pool, system_.contents);
   });
-}
-
-bool Compilation::AwaitIndexer(uint64_t task, const std::string& status) {
-  while (!indexer_->AwaitFor(task, kIndexerPingMs))
-    if (!Progress(status)) return false;
-  return true;
 }
 
 bool Compilation::AddSystemFiles() {
@@ -150,13 +142,12 @@ bool Compilation::AddSystemFiles() {
   };
   if (!s.windows.empty() && !write("/#WINDOWS", std::move(s.windowsFile))) return false;
   if (!s.contextIds.empty() && !write("/#IVB", std::move(s.contextIds))) return false;
-  if (!AwaitIndexer(keywordsTask_, status)) return false;
+  indexer_->Await(keywordsTask_);
   for (auto& [name, file] : s.keywordFiles)
     if (!write(name, std::move(file))) return false;
   s.keywordFiles.clear();
-  if (!write("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0)) ||
-      !AwaitIndexer(searchTask_, status))
-    return false;
+  if (!write("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0))) return false;
+  indexer_->Drain();
   std::string().swap(s.contents);
   search::SearchFiles::Output& searchFiles = s.searchFiles;
   for (auto& [name, file] : searchFiles.files)

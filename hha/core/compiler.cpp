@@ -105,7 +105,7 @@ bool Compilation::Steps(CompileStats& stats) {
   if (!IncludeAll()) return false;
   PrepareSystemFiles();
   if (!CompressSettled(true) || !AddViewerStylesheet() || !AddSystemFiles() ||
-      !DrainFeeder("Compressing"))
+      !DrainFeeder())
     return false;
   if (!Progress("Compressing", true) || !compressor_->Finish()) {
     if (contentFailed_) return ContentFailed();

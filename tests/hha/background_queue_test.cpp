@@ -1,6 +1,6 @@
 // The compiler's page indexer: tasks run one at a time in the order posted, the caller
-// is held back once the backlog is full, waits for one task without the later ones (or
-// for a while only), and a task's exception reaches the caller.
+// is held back once the backlog is full, waits for one task without the later ones, and
+// a task's exception reaches the caller.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,18 +67,6 @@ TEST(BackgroundQueue, AwaitWaitsForItsTaskAndNotForLaterOnes) {
   released = true;
   queue.Drain();
   EXPECT_FALSE(timedOut.load()) << "Await waited for a later task";
-}
-
-TEST(BackgroundQueue, TimedWaitsGiveUpWhileTheThreadIsBusyAndSucceedOnceItIsDone) {
-  BackgroundQueue queue(true, 100);
-  std::atomic<bool> released{false};
-  const uint64_t held = queue.Post([&] { while (!released) std::this_thread::yield(); }, 100);
-  EXPECT_FALSE(queue.WaitForRoom(1, 20)) << "the backlog is full";
-  EXPECT_FALSE(queue.AwaitFor(held, 20));
-  EXPECT_FALSE(queue.DrainFor(20));
-  released = true;
-  EXPECT_TRUE(queue.DrainFor(10000));
-  EXPECT_TRUE(queue.WaitForRoom(100, 1));
 }
 
 TEST(BackgroundQueue, AThrowingTaskReachesTheCallerAndTheRestIsDropped) {
