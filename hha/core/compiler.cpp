@@ -21,9 +21,11 @@ namespace {
 // Bytes of pages read but not yet indexed. While the first few hundred files are read
 // for the similarity order, the compressor has nothing to do and this thread reads
 // faster than the indexer: with 512 KiB it waited ~0.2 s for the indexer on java.base,
-// with 4 MiB 0.08 s (the last pages). The peak comes at the end, when the backlog is
-// empty: it did not rise.
-constexpr size_t kIndexBacklog = 4096 * 1024;
+// with 4 MiB 0.08 s (the last pages). With the feeder this thread runs ahead of the
+// compressor and fills the backlog: 4 MiB of waiting pages raised java.base's peak to
+// 22.3-24.2 MiB, 2 MiB kept it at 22.6-22.9 (main 21.2-22.3) for ~0.15 s of waits
+// that the feeder's backlog covers.
+constexpr size_t kIndexBacklog = 2048 * 1024;
 // Bytes queued for the compressor beyond the few intervals it takes itself: enough for
 // its two workers to go on while this thread treats and walks a large page (Java SE
 // has twenty of 256 KiB to 20 MB). With 1 MiB this thread was alone as long as without
