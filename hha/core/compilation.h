@@ -113,10 +113,9 @@ class Compilation {
   bool Include(const Pending& p);
   // Queues n bytes at `data` (which `keep` holds alive) for section 1 under `name`, in
   // order, for the feeder to hand to the compressor; waits (with progress) while the
-  // feeder is too far behind, each byte counting `weightPerByte` times.
+  // feeder is too far behind.
   bool Append(const std::string& name, const uint8_t* data, size_t n,
-              std::shared_ptr<const void> keep, const std::string& status,
-              size_t weightPerByte = 1);
+              std::shared_ptr<const void> keep, const std::string& status);
   struct Included;
   // The same for a file the feeder reads from disk (again: see Included).
   bool AppendFile(const Included& f, const std::string& status);

@@ -26,23 +26,22 @@ constexpr size_t kFeedPiece = 64 * 1024;
 // of the .chm against ordering every file and saves 5 MB of peak memory; 64 KiB saved
 // no more memory and lost another 0.1%.
 constexpr size_t kOrderedBelow = 256 * 1024;
-// A large file's bytes, queued for the feeder, count this many times against its
-// backlog: they are the only bytes the queue keeps alive that would otherwise be gone
-// (a file the feeder reads again costs nothing until it is read, a treated page and the
-// system files are held until then anyway). With 4 MiB of them java.base's peak rose
-// from 21.2-22.2 to 24.0-24.9 MiB, with 1 MiB to 22.2-22.6; 512 KiB is about what the
+// Bytes of a large file the feeder may still hold once this thread has followed its
+// links and goes on: they are the only bytes the queue keeps alive that would otherwise
+// be gone (a file the feeder reads again costs nothing until it is read, a treated page
+// and the system files are held until then anyway). Leaving the whole backlog of them
+// raised java.base's peak from 21.2-22.2 to 24.0-24.9 MiB; 512 KiB is about what the
 // compressor alone took ahead of this thread.
-constexpr size_t kLargeFileWeight = 8;
+constexpr size_t kLargeFileLeft = 512 * 1024;
 
 }  // namespace
 
 bool Compilation::Append(const std::string& name, const uint8_t* data, size_t n,
-                         std::shared_ptr<const void> keep, const std::string& status,
-                         size_t weightPerByte) {
+                         std::shared_ptr<const void> keep, const std::string& status) {
   const uint64_t offset = fedBytes_;
   for (size_t at = 0; at < n; at += kFeedPiece) {
     const size_t piece = std::min(kFeedPiece, n - at);
-    if (!QueueForFeeder(piece * weightPerByte, status, [this, at = data + at, piece, keep] {
+    if (!QueueForFeeder(piece, status, [this, at = data + at, piece, keep] {
           if (!abandoned_ && !contentFailed_) compressor_->Write(at, piece);
         }))
       return false;
@@ -198,9 +197,11 @@ bool Compilation::Include(const Pending& p) {
   // A large file's links are followed once it is with the compressor: Java SE's 20 MB
   // index-all.html has 300,000 of them, and following them first kept both of the
   // compressor's workers idle for as long.
-  return Append("/" + internalName, bytes->data(), size, bytes, "Compiling " + actual,
-                kLargeFileWeight) &&
-         followLinks();
+  if (!Append("/" + internalName, bytes->data(), size, bytes, "Compiling " + actual) ||
+      !followLinks())
+    return false;
+  feeder_->AwaitBacklog(kLargeFileLeft);
+  return true;
 }
 
 bool Compilation::CompressSettled(bool all) {
