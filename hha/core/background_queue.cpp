@@ -98,6 +98,17 @@ void BackgroundQueue::Await(uint64_t task) {
   RethrowFailure();
 }
 
+void BackgroundQueue::AwaitBacklog(size_t atMost) {
+  if (!thread_.joinable()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!failure_ && backlog_ > atMost) {
+    const auto t0 = std::chrono::steady_clock::now();
+    done_.wait(lock, [&] { return failure_ || backlog_ <= atMost; });
+    callerWaitNs_ += ElapsedNs(t0);
+  }
+  RethrowFailure();
+}
+
 uint64_t BackgroundQueue::CallerWaitMs() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return callerWaitNs_ / 1000000;

@@ -38,6 +38,8 @@ class BackgroundQueue {
   // Await for every task posted so far: the caller may use all that the tasks touched,
   // until it posts again.
   void Drain() { Await(posted_); }
+  // Returns once the tasks not yet finished weigh at most `atMost`; rethrows as Post does.
+  void AwaitBacklog(size_t atMost);
 
   // Time the caller spent waiting in Post (backlog full) and Drain, and time the thread
   // had nothing to do, in milliseconds.

@@ -8,8 +8,10 @@
 // Internal to the compiler; compiler.h is the library's interface.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <set>
@@ -63,6 +65,8 @@ class Compilation {
         projectName_(platform::BaseName(projectPath)),
         resolver_(folder_),
         limits_(TestLimitsOr(CompileLimits())) {}
+  // A feeder task still running sees it and writes no more.
+  ~Compilation() { abandoned_ = true; }
 
   bool Run(CompileStats& stats) {
     const bool ok = Steps(stats);
@@ -107,11 +111,29 @@ class Compilation {
   bool FollowLinks(const Pending& p, const std::string& actual, std::string_view text);
   // The pages (compile_pages.cpp).
   bool Include(const Pending& p);
-  bool Feed(const platform::FileBytes& data, const std::string& status);
+  // Queues n bytes at `data` (which `keep` holds alive) for section 1 under `name`, in
+  // order, for the feeder to hand to the compressor; waits (with progress) while the
+  // feeder is too far behind.
+  bool Append(const std::string& name, const uint8_t* data, size_t n,
+              std::shared_ptr<const void> keep, const std::string& status);
+  struct Included;
+  // The same for a file the feeder reads from disk (again: see Included).
+  bool AppendFile(const Included& f, const std::string& status);
+  // Posts `task` to the feeder once it is at most its backlog behind (`weight` the bytes
+  // the task writes); false on a stop or a failure. Gives one status, as many on any
+  // thread count, so that a stop comes at the same point.
+  bool QueueForFeeder(size_t weight, const std::string& status, std::function<void()> task);
+  // Waits for the feeder, so that the compressor has every byte.
+  bool DrainFeeder();
+  // False, once told, when the feeder failed: section 1 could not be written, or a file
+  // changed before the feeder read it again.
+  bool FeederOk();
+  // Says that section 1 could not be written (once); false.
+  bool ContentFailed();
   // Replaces a page's bytes by its treated copy.
   void Treat(const std::string& actual, platform::FileBytes& data) const;
   void ChooseStylesheetName();
-  void AddViewerStylesheet();
+  bool AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
   bool CompressSettled(bool all);
   // The system files (compile_system.cpp), in two steps: on this thread, once the walk
@@ -119,7 +141,7 @@ class Compilation {
   // sitemaps' topics and the search, topic and keyword files, while this thread feeds
   // the last pages to the compressor.
   void PrepareSystemFiles();
-  void AddSystemFiles();
+  bool AddSystemFiles();
   // #IVB from [ALIAS] and [MAP], its URLs into #STRINGS right after the windows'.
   std::vector<uint8_t> BuildContextIds(StringPool& pool);
   // The topics (compile_topics.cpp).
@@ -191,8 +213,18 @@ class Compilation {
   std::vector<Included> includedFiles_;  // in the order they were found
   lzx::SimilarityOrder order_;
   platform::ScratchFile content_;          // the compressed section 1, until it is written
-  bool contentFailed_ = false;
+  std::atomic<bool> contentFailed_{false}, contentFailureTold_{false};
   std::unique_ptr<lzx::SectionCompressor> compressor_;
+  // Hands section 1's bytes to the compressor on a thread of its own, so that this
+  // thread reads, treats and walks the next files while the last ones are compressed:
+  // the compressor takes only a few intervals ahead, which its workers finish while
+  // this thread treats one large page. After compressor_, so that it goes first.
+  std::atomic<bool> abandoned_{false};
+  std::atomic<bool> vanished_{false};  // vanishedFile_ is set before
+  std::string vanishedFile_;
+  platform::FileBytes feedBuffer_;     // the feeder's
+  std::unique_ptr<BackgroundQueue> feeder_;
+  uint64_t fedBytes_ = 0;  // queued for the feeder: the next file's offset in section 1
   std::unique_ptr<ItsfWriter> itsf_;
   std::unique_ptr<search::SearchFiles> search_;
   std::string contentsName_, indexName_;   // internal names without "/"

@@ -124,7 +124,7 @@ void Compilation::PrepareSystemFiles() {
   });
 }
 
-void Compilation::AddSystemFiles() {
+bool Compilation::AddSystemFiles() {
   SystemParts& s = system_;
   if (!s.defaultWindow.empty()) {
     bool found = false;
@@ -132,25 +132,28 @@ void Compilation::AddSystemFiles() {
     if (!found)
       Warn(projectName_, 0, "the default window \"" + s.defaultWindow + "\" is not defined in [WINDOWS]");
   }
-  Progress(project_.fullTextSearch ? "Building the search index" : "Building the topic table", true);
+  const std::string status =
+      project_.fullTextSearch ? "Building the search index" : "Building the topic table";
+  if (!Progress(status, true)) return false;
   // Section 1 ends with the system files in the order Microsoft's compiler writes them.
   auto write = [&](const std::string& name, std::vector<uint8_t> file) {
-    const uint64_t offset = compressor_->UncompressedLength();
-    compressor_->Write(file.data(), file.size());
-    itsf_->AddSection1(name, offset, file.size());
+    auto held = std::make_shared<const std::vector<uint8_t>>(std::move(file));
+    return Append(name, held->data(), held->size(), held, status);
   };
-  if (!s.windows.empty()) write("/#WINDOWS", std::move(s.windowsFile));
-  if (!s.contextIds.empty()) write("/#IVB", std::move(s.contextIds));
+  if (!s.windows.empty() && !write("/#WINDOWS", std::move(s.windowsFile))) return false;
+  if (!s.contextIds.empty() && !write("/#IVB", std::move(s.contextIds))) return false;
   indexer_->Await(keywordsTask_);
-  for (auto& [name, file] : s.keywordFiles) write(name, std::move(file));
+  for (auto& [name, file] : s.keywordFiles)
+    if (!write(name, std::move(file))) return false;
   s.keywordFiles.clear();
-  write("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0));
+  if (!write("/$WWAssociativeLinks/Property", std::vector<uint8_t>(4, 0))) return false;
   indexer_->Drain();
   std::string().swap(s.contents);
   search::SearchFiles::Output& searchFiles = s.searchFiles;
-  for (auto& [name, file] : searchFiles.files) write(name, std::move(file));
+  for (auto& [name, file] : searchFiles.files)
+    if (!write(name, std::move(file))) return false;
   searchFiles.files.clear();
-  write("/#STRINGS", s.pool.bytes());
+  if (!write("/#STRINGS", s.pool.bytes())) return false;
 
   SystemInfo info;
   info.lcid = project_.lcid;
@@ -176,6 +179,7 @@ void Compilation::AddSystemFiles() {
   if (!indexName_.empty() && project_.binaryIndex) info.indexHash = TopicTable::UrlHash(project_.indexFileAsWritten);
   itsf_->AddSection0("/#SYSTEM", BuildSystemFile(info));
   itsf_->AddSection0("/#ITBITS", {});
+  return true;
 }
 
 }  // namespace hha::compile

@@ -1,6 +1,6 @@
 // The compiler's page indexer: tasks run one at a time in the order posted, the caller
-// is held back once the backlog is full, waits for one task without the later ones, and
-// a task's exception reaches the caller.
+// is held back once the backlog is full, waits for one task (or for the backlog to
+// shrink) without the later ones, and a task's exception reaches the caller.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,6 +67,24 @@ TEST(BackgroundQueue, AwaitWaitsForItsTaskAndNotForLaterOnes) {
   released = true;
   queue.Drain();
   EXPECT_FALSE(timedOut.load()) << "Await waited for a later task";
+}
+
+TEST(BackgroundQueue, AwaitBacklogReturnsOnceWhatIsLeftWeighsLittleEnough) {
+  BackgroundQueue queue(true, 1 << 20);
+  std::atomic<bool> heavyRan{false}, released{false}, timedOut{false};
+  queue.Post([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    heavyRan = true;
+  }, 1000);
+  queue.Post([&] {  // light, and holds the thread until the caller is back
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!released && !(timedOut = std::chrono::steady_clock::now() > until)) std::this_thread::yield();
+  }, 10);
+  queue.AwaitBacklog(10);
+  EXPECT_TRUE(heavyRan.load());
+  released = true;
+  queue.Drain();
+  EXPECT_FALSE(timedOut.load()) << "AwaitBacklog waited for the light task too";
 }
 
 TEST(BackgroundQueue, AThrowingTaskReachesTheCallerAndTheRestIsDropped) {
