@@ -181,7 +181,22 @@ bool IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
     items.clear();
     parser.Parse(0, costs, true, reps, items);
     if (length > kFrameSize) {
-      costs.FromItems(items);
+      if (fits) {
+        // The first frame's counts with a little of the carried ones: symbols the frame
+        // did not use get costs from the pages before rather than the price of one
+        // occurrence. At 1/64 of the carried counts (about half a frame's worth), 0.03%
+        // smaller output on java.base (search off); 1/32 and 1/128 gained a little less.
+        SymbolCounts mix;
+        mix.Clear();
+        mix.Add(items.data(), items.size());
+        for (unsigned i = 0; i < kMainSymbols; ++i) mix.main[i] = mix.main[i] * 64 + counts.main[i];
+        for (unsigned i = 0; i < kLengthSymbols; ++i) {
+          mix.length[i] = mix.length[i] * 64 + counts.length[i];
+        }
+        costs.FromCounts(mix);
+      } else {
+        costs.FromItems(items);
+      }
       // The first frame reaches back no further than its own start: slots 30-31
       // (distances from 32 KiB on) never occur in its statistics and slot 29 (from
       // 24 KiB) only near its end, so the second frame would price its farthest matches
