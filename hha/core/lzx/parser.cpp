@@ -121,10 +121,9 @@ void CostModel::FromItems(const std::vector<Item>& items) {
 
 void CostModel::FromCounts(const SymbolCounts& counts) {
   // -log2(freq / sum) in fractions of a bit; unseen symbols cost as if seen once.
-  auto cost = [](uint32_t freq, uint32_t sum) -> uint16_t {
+  auto cost = [](uint32_t freq, uint32_t sum) -> uint8_t {
     const uint32_t c = ScaledLog2(sum, std::max(freq, 1u));
-    return static_cast<uint16_t>(
-        std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 32 * kCostScale - 1));
+    return static_cast<uint8_t>(std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 255));
   };
   uint32_t total = 0;
   for (uint32_t f : counts.main) total += f;
