@@ -76,7 +76,8 @@ uint32_t MatchFinder::TailHash(uint32_t pos) const {
   return Hash5(v);
 }
 
-uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4) {
+__attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead,
+                                                                  uint32_t* near4) {
   const uint8_t* p = data_ + pos;
   *near4 = 0;
   if (pos + 8 > length_) {  // the last few positions, where eight bytes cannot be loaded
@@ -154,7 +155,8 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
   w.done = false;
   if (near3 >= floor && pos - (near3 - floor) <= kMaxDistance) {
     const uint8_t* ref = data_ + (near3 - floor);
-    if (ref[0] == cur[0] && ref[1] == cur[1] && ref[2] == cur[2]) {
+    // Four bytes are there to load at both (Start needs pos + 4 <= length).
+    if (((Load32(ref) ^ Load32(cur)) & 0xFFFFFF) == 0) {
       w.best = CommonLength(cur, ref, maxLen);
       out[w.count++] = {static_cast<uint16_t>(w.best), static_cast<uint16_t>(pos - (near3 - floor))};
       w.done = w.best >= w.stopAt;
