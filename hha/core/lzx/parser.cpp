@@ -89,11 +89,10 @@ namespace {
 // repeated squaring.
 uint32_t ScaledLog2(uint64_t num, uint64_t den) {
   if (num <= den) return 0;
-  unsigned whole = 0;
-  while (num >= 2 * den) {
-    den <<= 1;
-    ++whole;
-  }
+  // The largest whole with den << whole <= num, from the leading zeros (num < 2^63).
+  unsigned whole = static_cast<unsigned>(__builtin_clzll(den) - __builtin_clzll(num));
+  if ((den << whole) > num) --whole;
+  den <<= whole;
   uint64_t y = (num << 30) / den;  // in [1, 2) as Q30
   unsigned frac = 0;
   for (int i = 0; i < 4; ++i) {
@@ -147,16 +146,33 @@ void CostModel::FromItems(const std::vector<Item>& items) {
 
 void CostModel::FromCounts(const SymbolCounts& counts) {
   // -log2(freq / sum) in fractions of a bit; unseen symbols cost as if seen once.
-  auto cost = [](uint32_t freq, uint32_t sum) -> uint8_t {
-    const uint32_t c = ScaledLog2(sum, std::max(freq, 1u));
-    return static_cast<uint8_t>(std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 255));
+  // Most symbols of a tree share a few small counts (unseen ones count as 1): each of
+  // those is worked out once per tree.
+  struct Costs {
+    explicit Costs(uint32_t s) : sum(s) {}
+    uint32_t sum;
+    uint64_t known = 0;  // bit f: small[f] holds the cost of count f
+    uint8_t small[64];
+    uint8_t operator()(uint32_t freq) {
+      freq = std::max(freq, 1u);
+      if (freq < 64 && (known >> freq & 1)) return small[freq];
+      const uint32_t c = ScaledLog2(sum, freq);
+      const uint8_t v = static_cast<uint8_t>(std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 255));
+      if (freq < 64) {
+        small[freq] = v;
+        known |= uint64_t{1} << freq;
+      }
+      return v;
+    }
   };
   uint32_t total = 0;
   for (uint32_t f : counts.main) total += f;
-  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = cost(counts.main[i], total + 1);
+  Costs mainCost(total + 1);
+  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = mainCost(counts.main[i]);
   uint32_t lenTotal = 0;
   for (uint32_t f : counts.length) lenTotal += f;
-  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = cost(counts.length[i], lenTotal + 1);
+  Costs lengthCost(lenTotal + 1);
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = lengthCost(counts.length[i]);
 }
 
 namespace {
