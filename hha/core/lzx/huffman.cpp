@@ -41,9 +41,12 @@ void BuildCodeLengths(const uint32_t* freqs, unsigned n, unsigned maxLen, uint8_
   // ascending frequency, ties by symbol, so the result does not depend on the sort.
   uint64_t used[kMaxSymbols];
   size_t m = 0;
-  for (unsigned i = 0; i < n && i < kMaxSymbols; ++i) {
-    lengths[i] = 0;
-    if (freqs[i] != 0) used[m++] = uint64_t{freqs[i]} << 16 | i;
+  n = std::min(n, kMaxSymbols);
+  std::fill(lengths, lengths + n, uint8_t{0});
+  // Every symbol written, only the used ones kept: no branch per symbol.
+  for (unsigned i = 0; i < n; ++i) {
+    used[m] = uint64_t{freqs[i]} << 16 | i;
+    m += freqs[i] != 0;
   }
   if (m == 0) return;
   if (m == 1) {

@@ -57,7 +57,7 @@ inline uint32_t Hash5(uint64_t v) {
 }
 }  // namespace
 
-MatchFinder::MatchFinder() : head_(kHash4Base + (size_t{1} << kHash4Bits), 0), prev_(0x10000, 0) {}
+MatchFinder::MatchFinder() : head_(kHash4Base + (size_t{1} << kHash4Bits), 0), prev_(0x10001, 0) {}
 
 void MatchFinder::Reset(const uint8_t* data, uint32_t length) {
   data_ = data;
@@ -76,7 +76,8 @@ uint32_t MatchFinder::TailHash(uint32_t pos) const {
   return Hash5(v);
 }
 
-uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4) {
+__attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead,
+                                                                  uint32_t* near4) {
   const uint8_t* p = data_ + pos;
   *near4 = 0;
   if (pos + 8 > length_) {  // the last few positions, where eight bytes cannot be loaded
@@ -85,7 +86,7 @@ uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4)
     head3 = epoch_ + pos;
     if (pos + 4 > length_) return near3;
     const uint32_t h = TailHash(pos);
-    *chainHead = prev_[pos] = head_[h];
+    *chainHead = prev_[pos + 1] = Link(head_[h]);
     head_[h] = epoch_ + pos;
     return near3;
   }
@@ -99,7 +100,7 @@ uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4)
   *near4 = head4;
   head4 = epoch_ + pos;
   const uint32_t h = Hash5(v);
-  *chainHead = prev_[pos] = head_[h];
+  *chainHead = prev_[pos + 1] = Link(head_[h]);
   head_[h] = epoch_ + pos;
   return near3;
 }
@@ -120,7 +121,7 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
     head_[kHash3Base + Hash3(static_cast<uint32_t>(v))] = epoch_ + p;
     head_[kHash4Base + Hash4(static_cast<uint32_t>(v))] = epoch_ + p;
     const uint32_t h = Hash5(v);
-    prev_[p] = head_[h];
+    prev_[p + 1] = Link(head_[h]);
     head_[h] = epoch_ + p;
   }
   for (; p < to; ++p) Skip(p);
@@ -154,7 +155,8 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
   w.done = false;
   if (near3 >= floor && pos - (near3 - floor) <= kMaxDistance) {
     const uint8_t* ref = data_ + (near3 - floor);
-    if (ref[0] == cur[0] && ref[1] == cur[1] && ref[2] == cur[2]) {
+    // Four bytes are there to load at both (Start needs pos + 4 <= length).
+    if (((Load32(ref) ^ Load32(cur)) & 0xFFFFFF) == 0) {
       w.best = CommonLength(cur, ref, maxLen);
       out[w.count++] = {static_cast<uint16_t>(w.best), static_cast<uint16_t>(pos - (near3 - floor))};
       w.done = w.best >= w.stopAt;
@@ -171,9 +173,8 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
       }
     }
   }
-  // One bound for both limits: entries of earlier intervals and distances beyond the
-  // window.
-  w.lowest = std::max(floor, epoch_ + pos - std::min(pos, kMaxDistance));
+  // One bound for both limits: the end of the chain (0) and distances beyond the window.
+  w.lowest = pos - std::min(pos, kMaxDistance) + 1;
   // A longer match must agree on the four bytes that end at the current best length:
   // one compare rejects most candidates (the chain already agrees on the first five,
   // barring hash collisions, which the full comparison catches).
@@ -198,12 +199,11 @@ __attribute__((noinline)) bool MatchFinder::Improve(Walk& w, uint32_t at) {
   return true;
 }
 
-// One chain step; false once the search is over. Entries of this interval are epoch_
-// plus a 16-bit position, so the position is their low half.
+// One chain step; false once the search is over. Links are positions plus one.
 inline bool MatchFinder::Step(Walk& w) {
-  const uint32_t at = w.cand & 0xFFFF;
+  const uint32_t at = w.cand - 1;
   if (Load32(data_ + at + w.probe) == w.probeBytes && !Improve(w, at)) return false;
-  w.cand = prev_[at];
+  w.cand = prev_[w.cand];
   // Both tests at once: one branch per step rather than two.
   return (w.cand >= w.lowest) & (--w.stepsLeft != 0);
 }
@@ -238,7 +238,7 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // compiler kept the Walk fields on the stack otherwise. Both start with the same
     // step count, so one count serves both.
     const uint8_t* const data = data_;
-    const uint32_t* const prev = prev_.data();
+    const uint16_t* const prev = prev_.data();
     // A walk that ended in Start has none of these set.
     uint32_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
     const uint32_t lowestA = liveA ? a.lowest : 0, lowestB = liveB ? b.lowest : 0;
@@ -249,13 +249,12 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // One step of a walk whose probe lives in locals; false once it is over.
     auto step = [&](Walk& w, uint32_t& cand, const uint8_t*& probe, uint32_t& bytes,
                     uint32_t lowest) {
-      const uint32_t at = cand & 0xFFFF;
-      if (Load32(probe + at) == bytes) {
-        if (!Improve(w, at)) return false;
+      if (Load32(probe + cand - 1) == bytes) {
+        if (!Improve(w, cand - 1)) return false;
         probe = data + w.probe;
         bytes = w.probeBytes;
       }
-      cand = prev[at];
+      cand = prev[cand];
       return cand >= lowest;
     };
     if (liveA && liveB) {
@@ -263,12 +262,11 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       // Improve ends gets a bound no entry reaches, so the common test ends it.
       uint32_t boundA = lowestA, boundB = lowestB;
       for (;;) {
-        const uint32_t atA = candA & 0xFFFF, atB = candB & 0xFFFF;
-        const bool hitA = Load32(probeA + atA) == bytesA;
-        const bool hitB = Load32(probeB + atB) == bytesB;
+        const bool hitA = Load32(probeA + candA - 1) == bytesA;
+        const bool hitB = Load32(probeB + candB - 1) == bytesB;
         if (__builtin_expect(hitA | hitB, 0)) {
           if (hitA) {
-            if (Improve(a, atA)) {
+            if (Improve(a, candA - 1)) {
               probeA = data + a.probe;
               bytesA = a.probeBytes;
             } else {
@@ -276,7 +274,7 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
             }
           }
           if (hitB) {
-            if (Improve(b, atB)) {
+            if (Improve(b, candB - 1)) {
               probeB = data + b.probe;
               bytesB = b.probeBytes;
             } else {
@@ -284,8 +282,8 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
             }
           }
         }
-        candA = prev[atA];
-        candB = prev[atB];
+        candA = prev[candA];
+        candB = prev[candB];
         liveA = candA >= boundA;
         liveB = candB >= boundB;
         if (--steps == 0 || !(liveA & liveB)) break;

@@ -19,36 +19,62 @@ constexpr uint32_t kUnreached = 0x7FFFFFFFu;  // compared as signed
 
 // Offers arrivals at the lengths [from, to] of one match, each costing base plus the
 // cost of that length (lengthCost: the costs of the lengths from `from` on). This is the
-// parse's hottest loop and most runs are short, so it works on four lengths at a time
-// without a scalar tail: lanes past `to` keep their values (the arrays have room for
-// them). Costs stay far below 2^31, so signed compares serve.
-typedef uint32_t V4 __attribute__((vector_size(16)));
-typedef int32_t V4s __attribute__((vector_size(16)));
-constexpr unsigned kLanes = 4;
+// parse's hottest loop and most runs are short, so it works on a vector of lengths at a
+// time without a scalar tail: lanes past `to` keep their values (the arrays have room
+// for them). Costs stay far below 2^31, so signed compares serve. Lanes is 4 (SSE2) or 8
+// (AVX2, where the processor has it: half the instructions of the parse's hottest loop).
+template <unsigned Lanes>
+struct Vec {
+  typedef uint32_t U __attribute__((vector_size(4 * Lanes)));
+  typedef int32_t S __attribute__((vector_size(4 * Lanes)));
+};
+constexpr unsigned kMaxLanes = 8;
 
-inline void RelaxRun(uint32_t* __restrict cost, uint32_t* __restrict arrival,
-                     const uint32_t* __restrict lengthCost, uint32_t base, uint32_t value,
-                     unsigned from, unsigned to) {
+// One vector of lengths; in a partial group the lanes at and past `limit` cost too much
+// to win (kUnreached at most is stored anywhere, and the compare is strict).
+template <unsigned Lanes, bool Partial>
+__attribute__((always_inline)) inline void RelaxGroup(uint32_t* __restrict cost,
+                                                      uint32_t* __restrict arrival,
+                                                      const uint32_t* __restrict lengthCost,
+                                                      uint32_t base,
+                                                      const typename Vec<Lanes>::U& item,
+                                                      const typename Vec<Lanes>::S& lane,
+                                                      int32_t limit) {
+  typedef typename Vec<Lanes>::U V;
+  typedef typename Vec<Lanes>::S VS;
+  VS c, old;
+  V a;
+  std::memcpy(&c, lengthCost, sizeof(c));
+  std::memcpy(&old, cost, sizeof(old));
+  std::memcpy(&a, arrival, sizeof(a));
+  c += static_cast<int32_t>(base);
+  if (Partial) c = lane < limit ? c : static_cast<int32_t>(kUnreached);
+  const VS better = c < old;
+  old = better ? c : old;
+  a = better ? item : a;
+  std::memcpy(cost, &old, sizeof(old));
+  std::memcpy(arrival, &a, sizeof(a));
+}
+
+template <unsigned Lanes>
+__attribute__((always_inline)) inline void RelaxRun(uint32_t* __restrict cost,
+                                                    uint32_t* __restrict arrival,
+                                                    const uint32_t* __restrict lengthCost,
+                                                    uint32_t base, uint32_t value, unsigned from,
+                                                    unsigned to) {
+  typedef typename Vec<Lanes>::U V;
+  typedef typename Vec<Lanes>::S VS;
   const int32_t n = static_cast<int32_t>(to - from + 1);
-  V4 item = ((V4{from, from, from, from} + V4{0, 1, 2, 3}) << 16) | value;
+  VS lane;
+  for (unsigned k = 0; k < Lanes; ++k) lane[k] = static_cast<int32_t>(k);
+  V item = ((from + reinterpret_cast<V>(lane)) << 16) | value;
   // Whole groups need no mask for the lanes past `to`: only the last, partial one does.
-  auto group = [&](int32_t i, V4 valid) {
-    V4 c, old, a;
-    std::memcpy(&c, lengthCost + i, sizeof(c));
-    std::memcpy(&old, cost + i, sizeof(old));
-    std::memcpy(&a, arrival + i, sizeof(a));
-    c += base;
-    const V4s cheaper = reinterpret_cast<V4s>(c) < reinterpret_cast<V4s>(old);
-    const V4 better = reinterpret_cast<V4>(cheaper) & valid;
-    old = (c & better) | (old & ~better);
-    a = (item & better) | (a & ~better);
-    std::memcpy(cost + i, &old, sizeof(old));
-    std::memcpy(arrival + i, &a, sizeof(a));
-    item += kLanes << 16;
-  };
   int32_t i = 0;
-  for (; i + static_cast<int32_t>(kLanes) <= n; i += kLanes) group(i, ~V4{});
-  if (i < n) group(i, reinterpret_cast<V4>(V4s{0, 1, 2, 3} < (n - i)));
+  for (; i + static_cast<int32_t>(Lanes) <= n; i += Lanes) {
+    RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, base, item, lane, 0);
+    item += Lanes << 16;
+  }
+  if (i < n) RelaxGroup<Lanes, true>(cost + i, arrival + i, lengthCost + i, base, item, lane, n - i);
 }
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
@@ -63,11 +89,10 @@ namespace {
 // repeated squaring.
 uint32_t ScaledLog2(uint64_t num, uint64_t den) {
   if (num <= den) return 0;
-  unsigned whole = 0;
-  while (num >= 2 * den) {
-    den <<= 1;
-    ++whole;
-  }
+  // The largest whole with den << whole <= num, from the leading zeros (num < 2^63).
+  unsigned whole = static_cast<unsigned>(__builtin_clzll(den) - __builtin_clzll(num));
+  if ((den << whole) > num) --whole;
+  den <<= whole;
   uint64_t y = (num << 30) / den;  // in [1, 2) as Q30
   unsigned frac = 0;
   for (int i = 0; i < 4; ++i) {
@@ -121,16 +146,33 @@ void CostModel::FromItems(const std::vector<Item>& items) {
 
 void CostModel::FromCounts(const SymbolCounts& counts) {
   // -log2(freq / sum) in fractions of a bit; unseen symbols cost as if seen once.
-  auto cost = [](uint32_t freq, uint32_t sum) -> uint8_t {
-    const uint32_t c = ScaledLog2(sum, std::max(freq, 1u));
-    return static_cast<uint8_t>(std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 255));
+  // Most symbols of a tree share a few small counts (unseen ones count as 1): each of
+  // those is worked out once per tree.
+  struct Costs {
+    explicit Costs(uint32_t s) : sum(s) {}
+    uint32_t sum;
+    uint64_t known = 0;  // bit f: small[f] holds the cost of count f
+    uint8_t small[64];
+    uint8_t operator()(uint32_t freq) {
+      freq = std::max(freq, 1u);
+      if (freq < 64 && (known >> freq & 1)) return small[freq];
+      const uint32_t c = ScaledLog2(sum, freq);
+      const uint8_t v = static_cast<uint8_t>(std::min<uint32_t>(std::max<uint32_t>(c, kCostScale), 255));
+      if (freq < 64) {
+        small[freq] = v;
+        known |= uint64_t{1} << freq;
+      }
+      return v;
+    }
   };
   uint32_t total = 0;
   for (uint32_t f : counts.main) total += f;
-  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = cost(counts.main[i], total + 1);
+  Costs mainCost(total + 1);
+  for (unsigned i = 0; i < kMainSymbols; ++i) main[i] = mainCost(counts.main[i]);
   uint32_t lenTotal = 0;
   for (uint32_t f : counts.length) lenTotal += f;
-  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = cost(counts.length[i], lenTotal + 1);
+  Costs lengthCost(lenTotal + 1);
+  for (unsigned i = 0; i < kLengthSymbols; ++i) length[i] = lengthCost(counts.length[i]);
 }
 
 namespace {
@@ -279,16 +321,18 @@ void Parser::Parse(const CostModel& costs, bool everyCut, std::vector<Item>& ite
 
 void Parser::Parse(uint32_t begin, const CostModel& costs, bool everyCut,
                    uint32_t reps[kNumRepeats], std::vector<Item>& items) {
-  cost_.resize(kMaxStretch + kMaxMatch + 1 + kLanes);
-  arrival_.resize(kMaxStretch + kMaxMatch + 1 + kLanes);
+  cost_.resize(kMaxStretch + kMaxMatch + 1 + kMaxLanes);
+  arrival_.resize(kMaxStretch + kMaxMatch + 1 + kMaxLanes);
   reps_.resize(kMaxStretch + kMaxMatch + 1);
   for (unsigned i = 0; i < kMainSymbols; ++i) mainCost_[i] = costs.main[i];
   for (unsigned i = 0; i < kLengthSymbols; ++i) lengthCost_[i] = costs.length[i];
   ParseFrame(begin, std::min(length_, begin + 0x8000u), costs, everyCut, reps, items);
 }
 
-void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
-                        uint32_t reps[kNumRepeats], std::vector<Item>& items) {
+template <unsigned Lanes>
+__attribute__((always_inline)) inline void Parser::ParseFrameLanes(
+    uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
+    uint32_t reps[kNumRepeats], std::vector<Item>& items) {
   const uint8_t* data = data_;
   uint32_t* const cost = cost_.data();
   uint32_t* const arrival = arrival_.data();
@@ -342,9 +386,42 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       const Match* matches = found_.data() + foundStart_[pos];
       const unsigned count = foundStart_[pos + 1] - foundStart_[pos];
 
-      // Repeat offsets first: they cost no extra bits.
+      const unsigned longest = count ? matches[count - 1].length : 0;
+      const uint32_t c0 = cost[j];
+      // Edges for the lengths [from, to] of one match: up to 8 bytes each length has its
+      // own main symbol, beyond that they share one and differ in the length tree only.
+      // RelaxRun works on a vector of lengths at a time.
+      auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
+        const uint32_t* symbols = mainCost_ + kNumChars + slot * 8;
+        const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
+        const unsigned shortTo = std::min(to, kMinMatch + 6);
+        if (from <= shortTo) {
+          RelaxRun<Lanes>(cost + j + from, arrival + j + from, symbols + (from - kMinMatch), base,
+                          value, from, shortTo);
+        }
+        const unsigned len = std::max(from, kMinMatch + 7);
+        if (len <= to) {
+          RelaxRun<Lanes>(cost + j + len, arrival + j + len, lengthCost_ + (len - kMinMatch - 7),
+                          base + symbols[7], value, len, to);
+        }
+      };
+      // The edges are offered in a fixed order (literal, R0-R2, explicit offsets), which
+      // settles ties. A node whose long match ends the stretch needs none: those offered
+      // before that is known are harmless, as the stretch's nodes past it are dropped.
+      const bool ends = longest >= nice_;
+      if (!ends) {
+        const uint32_t c = c0 + costs.main[data[pos]];
+        if (c < cost[j + 1]) {
+          cost[j + 1] = c;
+          arrival[j + 1] = 1u << 16 | data[pos];
+        }
+      }
+      // Repeat offsets first: they cost no extra bits. Every cut of a match is an edge: on
+      // Javadoc, trying only the lengths up to 16 and the full one cost 0.6% more output.
+      // The first pass only gathers statistics for the costs of the second, and full
+      // lengths alone serve that as well (the output was even 0.01% smaller) in 5% less
+      // time.
       unsigned longestRep = 0, longestRepSlot = 0;
-      unsigned repLen[kNumRepeats] = {0, 0, 0};
       if (maxLen >= kMinMatch) {
         // Most repeat offsets fail on the first two bytes: one compare each rules them
         // out before the full comparison (a tenth fewer instructions in the parse).
@@ -359,15 +436,15 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
           uint16_t then;
           std::memcpy(&then, data + pos - r, 2);
           if (then != head) continue;
-          repLen[k] = 2 + CommonLength(data + pos + 2, data + pos - r + 2, maxLen - 2);
-          if (repLen[k] > longestRep) {
-            longestRep = repLen[k];
+          const unsigned len = 2 + CommonLength(data + pos + 2, data + pos - r + 2, maxLen - 2);
+          if (len > longestRep) {
+            longestRep = len;
             longestRepSlot = k;
           }
+          if (!ends && len < nice_) relaxLengths(k, k, everyCut ? kMinMatch : len, len);
         }
       }
-      const unsigned longest = count ? matches[count - 1].length : 0;
-      if (longestRep >= nice_ || longest >= nice_) {
+      if (ends || longestRep >= nice_) {
         stop = j;
         if (longestRep + 1 >= longest) {  // a repeat offset costs fewer bits
           longMatch = {static_cast<uint16_t>(longestRep), static_cast<uint16_t>(longestRepSlot)};
@@ -383,40 +460,6 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
           longMatch = {static_cast<uint16_t>(longest), value};
         }
         break;
-      }
-
-      const uint32_t c0 = cost[j];
-      // Edges for the lengths [from, to] of one match: up to 8 bytes each length has its
-      // own main symbol, beyond that they share one and differ in the length tree only.
-      // RelaxRun works on four lengths at a time.
-      auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
-        const uint32_t* symbols = mainCost_ + kNumChars + slot * 8;
-        const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
-        const unsigned shortTo = std::min(to, kMinMatch + 6);
-        if (from <= shortTo) {
-          RelaxRun(cost + j + from, arrival + j + from, symbols + (from - kMinMatch), base, value,
-                   from, shortTo);
-        }
-        const unsigned len = std::max(from, kMinMatch + 7);
-        if (len <= to) {
-          RelaxRun(cost + j + len, arrival + j + len, lengthCost_ + (len - kMinMatch - 7),
-                   base + symbols[7], value, len, to);
-        }
-      };
-      {
-        const uint32_t c = c0 + costs.main[data[pos]];
-        if (c < cost[j + 1]) {
-          cost[j + 1] = c;
-          arrival[j + 1] = 1u << 16 | data[pos];
-        }
-      }
-      // Every cut of a match is an edge: on Javadoc, trying only the lengths up to 16 and
-      // the full one cost 0.6% more output. The first pass only gathers statistics for
-      // the costs of the second, and full lengths alone serve that as well (the output
-      // was even 0.01% smaller) in 5% less time.
-      for (unsigned k = 0; k < kNumRepeats; ++k) {
-        if (repLen[k] < kMinMatch) continue;
-        relaxLengths(k, k, everyCut ? kMinMatch : repLen[k], repLen[k]);
       }
       // Without cuts (the pass that only gathers statistics) the longest match alone
       // stands for the rest: about 2% fewer instructions for 0.02% more output.
@@ -463,6 +506,36 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
       base += longMatch.length;
     }
   }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define QB_PARSE_AVX2 1
+// The same parse with eight lanes per relaxation; chosen at run time, so the program
+// still runs on processors without AVX2. Both give the same items.
+__attribute__((target("avx2"))) void Parser::ParseFrameAvx2(uint32_t begin, uint32_t end,
+                                                           const CostModel& costs, bool everyCut,
+                                                           uint32_t reps[kNumRepeats],
+                                                           std::vector<Item>& items) {
+  ParseFrameLanes<8>(begin, end, costs, everyCut, reps, items);
+}
+#endif
+
+bool Parser::CpuHasWideVectors() {
+#ifdef QB_PARSE_AVX2
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+void Parser::UseWideVectors(bool on) { wide_ = on && CpuHasWideVectors(); }
+
+void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
+                        uint32_t reps[kNumRepeats], std::vector<Item>& items) {
+#ifdef QB_PARSE_AVX2
+  if (wide_) return ParseFrameAvx2(begin, end, costs, everyCut, reps, items);
+#endif
+  ParseFrameLanes<4>(begin, end, costs, everyCut, reps, items);
 }
 
 }  // namespace hha::lzx

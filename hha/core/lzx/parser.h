@@ -56,6 +56,9 @@ class Parser {
   // repeat offsets in and out (all 1 at the interval's start).
   void Parse(uint32_t begin, const CostModel& costs, bool everyCut, uint32_t reps[kNumRepeats],
              std::vector<Item>& items);
+  // Whether the parse works on eight lengths at a time (the default where the processor
+  // has AVX2) or on four; the items are the same either way. For tests of that.
+  void UseWideVectors(bool on);
 
  private:
   // Per node (position in a stretch), in separate arrays so that relaxing a run of match
@@ -67,9 +70,17 @@ class Parser {
 
   void ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
                   uint32_t reps[kNumRepeats], std::vector<Item>& items);
+  void ParseFrameAvx2(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
+                      uint32_t reps[kNumRepeats], std::vector<Item>& items);
+  template <unsigned Lanes>
+  void ParseFrameLanes(uint32_t begin, uint32_t end, const CostModel& costs, bool everyCut,
+                       uint32_t reps[kNumRepeats], std::vector<Item>& items);
   void SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats],
                   std::vector<Item>& items);
 
+  static bool CpuHasWideVectors();
+
+  bool wide_ = CpuHasWideVectors();
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
   unsigned nice_ = kMaxMatch;

@@ -245,8 +245,9 @@ class WordSplitter {
 
  private:
   // One single-byte character of the project's code page. Most continue or start a
-  // word with nothing pending: that case stays inline in the page's scan.
-  void PutByte(uint8_t b) {
+  // word with nothing pending: that case stays inline in the page's scan, the rest is
+  // out of line so that it does not keep the compiler from inlining this.
+  __attribute__((always_inline)) void PutByte(uint8_t b) {
     const CharRecord& r = table_[b];
     static_assert(kLower == 1 && kOtherLetter == 2 && kDigit == 3, "plain word classes");
     if (r.charClass - 1u < 3u && pending_.empty()) {
@@ -256,7 +257,7 @@ class WordSplitter {
     }
     PutOtherByte(b);
   }
-  void PutOtherByte(uint8_t b) {
+  __attribute__((noinline)) void PutOtherByte(uint8_t b) {
     const uint16_t cls = table_[b].charClass;
     const bool letter = table_.IsLetter(b), digit = cls == kDigit;
     if (letter || digit) {
