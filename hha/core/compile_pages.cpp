@@ -203,9 +203,7 @@ bool Compilation::Include(const Pending& p) {
   search::SearchFiles* search = search_.get();
   // A sitemap is a topic only when a window names it.
   if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path)))
-    indexer_->Post([search, internalName, text = std::string(text)] {
-      search->AddSitemap(internalName, text);
-    });
+    indexer_->Post([search, internalName, keep, text] { search->AddSitemap(internalName, text); });
   const uint64_t size = text.size();
   stats_->inputBytes += size;
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;

@@ -93,11 +93,9 @@ void Compilation::PrepareSystemFiles() {
     // Only sitemaps that went in: one outside the project gives nothing away. The walk
     // is over, so included_ no longer changes.
     auto readSitemap = [&](const std::string& name, std::string* text) {
-      platform::FileBytes bytes;
       if (!name.empty() && included_.count(qb::AsciiLowerCopy(name)) &&
-          InsideProject(resolver_.NativePath(name)) &&
-          platform::ReadFile(resolver_.NativePath(name), bytes))
-        text->assign(bytes.begin(), bytes.end());
+          InsideProject(resolver_.NativePath(name)))
+        platform::ReadFile(resolver_.NativePath(name), *text);
     };
     readSitemap(contentsName_, &s.contents);
     std::string index;
