@@ -116,6 +116,12 @@ class Compilation {
   // feeder is too far behind.
   bool Append(const std::string& name, const uint8_t* data, size_t n,
               std::shared_ptr<const void> keep, const std::string& status);
+  // Queues bytes [from, to) of a file that Append or EndAppend then names, in the pieces
+  // Append cuts.
+  bool QueuePieces(const uint8_t* data, size_t from, size_t to,
+                   const std::shared_ptr<const void>& keep, const std::string& status);
+  // Names the n bytes queued last as `name` in section 1.
+  bool EndAppend(const std::string& name, size_t n, const std::string& status);
   struct Included;
   // The same for a file the feeder reads from disk (again: see Included).
   bool AppendFile(const Included& f, const std::string& status);
@@ -130,8 +136,11 @@ class Compilation {
   bool FeederOk();
   // Says that section 1 could not be written (once); false.
   bool ContentFailed();
-  // Replaces a page's bytes by its treated copy.
-  void Treat(const std::string& actual, platform::FileBytes& data) const;
+  // A page's treated copy. Once it is sure to be a large file (kOrderedBelow), its
+  // treated bytes are queued for the compressor as they come (*queued of them, in
+  // Append's pieces). False on a stop or a failure.
+  bool Treat(const std::string& actual, const platform::FileBytes& data,
+             const std::shared_ptr<std::string>& treated, size_t* queued);
   void ChooseStylesheetName();
   bool AddViewerStylesheet();
   // Compresses the smaller files whose place in the order is settled (all with `all`).
@@ -208,7 +217,7 @@ class Compilation {
     // A treated page's treated copy, kept until it is compressed: treating it again
     // cost more than the few MB the waiting pages hold (their peak is not the
     // compile's).
-    std::shared_ptr<const platform::FileBytes> treated;
+    std::shared_ptr<const std::string> treated;
   };
   std::vector<Included> includedFiles_;  // in the order they were found
   lzx::SimilarityOrder order_;

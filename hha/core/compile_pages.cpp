@@ -38,16 +38,25 @@ constexpr size_t kLargeFileLeft = 512 * 1024;
 
 bool Compilation::Append(const std::string& name, const uint8_t* data, size_t n,
                          std::shared_ptr<const void> keep, const std::string& status) {
-  const uint64_t offset = fedBytes_;
-  for (size_t at = 0; at < n; at += kFeedPiece) {
-    const size_t piece = std::min(kFeedPiece, n - at);
+  return QueuePieces(data, 0, n, keep, status) && EndAppend(name, n, status);
+}
+
+bool Compilation::QueuePieces(const uint8_t* data, size_t from, size_t to,
+                              const std::shared_ptr<const void>& keep,
+                              const std::string& status) {
+  for (size_t at = from; at < to; at += kFeedPiece) {
+    const size_t piece = std::min(kFeedPiece, to - at);
     if (!QueueForFeeder(piece, status, [this, at = data + at, piece, keep] {
           if (!abandoned_ && !contentFailed_) compressor_->Write(at, piece);
         }))
       return false;
   }
+  return true;
+}
+
+bool Compilation::EndAppend(const std::string& name, size_t n, const std::string& status) {
+  itsf_->AddSection1(name, fedBytes_, n);
   fedBytes_ += n;
-  itsf_->AddSection1(name, offset, n);
   return Progress(status);
 }
 
@@ -96,12 +105,23 @@ bool Compilation::ContentFailed() {
   return false;
 }
 
-void Compilation::Treat(const std::string& actual, platform::FileBytes& data) const {
+bool Compilation::Treat(const std::string& actual, const platform::FileBytes& data,
+                        const std::shared_ptr<std::string>& treated, size_t* queued) {
   const std::string folder = actual.substr(0, actual.find_last_of('/') + 1);
-  const std::string treated = TreatPageForViewer(
+  const std::string status = "Compiling " + actual;
+  *queued = 0;
+  // Only whole pieces go before the end, so that the pieces are Append's.
+  return TreatPageForViewer(
       std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), folder,
-      stylesheetName_);
-  data.assign(treated.begin(), treated.end());
+      stylesheetName_, treated.get(), kFeedPiece, [&](size_t settled) {
+        if (settled < kOrderedBelow) return true;
+        const size_t whole = settled / kFeedPiece * kFeedPiece;
+        if (whole <= *queued) return true;
+        const bool ok = QueuePieces(reinterpret_cast<const uint8_t*>(treated->data()), *queued,
+                                    whole, treated, status);
+        *queued = whole;
+        return ok;
+      });
 }
 
 // The stylesheet takes a name that no file of the project folder has, so that it can
@@ -157,10 +177,25 @@ bool Compilation::Include(const Pending& p) {
   }
   if (project_.displayProgress) Message("  " + actual);
   const bool treated = treatPages_ && p.kind == Kind::kHtml;
+  // What goes in, and what holds it.
+  std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  std::shared_ptr<const void> keep;
+  std::shared_ptr<const std::string> treatedCopy;
+  size_t queued = 0;  // bytes of it already with the feeder
   if (treated) {
-    Treat(actual, data);
+    auto copy = std::make_shared<std::string>();
+    if (!Treat(actual, data, copy, &queued)) return false;
+    platform::FileBytes().swap(data);
+    treatedCopy = copy;
+    keep = copy;
+    text = *copy;
     ++stats_->treatedPages;
+  } else {
+    auto held = std::make_shared<const platform::FileBytes>(std::move(data));
+    keep = held;
+    text = std::string_view(reinterpret_cast<const char*>(held->data()), held->size());
   }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   // Stored under the first reference's spelling, as Microsoft's compiler stores it (the
   // .hhc says AppleWin-team.html, the disk applewin-team.html).
   const std::string internalName =
@@ -168,37 +203,30 @@ bool Compilation::Include(const Pending& p) {
   search::SearchFiles* search = search_.get();
   // A sitemap is a topic only when a window names it.
   if (p.kind == Kind::kSitemap && windowSitemaps_.count(qb::AsciiLowerCopy(p.path)))
-    indexer_->Post([search, internalName, text = std::string(data.begin(), data.end())] {
-      search->AddSitemap(internalName, text);
-    });
-  stats_->inputBytes += data.size();
+    indexer_->Post([search, internalName, keep, text] { search->AddSitemap(internalName, text); });
+  const uint64_t size = text.size();
+  stats_->inputBytes += size;
   (p.kind == Kind::kHtml ? stats_->pages : stats_->otherFiles)++;
-  const uint64_t size = data.size();
-  // A page goes to the indexer before its bytes go to the compressor, so that a large
-  // page (Java SE's 20 MB index-all.html) is indexed while it is compressed rather than
-  // after, with the compressor's workers idle. Topics still follow the order the files
-  // are found in.
-  std::shared_ptr<const platform::FileBytes> bytes =
-      std::make_shared<const platform::FileBytes>(std::move(data));
+  // A page goes to the indexer before the rest of its bytes go to the compressor, so
+  // that a large page (Java SE's 20 MB index-all.html) is indexed while it is
+  // compressed rather than after, with the compressor's workers idle. Topics still
+  // follow the order the files are found in.
   if (size < kOrderedBelow) {
-    order_.Add(bytes->data(), size);
-    includedFiles_.push_back({actual, internalName, size, treated ? bytes : nullptr});
+    order_.Add(bytes, size);
+    includedFiles_.push_back({actual, internalName, size, treatedCopy});
   }
   if (p.kind == Kind::kHtml)
-    indexer_->Post([search, internalName, bytes] {
-      search->AddPage(internalName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    }, size);
-  auto followLinks = [&] {
-    return p.kind == Kind::kPlain ||
-           FollowLinks(p, actual, std::string_view(reinterpret_cast<const char*>(bytes->data()), size));
-  };
+    indexer_->Post([search, internalName, keep, text] { search->AddPage(internalName, text); },
+                   size);
+  auto followLinks = [&] { return p.kind == Kind::kPlain || FollowLinks(p, actual, text); };
   if (size < kOrderedBelow)
     return followLinks() && Progress("Compiling " + actual) && CompressSettled(false);
   // A large file's links are followed once it is with the compressor: Java SE's 20 MB
   // index-all.html has 300,000 of them, and following them first kept both of the
   // compressor's workers idle for as long.
-  if (!Append("/" + internalName, bytes->data(), size, bytes, "Compiling " + actual) ||
-      !followLinks())
+  const std::string status = "Compiling " + actual;
+  if (!QueuePieces(bytes, queued, size, keep, status) ||
+      !EndAppend("/" + internalName, size, status) || !followLinks())
     return false;
   feeder_->AwaitBacklog(kLargeFileLeft);
   return true;
@@ -209,9 +237,10 @@ bool Compilation::CompressSettled(bool all) {
   order_.Take(all, &settled);
   for (size_t i : settled) {
     Included& f = includedFiles_[i];
-    const std::shared_ptr<const platform::FileBytes> treated = std::move(f.treated);
-    if (!(treated ? Append("/" + f.internalName, treated->data(), treated->size(), treated,
-                           "Compressing " + f.actual)
+    const std::shared_ptr<const std::string> treated = std::move(f.treated);
+    if (!(treated ? Append("/" + f.internalName,
+                           reinterpret_cast<const uint8_t*>(treated->data()), treated->size(),
+                           treated, "Compressing " + f.actual)
                   : AppendFile(f, "Compressing " + f.actual)))
       return false;
   }

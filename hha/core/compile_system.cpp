@@ -77,28 +77,29 @@ void Compilation::PrepareSystemFiles() {
 
   s.windowsFile = BuildWindowsFile(s.windows, project_.compatibility10, s.pool);
   s.contextIds = BuildContextIds(s.pool);
-  // Only sitemaps that went in: one outside the project gives nothing away.
-  auto readSitemap = [&](const std::string& name, std::string* text) {
-    platform::FileBytes bytes;
-    if (!name.empty() && included_.count(qb::AsciiLowerCopy(name)) &&
-        InsideProject(resolver_.NativePath(name)) &&
-        platform::ReadFile(resolver_.NativePath(name), bytes))
-      text->assign(bytes.begin(), bytes.end());
-  };
-  readSitemap(contentsName_, &s.contents);
-  std::string index;
-  readSitemap(indexName_, &index);
   // The rest runs on the indexer, after the last page's topic and while this thread
   // feeds the last pages to the compressor: on the Java SE API the keywords alone took
   // 1.1 s, with both cores but this one idle. It looks files up (the sitemaps' Locals),
   // so this thread makes no lookup of its own until the indexer is drained. The keyword
   // files come first, so that they are compressed while the search files are built.
-  keywordsTask_ = indexer_->Post([this, index = std::move(index)]() mutable {
+  // The sitemaps are read there too: reading Java SE's 11 MB index here kept the
+  // compressor's workers idle, with the last pages still waiting for their place.
+  keywordsTask_ = indexer_->Post([this] {
     SystemParts& s = system_;
     search::SearchFiles* search = search_.get();
     const bool cores = threads_ == 0 ? std::thread::hardware_concurrency() > 1 : threads_ > 1;
     fullTextBuild_ = std::async(cores ? std::launch::async : std::launch::deferred,
                                 [search] { search->BuildFullText(); });
+    // Only sitemaps that went in: one outside the project gives nothing away. The walk
+    // is over, so included_ no longer changes.
+    auto readSitemap = [&](const std::string& name, std::string* text) {
+      if (!name.empty() && included_.count(qb::AsciiLowerCopy(name)) &&
+          InsideProject(resolver_.NativePath(name)))
+        platform::ReadFile(resolver_.NativePath(name), *text);
+    };
+    readSitemap(contentsName_, &s.contents);
+    std::string index;
+    readSitemap(indexName_, &index);
     {
       const std::vector<SitemapEntry> tocEntries = ReadSitemap(s.contents);
       AddSitemapTopics(tocEntries, ContentsOffsets(tocEntries));

@@ -148,8 +148,9 @@ bool IsNoticeMarkup(std::string_view name) {
 
 class Treatment {
  public:
-  Treatment(std::string_view page, const std::string& folder, const std::string& stylesheet)
-      : in_(page), folder_(folder) {
+  Treatment(std::string_view page, const std::string& folder, const std::string& stylesheet,
+            std::string* out)
+      : in_(page), folder_(folder), out_(*out) {
     std::string href;
     for (char c : folder)
       if (c == '/') href += "../";
@@ -157,11 +158,19 @@ class Treatment {
     searchInFolder_ = (!folder.empty() && folder.back() != '/') || ContainsFolded(folder, kSearchPage);
   }
 
-  std::string Run() {
+  // Edits only remove and insert each text once, so the output never outgrows this room.
+  bool Run(size_t every = 0, const std::function<bool(size_t)>* settled = nullptr) {
+    out_.clear();
     out_.reserve(in_.size() + kCompatibleMeta.size() + link_.size());
     size_t i = 0;
     Tag tag;  // one for the page: its attribute list keeps its room from tag to tag
     while ((i = in_.find('<', i)) != npos) {
+      // Every edit lies at or after the markup that starts here, so what comes before
+      // is final.
+      if (settled && i - copied_ >= every) {
+        Flush(i);
+        if (!(*settled)(out_.size())) return false;
+      }
       if (in_.compare(i, 4, "<!--") == 0) {
         i = Comment(i);
       } else if (i + 1 < in_.size() && (in_[i + 1] == '!' || in_[i + 1] == '?')) {
@@ -173,7 +182,7 @@ class Treatment {
     }
     Flush(in_.size());
     if (metaDone_ && !linkDone_) out_ += link_;
-    return std::move(out_);
+    return !settled || (*settled)(out_.size());
   }
 
  private:
@@ -402,7 +411,7 @@ class Treatment {
   const std::string_view in_;
   const std::string folder_;
   std::string link_;
-  std::string out_;
+  std::string& out_;
   mutable std::string linkText_, linkPath_, linkResolved_;  // IsSearchLink's
   static constexpr std::string_view kSearchPage = "search.html";
   bool searchInFolder_ = true;  // whether the folder alone could make a link resolve to it
@@ -417,12 +426,31 @@ class Treatment {
 
 }  // namespace
 
+namespace {
+
+bool IsUtf16(std::string_view page) {
+  return page.size() >= 2 && ((page[0] == '\xFF' && page[1] == '\xFE') ||
+                              (page[0] == '\xFE' && page[1] == '\xFF'));
+}
+
+}  // namespace
+
 std::string TreatPageForViewer(std::string_view page, const std::string& pageFolder,
                                const std::string& stylesheet) {
-  if (page.size() >= 2 && ((page[0] == '\xFF' && page[1] == '\xFE') ||
-                           (page[0] == '\xFE' && page[1] == '\xFF')))
-    return std::string(page);
-  return Treatment(page, pageFolder, stylesheet).Run();
+  if (IsUtf16(page)) return std::string(page);
+  std::string out;
+  Treatment(page, pageFolder, stylesheet, &out).Run();
+  return out;
+}
+
+bool TreatPageForViewer(std::string_view page, const std::string& pageFolder,
+                        const std::string& stylesheet, std::string* out, size_t every,
+                        const std::function<bool(size_t)>& settled) {
+  if (IsUtf16(page)) {
+    out->assign(page);
+    return settled(out->size());
+  }
+  return Treatment(page, pageFolder, stylesheet, out).Run(every, &settled);
 }
 
 }  // namespace hha

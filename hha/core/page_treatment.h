@@ -21,6 +21,8 @@
 // user's file.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -37,5 +39,14 @@ constexpr const char* kViewerStylesheetName = "quillbinder-viewer.css";
 // scan cannot edit) comes back unchanged, and markup it cannot read is copied as it is.
 std::string TreatPageForViewer(std::string_view page, const std::string& pageFolder,
                                const std::string& stylesheet);
+
+// The same into `out`, which gets its whole room first, so that the bytes written never
+// move: `settled(n)` is told, every `every` bytes or so and once at the end, that out's
+// first n bytes are final, and may hand them on while the rest is treated (a large page
+// goes to the compressor as it is treated, not after). When `settled` returns false the
+// treatment stops there, out holding a part of the page, and this returns false.
+bool TreatPageForViewer(std::string_view page, const std::string& pageFolder,
+                        const std::string& stylesheet, std::string* out, size_t every,
+                        const std::function<bool(size_t)>& settled);
 
 }  // namespace hha

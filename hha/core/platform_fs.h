@@ -48,6 +48,7 @@ using FileBytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 // Reads a whole regular file. False (and `out` cleared) when it cannot be opened or read.
 bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
 bool ReadFile(const std::string& path, FileBytes& out);
+bool ReadFile(const std::string& path, std::string& out);
 
 // Lists one folder without "." and "..". False when the folder cannot be listed.
 bool ListDir(const std::string& path, std::vector<DirEntry>& out);

@@ -97,6 +97,7 @@ bool ReadInto(const std::string& path, Bytes& out) {
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>& out) { return ReadInto(path, out); }
 bool ReadFile(const std::string& path, FileBytes& out) { return ReadInto(path, out); }
+bool ReadFile(const std::string& path, std::string& out) { return ReadInto(path, out); }
 
 OutputFile::~OutputFile() {
   if (file_) std::fclose(static_cast<FILE*>(file_));
