@@ -106,20 +106,6 @@ TEST(BufferedFileWriter, WritesBytesInOrderAndTruncatesAnExistingFile) {
   }
 }
 
-TEST(BufferedFileWriter, CloseIsSafeTwiceAndAfterFailedOpen) {
-  TempDir dir;
-  BufferedFileWriter w;
-  EXPECT_TRUE(w.Close());  // nothing open
-  EXPECT_FALSE(w.Open((dir / "missing-folder/x.txt").c_str()));
-  EXPECT_TRUE(w.Close());
-  EXPECT_EQ(w.buffer, nullptr);
-  ASSERT_TRUE(w.Open((dir / "a.txt").c_str()));
-  w.Append("abc", 3);
-  EXPECT_TRUE(w.Close());
-  EXPECT_TRUE(w.Close());
-  EXPECT_EQ(ReadFile(dir / "a.txt"), "abc");
-}
-
 class MappedFileViewTest : public ::testing::TestWithParam<size_t> {};
 
 // Also past a NUL, and from a read-only file (whose size may be a multiple of the page).

@@ -86,22 +86,6 @@ TEST(ScannerElements, MissingEndMarkerKeepsStartAndCursor) {
   EXPECT_EQ(s.cursor, page);
 }
 
-TEST(ScannerElements, FrameAttributesInEitherOrder) {
-  const char* page =
-      "<FRAMESET><FRAME src=\"overview-frame.html\" name=\"packageListFrame\">\n"
-      "<FRAME name=\"classFrame\" src=\"overview-summary.html\" scrolling=\"yes\">";
-  HtmlScanner s(page);
-  ASSERT_TRUE(s.FindElement("FRAME", true));
-  EXPECT_EQ(*s.elementEnd, '>');
-  EXPECT_EQ(s.AttributeValue("name"), "packageListFrame");
-  EXPECT_EQ(s.AttributeValue("src"), "overview-frame.html");
-  ASSERT_TRUE(s.FindElement("FRAME", true));
-  EXPECT_EQ(s.AttributeValue("name"), "classFrame");
-  EXPECT_EQ(s.AttributeValue("src"), "overview-summary.html");
-  EXPECT_EQ(s.ElementText(), "");
-  EXPECT_FALSE(s.FindElement("FRAME", true));
-}
-
 // The start tag ends at the first '>'; a key matches the tail of a longer name; tag names
 // beyond 17 characters and attribute names beyond 15 are cut, not overrun.
 TEST(ScannerElements, AttributeQuirks) {
@@ -115,21 +99,6 @@ TEST(ScannerElements, AttributeQuirks) {
   ASSERT_TRUE(s.FindElement("ABCDEFGHIJKLMNOPQRSTUVWXYZ", false));
   EXPECT_EQ(s.AttributeValue("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), "v");
   EXPECT_EQ(s.ElementText(), "c");
-}
-
-// --- Where the text ends ---
-
-TEST(ScannerTextEnd, NothingAfterTheFirstNulIsSeen) {
-  const char page[] = "<A HREF=\"a.html\">a</A>\0<A HREF=\"b.html\">b</A>";
-  EXPECT_EQ(AllLinks(page), (std::vector<Link>{{"a.html", "a"}}));
-  const char cut[] = "<A HREF=\"a.html\">a\0</A>";
-  EXPECT_TRUE(AllLinks(cut).empty());
-  const char term[] = "x\0<DT>";
-  EXPECT_FALSE(HtmlScanner(term).NextDefinitionTerm());
-  HtmlScanner empty("");
-  EXPECT_FALSE(empty.NextLink());
-  EXPECT_FALSE(empty.FindElement("FRAME", true));
-  EXPECT_FALSE(empty.NextDefinitionTerm());
 }
 
 // --- Definition terms ---

@@ -100,22 +100,5 @@ TEST_F(ReplacerTest, WithoutTextOrOutput) {
   EXPECT_TRUE(r.output.Close());
 }
 
-bool FailingWrite(NativeFile, const void*, uint32_t, uint32_t* written) {
-  *written = 0;
-  return false;
-}
-
-TEST_F(ReplacerTest, FinishReportsAFailedWrite) {
-  TemplateReplacer r;
-  r.Attach("abc${a}def");
-  ASSERT_TRUE(r.OpenOutput((dir / "out.hhp").c_str()));
-  EXPECT_TRUE(r.Run(provider));
-  SetNativeWriteHookForTesting(&FailingWrite);
-  bool finished = r.Finish();
-  SetNativeWriteHookForTesting(nullptr);
-  EXPECT_FALSE(finished);
-  EXPECT_TRUE(r.output.Close());
-}
-
 }  // namespace
 }  // namespace qb

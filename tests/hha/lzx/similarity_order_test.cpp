@@ -39,13 +39,6 @@ TEST(SimilarityOrder, FilesOfOneFamilyFollowEachOther) {
   EXPECT_EQ(OrderOf(files), (std::vector<size_t>{0, 2, 4, 1, 3, 5}));
 }
 
-TEST(SimilarityOrder, UnrelatedAndEmptyFilesKeepTheirOrder) {
-  // Nothing in common (and lines too short to count): the order they came in.
-  const std::vector<std::string> files = {"", "a\nb\n", "", "<p>\n</p>\n", "x"};
-  EXPECT_EQ(OrderOf(files), (std::vector<size_t>{0, 1, 2, 3, 4}));
-  EXPECT_TRUE(OrderOf({}).empty());
-}
-
 TEST(SimilarityOrder, IsAPermutationFixedByTheBytes) {
   const uint64_t seed = TestSeed();
   SCOPED_TRACE("seed " + std::to_string(seed));
