@@ -78,12 +78,14 @@ TEST(ScannerElements, CursorRestsOnTheEndMarkerAndStaysWhenNoStartTagFollows) {
 }
 
 TEST(ScannerElements, MissingEndMarkerKeepsStartAndCursor) {
-  const char* page = "ab<FRAME src=\"x\"";
+  const char* page = "<FRAME x>ab<FRAME src=\"x\"";
   HtmlScanner s(page);
+  ASSERT_TRUE(s.FindElement("FRAME", true));
+  const char* cursor = s.cursor;
   EXPECT_FALSE(s.FindElement("FRAME", true));
-  EXPECT_EQ(s.elementStart, page + 2);
-  EXPECT_EQ(s.elementEnd, nullptr);
-  EXPECT_EQ(s.cursor, page);
+  EXPECT_EQ(s.elementStart, page + 11);
+  EXPECT_EQ(s.elementEnd, nullptr) << "the previous element's end kept";
+  EXPECT_EQ(s.cursor, cursor);
 }
 
 // The start tag ends at the first '>'; a key matches the tail of a longer name; tag names
