@@ -17,12 +17,11 @@ namespace {
 constexpr unsigned kMaxStretch = 2048;
 constexpr uint32_t kUnreached = 0x7FFFFFFFu;  // compared as signed
 
-// Offers arrivals at the lengths [from, to] of one match, each costing base plus the
-// cost of that length (lengthCost: the costs of the lengths from `from` on). This is the
-// parse's hottest loop and most runs are short, so it works on a vector of lengths at a
-// time without a scalar tail: lanes past `to` keep their values (the arrays have room
-// for them). Costs stay far below 2^31, so signed compares serve. Lanes is 4 (SSE2) or 8
-// (AVX2, where the processor has it: half the instructions of the parse's hottest loop).
+// Offers arrivals at n lengths of one match: at cost[i] for c0 + lengthCost[i], all
+// arriving as item. This is the parse's hottest loop and most runs are short, so it works
+// on a vector of lengths at a time without a scalar tail. Costs stay far below 2^31, so
+// signed compares serve. Lanes is 4 (SSE2) or 8 (AVX2, where the processor has it: half
+// the instructions of the parse's hottest loop).
 template <unsigned Lanes>
 struct Vec {
   typedef uint32_t U __attribute__((vector_size(4 * Lanes)));
@@ -36,9 +35,8 @@ template <unsigned Lanes, bool Partial>
 __attribute__((always_inline)) inline void RelaxGroup(uint32_t* __restrict cost,
                                                       uint32_t* __restrict arrival,
                                                       const uint32_t* __restrict lengthCost,
-                                                      uint32_t base,
+                                                      uint32_t c0,
                                                       const typename Vec<Lanes>::U& item,
-                                                      const typename Vec<Lanes>::S& lane,
                                                       int32_t limit) {
   typedef typename Vec<Lanes>::U V;
   typedef typename Vec<Lanes>::S VS;
@@ -47,8 +45,12 @@ __attribute__((always_inline)) inline void RelaxGroup(uint32_t* __restrict cost,
   std::memcpy(&c, lengthCost, sizeof(c));
   std::memcpy(&old, cost, sizeof(old));
   std::memcpy(&a, arrival, sizeof(a));
-  c += static_cast<int32_t>(base);
-  if (Partial) c = lane < limit ? c : static_cast<int32_t>(kUnreached);
+  c += static_cast<int32_t>(c0);
+  if (Partial) {
+    VS lane;
+    for (unsigned k = 0; k < Lanes; ++k) lane[k] = static_cast<int32_t>(k);
+    c = lane < limit ? c : static_cast<int32_t>(kUnreached);
+  }
   const VS better = c < old;
   old = better ? c : old;
   a = better ? item : a;
@@ -60,21 +62,21 @@ template <unsigned Lanes>
 __attribute__((always_inline)) inline void RelaxRun(uint32_t* __restrict cost,
                                                     uint32_t* __restrict arrival,
                                                     const uint32_t* __restrict lengthCost,
-                                                    uint32_t base, uint32_t value, unsigned from,
-                                                    unsigned to) {
+                                                    uint32_t c0, uint32_t item, unsigned n) {
   typedef typename Vec<Lanes>::U V;
-  typedef typename Vec<Lanes>::S VS;
-  const int32_t n = static_cast<int32_t>(to - from + 1);
-  VS lane;
-  for (unsigned k = 0; k < Lanes; ++k) lane[k] = static_cast<int32_t>(k);
-  V item = ((from + reinterpret_cast<V>(lane)) << 16) | value;
-  // Whole groups need no mask for the lanes past `to`: only the last, partial one does.
-  int32_t i = 0;
-  for (; i + static_cast<int32_t>(Lanes) <= n; i += Lanes) {
-    RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, base, item, lane, 0);
-    item += Lanes << 16;
+  const V items = V{} + item;
+  if (n < Lanes) {
+    RelaxGroup<Lanes, true>(cost, arrival, lengthCost, c0, items, static_cast<int32_t>(n));
+    return;
   }
-  if (i < n) RelaxGroup<Lanes, true>(cost + i, arrival + i, lengthCost + i, base, item, lane, n - i);
+  // A run of a vector or more needs no mask: its last group ends at the run's end,
+  // overlapping the one before, and offering the same arrival twice changes nothing.
+  unsigned i = 0;
+  for (; i + Lanes < n; i += Lanes) {
+    RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, c0, items, 0);
+  }
+  i = n - Lanes;
+  RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, c0, items, 0);
 }
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
@@ -324,8 +326,17 @@ void Parser::Parse(uint32_t begin, const CostModel& costs, bool everyCut,
   cost_.resize(kMaxStretch + kMaxMatch + 1 + kMaxLanes);
   arrival_.resize(kMaxStretch + kMaxMatch + 1 + kMaxLanes);
   reps_.resize(kMaxStretch + kMaxMatch + 1);
-  for (unsigned i = 0; i < kMainSymbols; ++i) mainCost_[i] = costs.main[i];
-  for (unsigned i = 0; i < kLengthSymbols; ++i) lengthCost_[i] = costs.length[i];
+  for (unsigned slot = 0; slot < kNumPositionSlots; ++slot) {
+    const uint8_t* symbols = costs.main + kNumChars + slot * 8;
+    uint32_t* row = slotCost_[slot];
+    const uint32_t extra = ExtraBits(slot) * kCostScale;
+    for (unsigned len = kMinMatch; len < kMinMatch + 7; ++len) {
+      row[len] = extra + symbols[len - kMinMatch];
+    }
+    for (unsigned len = kMinMatch + 7; len <= kMaxMatch; ++len) {
+      row[len] = extra + symbols[7] + costs.length[len - kMinMatch - 7];
+    }
+  }
   ParseFrame(begin, std::min(length_, begin + 0x8000u), costs, everyCut, reps, items);
 }
 
@@ -346,7 +357,6 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
     // long match, and clearing the whole array each time was a tenth of the search.
     uint32_t cleared = 0;
     cost[0] = 0;
-    arrival[0] = 0;
     std::memcpy(nodeReps[0].r, reps, sizeof(nodeReps[0].r));
 
     uint32_t stop = 0;        // node where the stretch ends
@@ -357,11 +367,11 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
       if (j > 0) {
         // The repeat offsets of the best arrival, worked out once per node rather than
         // stored with every edge that improved it.
-        const unsigned len = arrival[j] >> 16, value = arrival[j] & 0xFFFF;
-        const uint32_t* from = nodeReps[j - len].r;
+        const unsigned source = arrival[j] >> 16, value = arrival[j] & 0xFFFF;
+        const uint32_t* from = nodeReps[source].r;
         uint32_t* r = nodeReps[j].r;
         std::memcpy(r, from, sizeof(nodeReps[j].r));
-        if (len > 1) {
+        if (j - source > 1) {
           if (value < kNumRepeats) {
             std::swap(r[0], r[value]);
           } else {
@@ -388,22 +398,10 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
 
       const unsigned longest = count ? matches[count - 1].length : 0;
       const uint32_t c0 = cost[j];
-      // Edges for the lengths [from, to] of one match: up to 8 bytes each length has its
-      // own main symbol, beyond that they share one and differ in the length tree only.
-      // RelaxRun works on a vector of lengths at a time.
+      // Edges for the lengths [from, to] of one match.
       auto relaxLengths = [&](unsigned slot, unsigned value, unsigned from, unsigned to) {
-        const uint32_t* symbols = mainCost_ + kNumChars + slot * 8;
-        const uint32_t base = c0 + ExtraBits(slot) * kCostScale;
-        const unsigned shortTo = std::min(to, kMinMatch + 6);
-        if (from <= shortTo) {
-          RelaxRun<Lanes>(cost + j + from, arrival + j + from, symbols + (from - kMinMatch), base,
-                          value, from, shortTo);
-        }
-        const unsigned len = std::max(from, kMinMatch + 7);
-        if (len <= to) {
-          RelaxRun<Lanes>(cost + j + len, arrival + j + len, lengthCost_ + (len - kMinMatch - 7),
-                          base + symbols[7], value, len, to);
-        }
+        RelaxRun<Lanes>(cost + j + from, arrival + j + from, slotCost_[slot] + from, c0,
+                        j << 16 | value, to - from + 1);
       };
       // The edges are offered in a fixed order (literal, R0-R2, explicit offsets), which
       // settles ties. A node whose long match ends the stretch needs none: those offered
@@ -413,7 +411,7 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
         const uint32_t c = c0 + costs.main[data[pos]];
         if (c < cost[j + 1]) {
           cost[j + 1] = c;
-          arrival[j + 1] = 1u << 16 | data[pos];
+          arrival[j + 1] = j << 16 | data[pos];
         }
       }
       // Repeat offsets first: they cost no extra bits. Every cut of a match is an edge: on
@@ -473,11 +471,10 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
           prevLen = std::max(prevLen, full);
           continue;
         }
-        const unsigned slot = PositionSlot(d + 2);
         if (!everyCut) {
-          relaxLengths(slot, d + 2, full, full);
+          relaxLengths(PositionSlot(d + 2), d + 2, full, full);
         } else if (full > prevLen) {
-          relaxLengths(slot, d + 2, prevLen + 1, full);
+          relaxLengths(PositionSlot(d + 2), d + 2, prevLen + 1, full);
         }
         prevLen = std::max(prevLen, full);
       }
@@ -486,9 +483,9 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
     // Walk back from the end of the stretch and emit the path in order.
     path.clear();
     for (uint32_t at = stop; at > 0;) {
-      const uint16_t len = static_cast<uint16_t>(arrival[at] >> 16);
-      path.push_back({len, static_cast<uint16_t>(arrival[at] & 0xFFFF)});
-      at -= len;
+      const uint32_t source = arrival[at] >> 16;
+      path.push_back({static_cast<uint16_t>(at - source), static_cast<uint16_t>(arrival[at] & 0xFFFF)});
+      at = source;
     }
     items.insert(items.end(), path.rbegin(), path.rend());
     std::memcpy(reps, nodeReps[stop].r, sizeof(nodeReps[stop].r));

@@ -62,8 +62,9 @@ class Parser {
 
  private:
   // Per node (position in a stretch), in separate arrays so that relaxing a run of match
-  // lengths touches only costs and arrivals: cost, the arriving item (length << 16 |
-  // value) and the repeat offsets after it.
+  // lengths touches only costs and arrivals: cost, the arriving item (the node it comes
+  // from << 16 | value: the same for every length of a match) and the repeat offsets
+  // after it.
   struct Reps {
     uint32_t r[kNumRepeats];
   };
@@ -92,10 +93,10 @@ class Parser {
   std::vector<uint32_t> cost_;
   std::vector<uint32_t> arrival_;
   std::vector<Reps> reps_;
-  // The costs being parsed under, widened for the relaxation's vector loads (which may
-  // read a few entries past the end).
-  uint32_t mainCost_[kMainSymbols + 8] = {};
-  uint32_t lengthCost_[kLengthSymbols + 8] = {};
+  // The costs being parsed under: per position slot and length, the whole match (extra
+  // bits, main and length symbols), so that all lengths of a match are one run. Widened
+  // for the relaxation's vector loads (which may read a few entries past the end).
+  uint32_t slotCost_[kNumPositionSlots][kMaxMatch + 1 + 8] = {};
 };
 
 }  // namespace hha::lzx
