@@ -247,6 +247,13 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
   Match* next = buffers[1];
   unsigned nextCount = 0;
   bool haveNext = false;
+  // The found matches in locals: held in members, they were reloaded and stored at every
+  // position (the calls into the finder might change them).
+  Match* found = found_.data();
+  size_t room = found_.size();
+  uint32_t foundCount = foundCount_;
+  uint32_t* const foundStart = foundStart_.data();
+  const unsigned nice = nice_;
   for (uint32_t pos = begin; pos < end;) {
     const unsigned maxLen = std::min(end - pos, kMaxMatch);
     unsigned n;
@@ -262,17 +269,19 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     }
     // A whole buffer copied at once, whatever n is: a fixed-size copy is a few vector
     // moves, where a loop or a call to memmove per position cost 2% of the compressor.
-    if (foundCount_ + MatchFinder::kMaxMatchesPerPosition > found_.size()) {
-      found_.resize(std::max<size_t>(2 * found_.size(), 0x10000));
+    if (foundCount + MatchFinder::kMaxMatchesPerPosition > room) {
+      found_.resize(std::max<size_t>(2 * room, 0x10000));
+      found = found_.data();
+      room = found_.size();
     }
-    std::memcpy(found_.data() + foundCount_, tmp, sizeof(buffers[0]));
-    foundCount_ += n;
-    foundStart_[pos + 1] = foundCount_;
+    std::memcpy(found + foundCount, tmp, sizeof(buffers[0]));
+    foundCount += n;
+    foundStart[pos + 1] = foundCount;
     const unsigned longest = n ? tmp[n - 1].length : 0;
     unsigned repSlot = 0, repLen = 0;
     if (pos >= itemEnd) {
       repLen = maxLen >= kMinMatch ? LongestRep(data, pos, maxLen, reps, &repSlot) : 0;
-    } else if (longest >= nice_) {
+    } else if (longest >= nice) {
       // A long match inside the current item: cut the item short here, as the parse
       // would end its stretch here.
       Item& last = items.back();
@@ -299,18 +308,18 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     std::memcpy(repsBefore, reps, sizeof(repsBefore));
     if (item.length > 1) UpdateReps(reps, item.value);
     itemEnd = pos + item.length;
-    if (item.length >= nice_) {
+    if (item.length >= nice) {
       // The parse takes this match as it is: its inside needs no matches.
       // pos + 1, if searched with pos, is already in the chains.
       finder_.SkipRun(haveNext ? pos + 2 : pos + 1, itemEnd);
       haveNext = false;
-      std::fill(foundStart_.begin() + pos + 2, foundStart_.begin() + itemEnd + 1,
-                foundCount_);
+      std::fill(foundStart + pos + 2, foundStart + itemEnd + 1, foundCount);
       pos = itemEnd;
     } else {
       ++pos;
     }
   }
+  foundCount_ = foundCount;
 }
 
 void Parser::Parse(const CostModel& costs, bool everyCut, std::vector<Item>& items) {
