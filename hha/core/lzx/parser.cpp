@@ -28,6 +28,9 @@ struct Vec {
   typedef int32_t S __attribute__((vector_size(4 * Lanes)));
 };
 constexpr unsigned kMaxLanes = 8;
+constexpr int32_t kTail[2 * kMaxLanes] = {0, 0, 0, 0, 0, 0, 0, 0,
+                                          kUnreached, kUnreached, kUnreached, kUnreached,
+                                          kUnreached, kUnreached, kUnreached, kUnreached};
 
 // One vector of lengths; in a partial group the lanes at and past `limit` cost too much
 // to win (kUnreached at most is stored anywhere, and the compare is strict).
@@ -47,12 +50,15 @@ __attribute__((always_inline)) inline void RelaxGroup(uint32_t* __restrict cost,
   std::memcpy(&a, arrival, sizeof(a));
   c += static_cast<int32_t>(c0);
   if (Partial) {
-    VS lane;
-    for (unsigned k = 0; k < Lanes; ++k) lane[k] = static_cast<int32_t>(k);
-    c = lane < limit ? c : static_cast<int32_t>(kUnreached);
+    // Lanes from limit on read kUnreached here, and any cost or'ed with it is kUnreached.
+    VS tail;
+    std::memcpy(&tail, kTail + kMaxLanes - limit, sizeof(tail));
+    c |= tail;
   }
   const VS better = c < old;
-  old = better ? c : old;
+  // A minimum (its own compare, so that it is not folded into a blend on `better`): one
+  // instruction where there is one, and no second load of old.
+  old = old < c ? old : c;
   a = better ? item : a;
   std::memcpy(cost, &old, sizeof(old));
   std::memcpy(arrival, &a, sizeof(a));
@@ -71,12 +77,11 @@ __attribute__((always_inline)) inline void RelaxRun(uint32_t* __restrict cost,
   }
   // A run of a vector or more needs no mask: its last group ends at the run's end,
   // overlapping the one before, and offering the same arrival twice changes nothing.
-  unsigned i = 0;
-  for (; i + Lanes < n; i += Lanes) {
+  const unsigned last = n - Lanes;
+  for (unsigned i = 0; i < last; i += Lanes) {
     RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, c0, items, 0);
   }
-  i = n - Lanes;
-  RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, c0, items, 0);
+  RelaxGroup<Lanes, false>(cost + last, arrival + last, lengthCost + last, c0, items, 0);
 }
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
