@@ -251,13 +251,6 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
   const uint8_t* data = data_;
   uint32_t itemEnd = begin;  // where the current greedy item ends
   uint32_t repsBefore[kNumRepeats];  // the repeat offsets before the current item
-  // Positions are searched in pairs (see FindPair); the second one's matches wait in
-  // `next` and are dropped when a long match makes it a skipped position.
-  Match buffers[2][MatchFinder::kMaxMatchesPerPosition];
-  Match* tmp = buffers[0];
-  Match* next = buffers[1];
-  unsigned nextCount = 0;
-  bool haveNext = false;
   // The found matches in locals: held in members, they were reloaded and stored at every
   // position (the calls into the finder might change them).
   Match* found = found_.data();
@@ -265,30 +258,14 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
   uint32_t foundCount = foundCount_;
   uint32_t* const foundStart = foundStart_.data();
   const unsigned nice = nice_;
-  for (uint32_t pos = begin; pos < end;) {
-    const unsigned maxLen = std::min(end - pos, kMaxMatch);
-    unsigned n;
-    if (haveNext) {
-      std::swap(tmp, next);
-      n = nextCount;
-      haveNext = false;
-    } else if (pos + 1 < end) {
-      finder_.FindPair(pos, maxLen, std::min(end - pos - 1, kMaxMatch), tmp, &n, next, &nextCount);
-      haveNext = true;
-    } else {
-      n = finder_.Find(pos, maxLen, tmp);
-    }
-    // A whole buffer copied at once, whatever n is: a fixed-size copy is a few vector
-    // moves, where a loop or a call to memmove per position cost 2% of the compressor.
-    if (foundCount + MatchFinder::kMaxMatchesPerPosition > room) {
-      found_.resize(std::max<size_t>(2 * room, 0x10000));
-      found = found_.data();
-      room = found_.size();
-    }
-    std::memcpy(found + foundCount, tmp, sizeof(buffers[0]));
+  // Keeps the n matches at pos (already at found + foundCount) and takes the greedy
+  // parse's step there; true when a long item starts at pos, whose inside is skipped.
+  auto visit = [&](uint32_t pos, unsigned n) __attribute__((always_inline)) {
+    const Match* matches = found + foundCount;
     foundCount += n;
     foundStart[pos + 1] = foundCount;
-    const unsigned longest = n ? tmp[n - 1].length : 0;
+    const unsigned maxLen = std::min(end - pos, kMaxMatch);
+    const unsigned longest = n ? matches[n - 1].length : 0;
     unsigned repSlot = 0, repLen = 0;
     if (pos >= itemEnd) {
       repLen = maxLen >= kMinMatch ? LongestRep(data, pos, maxLen, reps, &repSlot) : 0;
@@ -305,30 +282,60 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
       itemEnd = pos;
       repLen = maxLen >= kMinMatch ? LongestRep(data, pos, maxLen, reps, &repSlot) : 0;
     }
-    if (pos < itemEnd) {
-      ++pos;
-      continue;
-    }
+    if (pos < itemEnd) return false;
     Item item{1, data[pos]};
     if (repLen && repLen + 1 >= longest) {
       item = {static_cast<uint16_t>(repLen), static_cast<uint16_t>(repSlot)};
     } else if (longest >= 3) {
-      item = {static_cast<uint16_t>(longest), FormattedOffset(tmp[n - 1].distance, reps)};
+      item = {static_cast<uint16_t>(longest), FormattedOffset(matches[n - 1].distance, reps)};
     }
     items.push_back(item);
     std::memcpy(repsBefore, reps, sizeof(repsBefore));
     if (item.length > 1) UpdateReps(reps, item.value);
     itemEnd = pos + item.length;
-    if (item.length >= nice) {
-      // The parse takes this match as it is: its inside needs no matches.
-      // pos + 1, if searched with pos, is already in the chains.
-      finder_.SkipRun(haveNext ? pos + 2 : pos + 1, itemEnd);
-      haveNext = false;
-      std::fill(foundStart + pos + 2, foundStart + itemEnd + 1, foundCount);
-      pos = itemEnd;
-    } else {
-      ++pos;
+    return item.length >= nice;
+  };
+  // The parse takes a long item as it is: its inside (from `from` on; the positions
+  // before are in the chains) needs no matches.
+  auto skip = [&](uint32_t from) __attribute__((always_inline)) {
+    finder_.SkipRun(from, itemEnd);
+    std::fill(foundStart + from, foundStart + itemEnd + 1, foundCount);
+  };
+  // Positions are searched in pairs (see FindPair), the first one's matches straight
+  // into the found array; the second one's are dropped when a long item starts at the
+  // first. A whole buffer is copied at once, whatever the count: a fixed-size copy is a
+  // few vector moves, where a loop or a call to memmove per position cost 2% of the
+  // compressor.
+  Match next[MatchFinder::kMaxMatchesPerPosition];
+  uint32_t pos = begin;
+  while (pos + 1 < end) {
+    if (foundCount + 2 * MatchFinder::kMaxMatchesPerPosition > room) {
+      found_.resize(std::max<size_t>(2 * room, 0x10000));
+      found = found_.data();
+      room = found_.size();
     }
+    unsigned n0, n1;
+    finder_.FindPair(pos, std::min(end - pos, kMaxMatch), std::min(end - pos - 1, kMaxMatch),
+                     found + foundCount, &n0, next, &n1);
+    if (visit(pos, n0)) {
+      skip(pos + 2);
+      pos = itemEnd;
+      continue;
+    }
+    std::memcpy(found + foundCount, next, sizeof(next));
+    if (visit(pos + 1, n1)) {
+      skip(pos + 2);
+      pos = itemEnd;
+      continue;
+    }
+    pos += 2;
+  }
+  if (pos < end) {
+    if (foundCount + MatchFinder::kMaxMatchesPerPosition > room) {
+      found_.resize(std::max<size_t>(2 * room, 0x10000));
+      found = found_.data();
+    }
+    visit(pos, finder_.Find(pos, std::min(end - pos, kMaxMatch), found + foundCount));
   }
   foundCount_ = foundCount;
 }
