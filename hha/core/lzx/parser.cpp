@@ -203,6 +203,22 @@ inline unsigned LongestRep(const uint8_t* data, uint32_t pos, unsigned maxLen,
   return best >= kMinMatch ? best : 0;
 }
 
+// PositionSlot by table: a formatted offset's slot depends only on its bits from the
+// one below the highest on, so from 1024 on, on its bits from 9 on.
+struct SlotTables {
+  uint8_t low[1024];
+  uint8_t high[128];
+  SlotTables() {
+    for (uint32_t f = 0; f < 1024; ++f) low[f] = static_cast<uint8_t>(PositionSlot(f));
+    for (uint32_t h = 2; h < 128; ++h) high[h] = static_cast<uint8_t>(PositionSlot(h << 9));
+  }
+};
+const SlotTables kSlots;
+
+inline unsigned SlotOf(uint32_t formatted) {
+  return formatted < 1024 ? kSlots.low[formatted] : kSlots.high[formatted >> 9];
+}
+
 inline uint16_t Load16(const uint8_t* p) {
   uint16_t v;
   std::memcpy(&v, p, 2);
@@ -512,14 +528,14 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
           if (full <= prevLen) continue;
           const uint32_t d = matches[m].distance;
           if (d != here[0] && d != here[1] && d != here[2]) {
-            relaxLengths(PositionSlot(d + 2), d + 2, prevLen + 1, full);
+            relaxLengths(SlotOf(d + 2), d + 2, prevLen + 1, full);
           }
           prevLen = full;
         }
       } else if (count) {
         const uint32_t d = matches[count - 1].distance;
         if (d != here[0] && d != here[1] && d != here[2]) {
-          relaxLengths(PositionSlot(d + 2), d + 2, longest, longest);
+          relaxLengths(SlotOf(d + 2), d + 2, longest, longest);
         }
       }
     }
