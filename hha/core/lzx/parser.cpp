@@ -573,7 +573,12 @@ __attribute__((target("avx2"))) void Parser::ParseFrameAvx2(uint32_t begin, uint
                                                            const CostModel& costs, bool everyCut,
                                                            uint32_t reps[kNumRepeats],
                                                            std::vector<Item>& items) {
-  ParseFrameLanes<8>(begin, end, costs, everyCut, reps, items);
+  // A copy per value of everyCut (the parse is inlined), so that neither tests it per node.
+  if (everyCut) {
+    ParseFrameLanes<8>(begin, end, costs, true, reps, items);
+  } else {
+    ParseFrameLanes<8>(begin, end, costs, false, reps, items);
+  }
 }
 #endif
 
@@ -592,7 +597,11 @@ void Parser::ParseFrame(uint32_t begin, uint32_t end, const CostModel& costs, bo
 #ifdef QB_PARSE_AVX2
   if (wide_) return ParseFrameAvx2(begin, end, costs, everyCut, reps, items);
 #endif
-  ParseFrameLanes<4>(begin, end, costs, everyCut, reps, items);
+  if (everyCut) {
+    ParseFrameLanes<4>(begin, end, costs, true, reps, items);
+  } else {
+    ParseFrameLanes<4>(begin, end, costs, false, reps, items);
+  }
 }
 
 }  // namespace hha::lzx
