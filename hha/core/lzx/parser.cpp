@@ -417,15 +417,13 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
         const unsigned source = arrival[j] >> 16, value = arrival[j] & 0xFFFF;
         const uint32_t* from = nodeReps[source].r;
         uint32_t* r = nodeReps[j].r;
-        std::memcpy(r, from, sizeof(nodeReps[j].r));
-        if (j - source > 1) {
-          if (value < kNumRepeats) {
-            std::swap(r[0], r[value]);
-          } else {
-            r[2] = from[1];
-            r[1] = from[0];
-            r[0] = value - 2u;
-          }
+        if (j - source > 1 && value >= kNumRepeats) {
+          r[0] = value - 2u;
+          r[1] = from[0];
+          r[2] = from[1];
+        } else {
+          std::memcpy(r, from, sizeof(nodeReps[j].r));
+          if (j - source > 1) std::swap(r[0], r[value]);
         }
       }
       if (pos == end || j == limit) {
