@@ -431,7 +431,7 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
         break;
       }
       const uint32_t maxLen = std::min(end - pos, kMaxMatch);
-      if (cleared < j + maxLen) {
+      if (__builtin_expect(cleared < j + maxLen, 0)) {
         // A run at a time: one call per node to clear four bytes was 1.5% of the time.
         const uint32_t to = std::min(j + maxLen + 256, kMaxStretch + kMaxMatch);
         std::fill(cost + cleared + 1, cost + to + 1, kUnreached);
@@ -472,7 +472,7 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
         const uint8_t* at = data + pos;
         const uint16_t head = Load16(at);
         unsigned hits = 0;
-        if (here[0] != 1 && here[1] != 1 && here[2] != 1) {
+        if (__builtin_expect(here[0] != 1 && here[1] != 1 && here[2] != 1, 1)) {
           hits = (Load16(at - here[0]) == head) | (Load16(at - here[1]) == head) << 1 |
                  (Load16(at - here[2]) == head) << 2;
         } else {
@@ -496,7 +496,7 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
           if (!ends && len < nice) relaxLengths(k, k, everyCut ? kMinMatch : len, len);
         }
       }
-      if (ends || longestRep >= nice) {
+      if (__builtin_expect(ends || longestRep >= nice, 0)) {
         stop = j;
         if (longestRep + 1 >= longest) {  // a repeat offset costs fewer bits
           longMatch = {static_cast<uint16_t>(longestRep), static_cast<uint16_t>(longestRepSlot)};
