@@ -239,18 +239,19 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // step count, so one count serves both.
     const uint8_t* const data = data_;
     const uint16_t* const prev = prev_.data();
-    // A walk that ended in Start has none of these set.
-    uint32_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
+    // A walk that ended in Start has none of these set. Links widened once here: as
+    // 32-bit values they took a copy per step to index with.
+    size_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
     const uint32_t lowestA = liveA ? a.lowest : 0, lowestB = liveB ? b.lowest : 0;
     const uint8_t* probeA = data + (liveA ? a.probe : 0);
     const uint8_t* probeB = data + (liveB ? b.probe : 0);
     uint32_t bytesA = liveA ? a.probeBytes : 0, bytesB = liveB ? b.probeBytes : 0;
     unsigned steps = kMaxChainDepth;
     // One step of a walk whose probe lives in locals; false once it is over.
-    auto step = [&](Walk& w, uint32_t& cand, const uint8_t*& probe, uint32_t& bytes,
+    auto step = [&](Walk& w, size_t& cand, const uint8_t*& probe, uint32_t& bytes,
                     uint32_t lowest) {
       if (Load32(probe + cand - 1) == bytes) {
-        if (!Improve(w, cand - 1)) return false;
+        if (!Improve(w, static_cast<uint32_t>(cand - 1))) return false;
         probe = data + w.probe;
         bytes = w.probeBytes;
       }
@@ -258,38 +259,39 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       return cand >= lowest;
     };
     if (liveA && liveB) {
-      // Both probes first and one branch for either passing (few do); a walk that
-      // Improve ends gets a bound no entry reaches, so the common test ends it.
-      uint32_t boundA = lowestA, boundB = lowestB;
-      for (;;) {
+      // Both probes first and one branch for either passing (few do). Every link in
+      // the chains of pos and pos + 1 is within the window (pos + 5 <= length <= 2^16),
+      // so only the chain's end (0) bounds the walk; a walk that Improve ends goes there.
+      static_assert(0x10000 - 5 <= kMaxDistance, "a paired walk needs no distance bound");
+      do {
         const bool hitA = Load32(probeA + candA - 1) == bytesA;
         const bool hitB = Load32(probeB + candB - 1) == bytesB;
-        if (__builtin_expect(hitA | hitB, 0)) {
+        if (__builtin_expect(hitA, 0) || __builtin_expect(hitB, 0)) {
+          bool endA = false, endB = false;
           if (hitA) {
-            if (Improve(a, candA - 1)) {
-              probeA = data + a.probe;
-              bytesA = a.probeBytes;
-            } else {
-              boundA = ~0u;
-            }
+            endA = !Improve(a, static_cast<uint32_t>(candA - 1));
+            probeA = data + a.probe;
+            bytesA = a.probeBytes;
           }
           if (hitB) {
-            if (Improve(b, candB - 1)) {
-              probeB = data + b.probe;
-              bytesB = b.probeBytes;
-            } else {
-              boundB = ~0u;
-            }
+            endB = !Improve(b, static_cast<uint32_t>(candB - 1));
+            probeB = data + b.probe;
+            bytesB = b.probeBytes;
+          }
+          if (endA | endB) {
+            // Leaves the loop here rather than through its test: merged into the
+            // common step, the compiler computed both link addresses on every step.
+            candA = endA ? 0 : prev[candA];
+            candB = endB ? 0 : prev[candB];
+            --steps;
+            break;
           }
         }
         candA = prev[candA];
         candB = prev[candB];
-        liveA = candA >= boundA;
-        liveB = candB >= boundB;
-        if (--steps == 0 || !(liveA & liveB)) break;
-      }
-      liveA &= steps != 0;
-      liveB &= steps != 0;
+      } while (--steps != 0 && candA != 0 && candB != 0);
+      liveA = candA != 0 && steps != 0;
+      liveB = candB != 0 && steps != 0;
     }
     if (liveA) {
       while (step(a, candA, probeA, bytesA, lowestA) && --steps != 0) {
