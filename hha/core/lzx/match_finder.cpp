@@ -130,11 +130,15 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
 // One search in progress: the chain position and the best match so far.
 struct MatchFinder::Walk {
   const uint8_t* cur;
-  uint32_t pos, cand, lowest, probeBytes;
+  uint32_t pos, cand, probeBytes;
   unsigned maxLen, stopAt, best, probe, count, stepsLeft;
   Match* out;
   bool done;
 };
+
+// A search starts at pos + 4 <= length <= 2^16, so every earlier position of the
+// interval is within the window: the chain's end (link 0) is a walk's only bound.
+static_assert(0x10000 - 4 <= kMaxDistance, "every candidate is within the window");
 
 // Inlined into both callers: the walk's state then stays in registers instead of going
 // through memory, a hundredth of the compressor's instructions.
@@ -144,43 +148,39 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
   uint32_t near4;
   const uint32_t near3 = Insert(pos, &w.cand, &near4);
   const uint32_t floor = epoch_;  // entries below it belong to earlier intervals
+  // Four bytes are there to load at every candidate and at pos (pos + 4 <= length).
+  const uint32_t curBytes = Load32(cur);
+  const unsigned stopAt = std::min(maxLen, kGoodEnough);
+  unsigned best = 2, count = 0;
+  bool done = false;
+  if (near3 >= floor && ((Load32(data_ + (near3 - floor)) ^ curBytes) & 0xFFFFFF) == 0) {
+    best = CommonLength(cur, data_ + (near3 - floor), maxLen);
+    out[0] = {static_cast<uint16_t>(best), static_cast<uint16_t>(pos - (near3 - floor))};
+    count = 1;
+    done = best >= stopAt;
+  }
+  if (!done && near4 >= floor && near4 != near3 && Load32(data_ + (near4 - floor)) == curBytes) {
+    const unsigned len = CommonLength(cur, data_ + (near4 - floor), maxLen);
+    if (len > best) {
+      best = len;
+      out[count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos - (near4 - floor))};
+      done = best >= stopAt;
+    }
+  }
   w.cur = cur;
   w.pos = pos;
   w.out = out;
   w.maxLen = maxLen;
-  w.stopAt = std::min(maxLen, kGoodEnough);
-  w.best = 2;
-  w.count = 0;
+  w.stopAt = stopAt;
+  w.best = best;
+  w.count = count;
   w.stepsLeft = kMaxChainDepth;
-  w.done = false;
-  if (near3 >= floor && pos - (near3 - floor) <= kMaxDistance) {
-    const uint8_t* ref = data_ + (near3 - floor);
-    // Four bytes are there to load at both (Start needs pos + 4 <= length).
-    if (((Load32(ref) ^ Load32(cur)) & 0xFFFFFF) == 0) {
-      w.best = CommonLength(cur, ref, maxLen);
-      out[w.count++] = {static_cast<uint16_t>(w.best), static_cast<uint16_t>(pos - (near3 - floor))};
-      w.done = w.best >= w.stopAt;
-    }
-  }
-  if (!w.done && near4 >= floor && near4 != near3 && pos - (near4 - floor) <= kMaxDistance) {
-    const uint8_t* ref = data_ + (near4 - floor);
-    if (Load32(ref) == Load32(cur)) {
-      const unsigned len = CommonLength(cur, ref, maxLen);
-      if (len > w.best) {
-        w.best = len;
-        out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos - (near4 - floor))};
-        w.done = w.best >= w.stopAt;
-      }
-    }
-  }
-  // One bound for both limits: the end of the chain (0) and distances beyond the window.
-  w.lowest = pos - std::min(pos, kMaxDistance) + 1;
   // A longer match must agree on the four bytes that end at the current best length:
   // one compare rejects most candidates (the chain already agrees on the first five,
   // barring hash collisions, which the full comparison catches).
-  w.done = w.done || w.cand < w.lowest;
+  w.done = done || w.cand == 0;
   if (w.done) return;  // the probe could reach past the data
-  w.probe = w.best >= 3 ? w.best - 3 : 0;
+  w.probe = best >= 3 ? best - 3 : 0;
   w.probeBytes = Load32(cur + w.probe);
 }
 
@@ -205,7 +205,7 @@ inline bool MatchFinder::Step(Walk& w) {
   if (Load32(data_ + at + w.probe) == w.probeBytes && !Improve(w, at)) return false;
   w.cand = prev_[w.cand];
   // Both tests at once: one branch per step rather than two.
-  return (w.cand >= w.lowest) & (--w.stepsLeft != 0);
+  return (w.cand != 0) & (--w.stepsLeft != 0);
 }
 
 unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
@@ -242,27 +242,22 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // A walk that ended in Start has none of these set. Links widened once here: as
     // 32-bit values they took a copy per step to index with.
     size_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
-    const uint32_t lowestA = liveA ? a.lowest : 0, lowestB = liveB ? b.lowest : 0;
     const uint8_t* probeA = data + (liveA ? a.probe : 0);
     const uint8_t* probeB = data + (liveB ? b.probe : 0);
     uint32_t bytesA = liveA ? a.probeBytes : 0, bytesB = liveB ? b.probeBytes : 0;
     unsigned steps = kMaxChainDepth;
     // One step of a walk whose probe lives in locals; false once it is over.
-    auto step = [&](Walk& w, size_t& cand, const uint8_t*& probe, uint32_t& bytes,
-                    uint32_t lowest) {
+    auto step = [&](Walk& w, size_t& cand, const uint8_t*& probe, uint32_t& bytes) {
       if (Load32(probe + cand - 1) == bytes) {
         if (!Improve(w, static_cast<uint32_t>(cand - 1))) return false;
         probe = data + w.probe;
         bytes = w.probeBytes;
       }
       cand = prev[cand];
-      return cand >= lowest;
+      return cand != 0;
     };
     if (liveA && liveB) {
-      // Both probes first and one branch for either passing (few do). Every link in
-      // the chains of pos and pos + 1 is within the window (pos + 5 <= length <= 2^16),
-      // so only the chain's end (0) bounds the walk; a walk that Improve ends goes there.
-      static_assert(0x10000 - 5 <= kMaxDistance, "a paired walk needs no distance bound");
+      // Both probes first and one branch for either passing (few do).
       do {
         const bool hitA = Load32(probeA + candA - 1) == bytesA;
         const bool hitB = Load32(probeB + candB - 1) == bytesB;
@@ -294,10 +289,10 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       liveB = candB != 0 && steps != 0;
     }
     if (liveA) {
-      while (step(a, candA, probeA, bytesA, lowestA) && --steps != 0) {
+      while (step(a, candA, probeA, bytesA) && --steps != 0) {
       }
     } else if (liveB) {
-      while (step(b, candB, probeB, bytesB, lowestB) && --steps != 0) {
+      while (step(b, candB, probeB, bytesB) && --steps != 0) {
       }
     }
   }
