@@ -278,6 +278,10 @@ uint64_t BlockWriter::EstimateBits(const BlockStats& s) {
 void BlockWriter::WriteBlock(const Item* items, size_t count) {
   BlockStats s;
   s.Collect(items, count);
+  WriteBlock(items, count, s);
+}
+
+void BlockWriter::WriteBlock(const Item* items, size_t count, const BlockStats& s) {
   Trees t;
   Plan(s, t);
 
@@ -301,20 +305,20 @@ void BlockWriter::WriteBlock(const Item* items, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const Item& it = items[i];
     const unsigned sym = MainSymbolOf(it);
-    bits_.Put(mainCode[sym], t.mainLen[sym]);
+    bits_.PutCode(mainCode[sym], t.mainLen[sym]);
     if (it.length > 1) {
       if (it.length - kMinMatch >= 7) {
         const unsigned ls = it.length - kMinMatch - 7;
-        bits_.Put(lengthCode[ls], t.lengthLen[ls]);
+        bits_.PutCode(lengthCode[ls], t.lengthLen[ls]);
       }
       const unsigned slot = PositionSlot(it.value);
       const unsigned extra = ExtraBits(slot);
       const uint32_t footer = it.value - PositionBase(slot);
       if (t.useAligned && extra >= 3) {
-        bits_.Put(footer >> 3, extra - 3);
-        bits_.Put(alignedCode[footer & 7], t.alignedLen[footer & 7]);
+        bits_.PutCode(footer >> 3, extra - 3);
+        bits_.PutCode(alignedCode[footer & 7], t.alignedLen[footer & 7]);
       } else {
-        bits_.Put(footer, extra);
+        bits_.PutCode(footer, extra);
       }
     }
     position_ += it.length;

@@ -36,6 +36,8 @@ class BlockWriter {
 
   // Writes items[0, count) as one block. Blocks must follow each other in stream order.
   void WriteBlock(const Item* items, size_t count);
+  // The same with the block's statistics already collected.
+  void WriteBlock(const Item* items, size_t count, const BlockStats& stats);
   // Pads the last word. The output then ends on a 16-bit boundary.
   void Finish();
   // Offset of the second frame's bits (0 while the stream has not reached it).

@@ -229,10 +229,15 @@ bool IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
 
   const size_t base = out.size();
   BlockWriter writer(out);
-  size_t first = 0;
-  for (size_t end : ends) {
-    writer.WriteBlock(items.data() + first, end - first);
-    first = end;
+  if (ends.size() == 1) {
+    // The usual case: one block, whose statistics the splitter already summed.
+    writer.WriteBlock(items.data(), items.size(), stats);
+  } else {
+    size_t first = 0;
+    for (size_t end : ends) {
+      writer.WriteBlock(items.data() + first, end - first);
+      first = end;
+    }
   }
   writer.Finish();
   frameStarts[1] = length > kFrameSize ? writer.SecondFrameStart() : 0;
