@@ -90,18 +90,23 @@ __attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos,
     head_[h] = epoch_ + pos;
     return near3;
   }
-  // Both hashes from one load.
+  // All hashes from one load. The epoch and the new entry in locals: stores into the
+  // tables would otherwise make the compiler read epoch_ again after each.
   uint64_t v;
   std::memcpy(&v, p, 8);
-  uint32_t& head3 = head_[kHash3Base + Hash3(static_cast<uint32_t>(v))];
-  const uint32_t near3 = head3;
-  head3 = epoch_ + pos;
-  uint32_t& head4 = head_[kHash4Base + Hash4(static_cast<uint32_t>(v))];
-  *near4 = head4;
-  head4 = epoch_ + pos;
-  const uint32_t h = Hash5(v);
-  *chainHead = prev_[pos + 1] = Link(head_[h]);
-  head_[h] = epoch_ + pos;
+  const uint32_t epoch = epoch_, entry = epoch + pos;
+  uint32_t* const head = head_.data();
+  uint32_t& head3 = head[kHash3Base + Hash3(static_cast<uint32_t>(v))];
+  uint32_t& head4 = head[kHash4Base + Hash4(static_cast<uint32_t>(v))];
+  uint32_t& head5 = head[Hash5(v)];
+  const uint32_t near3 = head3, found4 = head4, found5 = head5;
+  head3 = entry;
+  head4 = entry;
+  head5 = entry;
+  const uint16_t link = found5 >= epoch ? static_cast<uint16_t>(found5 - epoch + 1) : 0;
+  prev_[pos + 1] = link;
+  *chainHead = link;
+  *near4 = found4;
   return near3;
 }
 
@@ -114,15 +119,20 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
   // Where eight bytes are left, as Hash loads them, without Skip's tests per position:
   // the inside of long matches is over a third of the positions on Javadoc.
   const uint32_t fastEnd = length_ >= 8 ? std::min(to, length_ - 7) : from;
+  const uint32_t epoch = epoch_;
+  uint32_t* const head = head_.data();
+  uint16_t* const prev = prev_.data();
+  const uint8_t* const data = data_;
   uint32_t p = from;
   for (; p < fastEnd; ++p) {
     uint64_t v;
-    std::memcpy(&v, data_ + p, 8);
-    head_[kHash3Base + Hash3(static_cast<uint32_t>(v))] = epoch_ + p;
-    head_[kHash4Base + Hash4(static_cast<uint32_t>(v))] = epoch_ + p;
-    const uint32_t h = Hash5(v);
-    prev_[p + 1] = Link(head_[h]);
-    head_[h] = epoch_ + p;
+    std::memcpy(&v, data + p, 8);
+    const uint32_t entry = epoch + p;
+    head[kHash3Base + Hash3(static_cast<uint32_t>(v))] = entry;
+    head[kHash4Base + Hash4(static_cast<uint32_t>(v))] = entry;
+    uint32_t& head5 = head[Hash5(v)];
+    prev[p + 1] = head5 >= epoch ? static_cast<uint16_t>(head5 - epoch + 1) : 0;
+    head5 = entry;
   }
   for (; p < to; ++p) Skip(p);
 }
