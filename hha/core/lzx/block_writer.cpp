@@ -260,12 +260,6 @@ BlockWriter::BlockWriter(std::vector<uint8_t>& out) : bits_(out), base_(out.size
   bits_.Put(0, 1);  // no E8 translation
 }
 
-uint64_t BlockWriter::EstimateBits(const Item* items, size_t count) {
-  BlockStats s;
-  s.Collect(items, count);
-  return EstimateBits(s);
-}
-
 uint64_t BlockWriter::EstimateBits(const BlockStats& s) {
   static const uint8_t zeros[kMainSymbols] = {0};
   Trees t;

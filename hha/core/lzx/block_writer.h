@@ -43,9 +43,8 @@ class BlockWriter {
   // Offset of the second frame's bits (0 while the stream has not reached it).
   uint32_t SecondFrameStart() const { return secondFrame_; }
 
-  // Size in bits of items[0, count) as one block, header included (estimated against
+  // Size in bits of a block with these statistics, header included (estimated against
   // all-zero previous lengths, which slightly overstates the header).
-  static uint64_t EstimateBits(const Item* items, size_t count);
   static uint64_t EstimateBits(const BlockStats& stats);
 
  private:
