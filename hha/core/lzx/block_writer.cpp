@@ -154,15 +154,10 @@ uint64_t CodesBits(const PretreeCodes& codes, uint8_t len[kPretreeSymbols]) {
   return total;
 }
 
-inline unsigned LengthDelta(unsigned prev, unsigned cur) {
-  const int d = static_cast<int>(prev) - static_cast<int>(cur);
-  return static_cast<unsigned>(d < 0 ? d + 17 : d);
-}
-
-// What CodesBits gives for EncodeLengthRun's codes, from the symbol counts alone: the
-// splitter weighs about thirty blocks per interval and needs no codes, and storing them
-// cost more than the counting.
-uint64_t GreedyRunBits(const uint8_t* prev, const uint8_t* cur, unsigned n) {
+// What CodesBits gives for EncodeLengthRun's codes against all-zero previous lengths,
+// from the symbol counts alone: the splitter weighs about thirty blocks per interval
+// and needs no codes. Against zeros, every length of a run has the same delta.
+uint64_t GreedyRunBits(const uint8_t* cur, unsigned n) {
   uint32_t freq[kPretreeSymbols] = {0};
   uint64_t extra = 0;
   unsigned i = 0;
@@ -171,6 +166,7 @@ uint64_t GreedyRunBits(const uint8_t* prev, const uint8_t* cur, unsigned n) {
     unsigned end = i + 1;
     while (end < n && cur[end] == v) ++end;
     unsigned run = end - i;
+    const unsigned delta = v == 0 ? 0 : 17 - v;
     if (run >= 4) {
       if (v == 0) {
         for (; run >= 20; run -= std::min(run, 51u)) {
@@ -185,12 +181,13 @@ uint64_t GreedyRunBits(const uint8_t* prev, const uint8_t* cur, unsigned n) {
       } else {
         for (; run >= 4; run -= std::min(run, 5u)) {
           ++freq[19];
-          ++freq[LengthDelta(prev[end - run], v)];
+          ++freq[delta];
           ++extra;
         }
       }
     }
-    for (i = end - run; i < end; ++i) ++freq[LengthDelta(prev[i], v)];
+    freq[delta] += run;  // the lengths left over, one code each
+    i = end;
   }
   uint8_t len[kPretreeSymbols];
   BuildCodeLengths(freq, kPretreeSymbols, kMaxPretreeCodeLen, len);
@@ -261,12 +258,11 @@ BlockWriter::BlockWriter(std::vector<uint8_t>& out) : bits_(out), base_(out.size
 }
 
 uint64_t BlockWriter::EstimateBits(const BlockStats& s) {
-  static const uint8_t zeros[kMainSymbols] = {0};
   Trees t;
   const uint64_t body = Plan(s, t);
-  return 3 + 24 + GreedyRunBits(zeros, t.mainLen, kNumChars) +
-         GreedyRunBits(zeros, t.mainLen + kNumChars, kMainSymbols - kNumChars) +
-         GreedyRunBits(zeros, t.lengthLen, kLengthSymbols) + body;
+  return 3 + 24 + GreedyRunBits(t.mainLen, kNumChars) +
+         GreedyRunBits(t.mainLen + kNumChars, kMainSymbols - kNumChars) +
+         GreedyRunBits(t.lengthLen, kLengthSymbols) + body;
 }
 
 void BlockWriter::WriteBlock(const Item* items, size_t count) {
