@@ -292,6 +292,8 @@ void BlockWriter::WriteBlock(const Item* items, size_t count, const BlockStats& 
   BuildCanonicalCodes(t.lengthLen, kLengthSymbols, lengthCode);
   BuildCanonicalCodes(t.alignedLen, kAlignedSymbols, alignedCode);
 
+  // The position in a local: the output's byte stores may alias the member.
+  uint32_t position = position_;
   for (size_t i = 0; i < count; ++i) {
     const Item& it = items[i];
     const unsigned sym = MainSymbolOf(it);
@@ -311,12 +313,13 @@ void BlockWriter::WriteBlock(const Item* items, size_t count, const BlockStats& 
         bits_.PutCode(footer, extra);
       }
     }
-    position_ += it.length;
-    if (position_ == kFrameSize) {
+    position += it.length;
+    if (position == kFrameSize) {
       bits_.AlignTo16();
       secondFrame_ = static_cast<uint32_t>(bits_.bytes().size() - base_);
     }
   }
+  position_ = position;
 }
 
 void BlockWriter::Finish() { bits_.AlignTo16(); }
