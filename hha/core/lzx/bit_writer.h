@@ -25,6 +25,19 @@ class BitWriter {
     }
   }
 
+  // Put for a value below 2^bits with bits <= 16, as codes and match footers are: no
+  // mask, and at most one word to store. A block writes one or two per item.
+  void PutCode(uint32_t value, unsigned bits) {
+    acc_ = (acc_ << bits) | value;
+    count_ += bits;
+    if (count_ >= 16) {
+      count_ -= 16;
+      const uint32_t word = static_cast<uint32_t>(acc_ >> count_) & 0xFFFF;
+      out_.push_back(static_cast<uint8_t>(word));
+      out_.push_back(static_cast<uint8_t>(word >> 8));
+    }
+  }
+
   // Pads with 0-15 zero bits to the next 16-bit boundary.
   void AlignTo16() {
     if (count_ != 0) Put(0, 16 - count_);

@@ -36,14 +36,15 @@ class BlockWriter {
 
   // Writes items[0, count) as one block. Blocks must follow each other in stream order.
   void WriteBlock(const Item* items, size_t count);
+  // The same with the block's statistics already collected.
+  void WriteBlock(const Item* items, size_t count, const BlockStats& stats);
   // Pads the last word. The output then ends on a 16-bit boundary.
   void Finish();
   // Offset of the second frame's bits (0 while the stream has not reached it).
   uint32_t SecondFrameStart() const { return secondFrame_; }
 
-  // Size in bits of items[0, count) as one block, header included (estimated against
+  // Size in bits of a block with these statistics, header included (estimated against
   // all-zero previous lengths, which slightly overstates the header).
-  static uint64_t EstimateBits(const Item* items, size_t count);
   static uint64_t EstimateBits(const BlockStats& stats);
 
  private:

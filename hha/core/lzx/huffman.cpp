@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace hha::lzx {
 
 namespace {
@@ -43,8 +47,22 @@ void BuildCodeLengths(const uint32_t* freqs, unsigned n, unsigned maxLen, uint8_
   size_t m = 0;
   n = std::min(n, kMaxSymbols);
   std::fill(lengths, lengths + n, uint8_t{0});
-  // Every symbol written, only the used ones kept: no branch per symbol.
-  for (unsigned i = 0; i < n; ++i) {
+  // Every symbol written, only the used ones kept: no branch per symbol. Four unused
+  // symbols in a row are passed over at once: most of the match symbols of a block
+  // and of its length tree are unused.
+  unsigned i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 4 <= n; i += 4) {
+    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(freqs + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(f, zero)) == 0xFFFF) continue;
+    for (unsigned k = i; k < i + 4; ++k) {
+      used[m] = uint64_t{freqs[k]} << 16 | k;
+      m += freqs[k] != 0;
+    }
+  }
+#endif
+  for (; i < n; ++i) {
     used[m] = uint64_t{freqs[i]} << 16 | i;
     m += freqs[i] != 0;
   }

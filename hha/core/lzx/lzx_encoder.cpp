@@ -63,6 +63,15 @@ bool CarriedCountsFit(const SymbolCounts& carried, const SymbolCounts& own) {
   return theirBits * 1000 <= ourBits * (1000 + kCarriedFitPerMille);
 }
 
+// The symbol counts of a block's statistics, as the parser keeps them: the statistics
+// have them already, so the items need not be counted again.
+void CopyCounts(const BlockStats& stats, SymbolCounts& counts) {
+  static_assert(sizeof(counts.main) == sizeof(stats.main), "same main tree");
+  static_assert(sizeof(counts.length) == sizeof(stats.length), "same length tree");
+  std::memcpy(counts.main, stats.main, sizeof(counts.main));
+  std::memcpy(counts.length, stats.length, sizeof(counts.length));
+}
+
 // One uncompressed block per frame: after the 27 header bits (28 with the E8 bit) the
 // stream needs 1-16 padding bits, then R0-R2 (all 1 right after a reset) and the bytes.
 void WriteStoredInterval(const uint8_t* data, uint32_t length, std::vector<uint8_t>& out,
@@ -147,7 +156,9 @@ bool IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
   // the near-optimal parse would gain a few percent of little, and its greedy items
   // are coded as they are.
   parser.FindMatches(data, length, fast ? kFastNiceLength : kNiceLength, items);
-  const bool poor = BlockWriter::EstimateBits(items.data(), items.size()) > length * 7ull;
+  BlockStats greedy;
+  greedy.Collect(items.data(), items.size());
+  const bool poor = BlockWriter::EstimateBits(greedy) > length * 7ull;
   CostModel costs;
   if (poor) {
   } else if (fast) {
@@ -158,8 +169,7 @@ bool IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
     SymbolCounts counts, own;
     bool fits = false;
     if (carried && carried(counts)) {
-      own.Clear();
-      own.Add(items.data(), items.size());
+      CopyCounts(greedy, own);
       fits = CarriedCountsFit(counts, own);
     }
     if (fits) {
@@ -209,11 +219,6 @@ bool IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
     }
   }
 
-  const bool leaves = left && !poor && !fast;
-  if (leaves) {
-    left->Clear();
-    left->Add(items.data(), items.size());
-  }
 
   positions.resize(items.size() + 1);
   uint32_t pos = 0;
@@ -226,13 +231,20 @@ bool IntervalEncoder::Compress(const uint8_t* data, uint32_t length, std::vector
   std::vector<size_t> ends;
   BlockStats stats;
   Split(items, positions, 0, items.size(), ends, stats);
+  const bool leaves = left && !poor && !fast;
+  if (leaves) CopyCounts(stats, *left);
 
   const size_t base = out.size();
   BlockWriter writer(out);
-  size_t first = 0;
-  for (size_t end : ends) {
-    writer.WriteBlock(items.data() + first, end - first);
-    first = end;
+  if (ends.size() == 1) {
+    // The usual case: one block, whose statistics the splitter already summed.
+    writer.WriteBlock(items.data(), items.size(), stats);
+  } else {
+    size_t first = 0;
+    for (size_t end : ends) {
+      writer.WriteBlock(items.data() + first, end - first);
+      first = end;
+    }
   }
   writer.Finish();
   frameStarts[1] = length > kFrameSize ? writer.SecondFrameStart() : 0;

@@ -90,18 +90,23 @@ __attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos,
     head_[h] = epoch_ + pos;
     return near3;
   }
-  // Both hashes from one load.
+  // All hashes from one load. The epoch and the new entry in locals: stores into the
+  // tables would otherwise make the compiler read epoch_ again after each.
   uint64_t v;
   std::memcpy(&v, p, 8);
-  uint32_t& head3 = head_[kHash3Base + Hash3(static_cast<uint32_t>(v))];
-  const uint32_t near3 = head3;
-  head3 = epoch_ + pos;
-  uint32_t& head4 = head_[kHash4Base + Hash4(static_cast<uint32_t>(v))];
-  *near4 = head4;
-  head4 = epoch_ + pos;
-  const uint32_t h = Hash5(v);
-  *chainHead = prev_[pos + 1] = Link(head_[h]);
-  head_[h] = epoch_ + pos;
+  const uint32_t epoch = epoch_, entry = epoch + pos;
+  uint32_t* const head = head_.data();
+  uint32_t& head3 = head[kHash3Base + Hash3(static_cast<uint32_t>(v))];
+  uint32_t& head4 = head[kHash4Base + Hash4(static_cast<uint32_t>(v))];
+  uint32_t& head5 = head[Hash5(v)];
+  const uint32_t near3 = head3, found4 = head4, found5 = head5;
+  head3 = entry;
+  head4 = entry;
+  head5 = entry;
+  const uint16_t link = found5 >= epoch ? static_cast<uint16_t>(found5 - epoch + 1) : 0;
+  prev_[pos + 1] = link;
+  *chainHead = link;
+  *near4 = found4;
   return near3;
 }
 
@@ -114,15 +119,20 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
   // Where eight bytes are left, as Hash loads them, without Skip's tests per position:
   // the inside of long matches is over a third of the positions on Javadoc.
   const uint32_t fastEnd = length_ >= 8 ? std::min(to, length_ - 7) : from;
+  const uint32_t epoch = epoch_;
+  uint32_t* const head = head_.data();
+  uint16_t* const prev = prev_.data();
+  const uint8_t* const data = data_;
   uint32_t p = from;
   for (; p < fastEnd; ++p) {
     uint64_t v;
-    std::memcpy(&v, data_ + p, 8);
-    head_[kHash3Base + Hash3(static_cast<uint32_t>(v))] = epoch_ + p;
-    head_[kHash4Base + Hash4(static_cast<uint32_t>(v))] = epoch_ + p;
-    const uint32_t h = Hash5(v);
-    prev_[p + 1] = Link(head_[h]);
-    head_[h] = epoch_ + p;
+    std::memcpy(&v, data + p, 8);
+    const uint32_t entry = epoch + p;
+    head[kHash3Base + Hash3(static_cast<uint32_t>(v))] = entry;
+    head[kHash4Base + Hash4(static_cast<uint32_t>(v))] = entry;
+    uint32_t& head5 = head[Hash5(v)];
+    prev[p + 1] = head5 >= epoch ? static_cast<uint16_t>(head5 - epoch + 1) : 0;
+    head5 = entry;
   }
   for (; p < to; ++p) Skip(p);
 }
@@ -130,11 +140,15 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
 // One search in progress: the chain position and the best match so far.
 struct MatchFinder::Walk {
   const uint8_t* cur;
-  uint32_t pos, cand, lowest, probeBytes;
+  uint32_t pos, cand, probeBytes;
   unsigned maxLen, stopAt, best, probe, count, stepsLeft;
   Match* out;
   bool done;
 };
+
+// A search starts at pos + 4 <= length <= 2^16, so every earlier position of the
+// interval is within the window: the chain's end (link 0) is a walk's only bound.
+static_assert(0x10000 - 4 <= kMaxDistance, "every candidate is within the window");
 
 // Inlined into both callers: the walk's state then stays in registers instead of going
 // through memory, a hundredth of the compressor's instructions.
@@ -144,43 +158,39 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
   uint32_t near4;
   const uint32_t near3 = Insert(pos, &w.cand, &near4);
   const uint32_t floor = epoch_;  // entries below it belong to earlier intervals
+  // Four bytes are there to load at every candidate and at pos (pos + 4 <= length).
+  const uint32_t curBytes = Load32(cur);
+  const unsigned stopAt = std::min(maxLen, kGoodEnough);
+  unsigned best = 2, count = 0;
+  bool done = false;
+  if (near3 >= floor && ((Load32(data_ + (near3 - floor)) ^ curBytes) & 0xFFFFFF) == 0) {
+    best = CommonLength(cur, data_ + (near3 - floor), maxLen);
+    out[0] = {static_cast<uint16_t>(best), static_cast<uint16_t>(pos - (near3 - floor))};
+    count = 1;
+    done = best >= stopAt;
+  }
+  if (!done && near4 >= floor && near4 != near3 && Load32(data_ + (near4 - floor)) == curBytes) {
+    const unsigned len = CommonLength(cur, data_ + (near4 - floor), maxLen);
+    if (len > best) {
+      best = len;
+      out[count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos - (near4 - floor))};
+      done = best >= stopAt;
+    }
+  }
   w.cur = cur;
   w.pos = pos;
   w.out = out;
   w.maxLen = maxLen;
-  w.stopAt = std::min(maxLen, kGoodEnough);
-  w.best = 2;
-  w.count = 0;
+  w.stopAt = stopAt;
+  w.best = best;
+  w.count = count;
   w.stepsLeft = kMaxChainDepth;
-  w.done = false;
-  if (near3 >= floor && pos - (near3 - floor) <= kMaxDistance) {
-    const uint8_t* ref = data_ + (near3 - floor);
-    // Four bytes are there to load at both (Start needs pos + 4 <= length).
-    if (((Load32(ref) ^ Load32(cur)) & 0xFFFFFF) == 0) {
-      w.best = CommonLength(cur, ref, maxLen);
-      out[w.count++] = {static_cast<uint16_t>(w.best), static_cast<uint16_t>(pos - (near3 - floor))};
-      w.done = w.best >= w.stopAt;
-    }
-  }
-  if (!w.done && near4 >= floor && near4 != near3 && pos - (near4 - floor) <= kMaxDistance) {
-    const uint8_t* ref = data_ + (near4 - floor);
-    if (Load32(ref) == Load32(cur)) {
-      const unsigned len = CommonLength(cur, ref, maxLen);
-      if (len > w.best) {
-        w.best = len;
-        out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos - (near4 - floor))};
-        w.done = w.best >= w.stopAt;
-      }
-    }
-  }
-  // One bound for both limits: the end of the chain (0) and distances beyond the window.
-  w.lowest = pos - std::min(pos, kMaxDistance) + 1;
   // A longer match must agree on the four bytes that end at the current best length:
   // one compare rejects most candidates (the chain already agrees on the first five,
   // barring hash collisions, which the full comparison catches).
-  w.done = w.done || w.cand < w.lowest;
+  w.done = done || w.cand == 0;
   if (w.done) return;  // the probe could reach past the data
-  w.probe = w.best >= 3 ? w.best - 3 : 0;
+  w.probe = best >= 3 ? best - 3 : 0;
   w.probeBytes = Load32(cur + w.probe);
 }
 
@@ -205,7 +215,7 @@ inline bool MatchFinder::Step(Walk& w) {
   if (Load32(data_ + at + w.probe) == w.probeBytes && !Improve(w, at)) return false;
   w.cand = prev_[w.cand];
   // Both tests at once: one branch per step rather than two.
-  return (w.cand >= w.lowest) & (--w.stepsLeft != 0);
+  return (w.cand != 0) & (--w.stepsLeft != 0);
 }
 
 unsigned MatchFinder::Find(uint32_t pos, unsigned maxLen, Match* out) {
@@ -239,63 +249,60 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // step count, so one count serves both.
     const uint8_t* const data = data_;
     const uint16_t* const prev = prev_.data();
-    // A walk that ended in Start has none of these set.
-    uint32_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
-    const uint32_t lowestA = liveA ? a.lowest : 0, lowestB = liveB ? b.lowest : 0;
+    // A walk that ended in Start has none of these set. Links widened once here: as
+    // 32-bit values they took a copy per step to index with.
+    size_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
     const uint8_t* probeA = data + (liveA ? a.probe : 0);
     const uint8_t* probeB = data + (liveB ? b.probe : 0);
     uint32_t bytesA = liveA ? a.probeBytes : 0, bytesB = liveB ? b.probeBytes : 0;
     unsigned steps = kMaxChainDepth;
     // One step of a walk whose probe lives in locals; false once it is over.
-    auto step = [&](Walk& w, uint32_t& cand, const uint8_t*& probe, uint32_t& bytes,
-                    uint32_t lowest) {
+    auto step = [&](Walk& w, size_t& cand, const uint8_t*& probe, uint32_t& bytes) {
       if (Load32(probe + cand - 1) == bytes) {
-        if (!Improve(w, cand - 1)) return false;
+        if (!Improve(w, static_cast<uint32_t>(cand - 1))) return false;
         probe = data + w.probe;
         bytes = w.probeBytes;
       }
       cand = prev[cand];
-      return cand >= lowest;
+      return cand != 0;
     };
     if (liveA && liveB) {
-      // Both probes first and one branch for either passing (few do); a walk that
-      // Improve ends gets a bound no entry reaches, so the common test ends it.
-      uint32_t boundA = lowestA, boundB = lowestB;
-      for (;;) {
+      // Both probes first and one branch for either passing (few do).
+      do {
         const bool hitA = Load32(probeA + candA - 1) == bytesA;
         const bool hitB = Load32(probeB + candB - 1) == bytesB;
-        if (__builtin_expect(hitA | hitB, 0)) {
+        if (__builtin_expect(hitA, 0) || __builtin_expect(hitB, 0)) {
+          bool endA = false, endB = false;
           if (hitA) {
-            if (Improve(a, candA - 1)) {
-              probeA = data + a.probe;
-              bytesA = a.probeBytes;
-            } else {
-              boundA = ~0u;
-            }
+            endA = !Improve(a, static_cast<uint32_t>(candA - 1));
+            probeA = data + a.probe;
+            bytesA = a.probeBytes;
           }
           if (hitB) {
-            if (Improve(b, candB - 1)) {
-              probeB = data + b.probe;
-              bytesB = b.probeBytes;
-            } else {
-              boundB = ~0u;
-            }
+            endB = !Improve(b, static_cast<uint32_t>(candB - 1));
+            probeB = data + b.probe;
+            bytesB = b.probeBytes;
+          }
+          if (endA | endB) {
+            // Leaves the loop here rather than through its test: merged into the
+            // common step, the compiler computed both link addresses on every step.
+            candA = endA ? 0 : prev[candA];
+            candB = endB ? 0 : prev[candB];
+            --steps;
+            break;
           }
         }
         candA = prev[candA];
         candB = prev[candB];
-        liveA = candA >= boundA;
-        liveB = candB >= boundB;
-        if (--steps == 0 || !(liveA & liveB)) break;
-      }
-      liveA &= steps != 0;
-      liveB &= steps != 0;
+      } while (--steps != 0 && candA != 0 && candB != 0);
+      liveA = candA != 0 && steps != 0;
+      liveB = candB != 0 && steps != 0;
     }
     if (liveA) {
-      while (step(a, candA, probeA, bytesA, lowestA) && --steps != 0) {
+      while (step(a, candA, probeA, bytesA) && --steps != 0) {
       }
     } else if (liveB) {
-      while (step(b, candB, probeB, bytesB, lowestB) && --steps != 0) {
+      while (step(b, candB, probeB, bytesB) && --steps != 0) {
       }
     }
   }
