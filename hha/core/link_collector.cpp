@@ -3,6 +3,7 @@
 #include "hha/core/link_collector.h"
 
 #include <algorithm>
+#include <array>
 
 #include "support/ascii.h"
 
@@ -175,10 +176,19 @@ bool LocalLinkPath(const std::string& link, std::string* path) {
       scheme = qb::IsAsciiAlnum(s[i]) || s[i] == '+' || s[i] == '-' || s[i] == '.';
     if (scheme) return false;
   }
-  // Nearly every link has nothing to decode: it is copied whole.
+  // Nearly every link has nothing to decode: it is copied whole. One lookup per byte
+  // tells both where the path ends and whether it needs decoding.
+  enum : uint8_t { kEnds = 1, kDecoded = 2 };
+  static constexpr std::array<uint8_t, 256> kPathBytes = [] {
+    std::array<uint8_t, 256> t{};
+    t['#'] = t['?'] = kEnds;
+    t['%'] = t['\\'] = kDecoded;
+    return t;
+  }();
   size_t end = 0;
-  bool plain = true;
-  for (; end < s.size() && s[end] != '#' && s[end] != '?'; ++end) plain &= s[end] != '%' && s[end] != '\\';
+  uint8_t seen = 0;
+  for (uint8_t k; end < s.size() && !((k = kPathBytes[static_cast<uint8_t>(s[end])]) & kEnds); ++end) seen |= k;
+  const bool plain = !(seen & kDecoded);
   s = s.substr(0, end);
   if (s.empty()) return false;
   std::string& decoded = *path;  // written in place: callers reuse its capacity
