@@ -3,6 +3,8 @@
 // ASCII, never by the user's locale, so every reader folds them the same way.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -38,5 +40,27 @@ inline bool EqualsLowerAscii(std::string_view a, std::string_view lower) {
 constexpr bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
+
+// What the tag readers stop at, one table lookup per byte rather than a comparison for
+// each kind: their loops run over every byte of every tag of a page.
+enum TagByte : uint8_t {
+  kTagSpace = 1,   // IsHtmlSpace
+  kTagSlash = 2,   // '/'
+  kTagClose = 4,   // '>'
+  kTagEquals = 8,  // '='
+  kTagAlnum = 16,  // IsAsciiAlnum
+  kTagBang = 32,   // '!'
+};
+inline constexpr std::array<uint8_t, 256> kTagBytes = [] {
+  std::array<uint8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    t[c] = static_cast<uint8_t>((IsHtmlSpace(ch) ? kTagSpace : 0) | (ch == '/' ? kTagSlash : 0) |
+                                (ch == '>' ? kTagClose : 0) | (ch == '=' ? kTagEquals : 0) |
+                                (IsAsciiAlnum(ch) ? kTagAlnum : 0) | (ch == '!' ? kTagBang : 0));
+  }
+  return t;
+}();
+constexpr bool IsTagByte(char c, uint8_t kinds) { return kTagBytes[static_cast<uint8_t>(c)] & kinds; }
 
 }  // namespace qb

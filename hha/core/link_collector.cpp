@@ -3,18 +3,12 @@
 #include "hha/core/link_collector.h"
 
 #include <algorithm>
+#include <array>
 
 #include "support/ascii.h"
 
 namespace hha {
 namespace {
-
-bool IEquals(std::string_view a, const char* b) {
-  size_t n = a.size();
-  for (size_t i = 0; i < n; ++i, ++b)
-    if (!*b || qb::AsciiLower(a[i]) != *b) return false;
-  return *b == 0;
-}
 
 bool IStartsAt(std::string_view s, size_t at, const char* prefix) {
   for (; *prefix; ++prefix, ++at)
@@ -95,24 +89,24 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
     }
     size_t j = i + 1;
     size_t nameStart = j;
-    while (j < n && (qb::IsAsciiAlnum(text[j]) || text[j] == '!' || text[j] == '/')) ++j;
+    while (j < n && qb::IsTagByte(text[j], qb::kTagAlnum | qb::kTagBang | qb::kTagSlash)) ++j;
     const std::string_view tag = text.substr(nameStart, j - nameStart);
     if (tag.empty()) {
       ++i;
       continue;
     }
-    if (depth && IEquals(tag, "ul")) *depth = std::max(*depth, ++open);
-    else if (depth && IEquals(tag, "/ul") && open > 0) --open;
+    if (depth && qb::EqualsLowerAscii(tag, "ul")) *depth = std::max(*depth, ++open);
+    else if (depth && qb::EqualsLowerAscii(tag, "/ul") && open > 0) --open;
     // Attributes up to '>'.
     std::string paramName, paramValue;
     size_t paramValueOffset = 0;
     while (j < n && text[j] != '>') {
-      if (qb::IsHtmlSpace(text[j]) || text[j] == '/') {
+      if (qb::IsTagByte(text[j], qb::kTagSpace | qb::kTagSlash)) {
         ++j;
         continue;
       }
       size_t an = j;
-      while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '=' && text[j] != '>') ++j;
+      while (j < n && !qb::IsTagByte(text[j], qb::kTagSpace | qb::kTagEquals | qb::kTagClose)) ++j;
       const std::string_view attr = text.substr(an, j - an);
       size_t k = j;
       while (k < n && qb::IsHtmlSpace(text[k])) ++k;
@@ -128,26 +122,26 @@ void Walk(std::string_view text, LinkSource source, const LinkVisitor& out, size
         j = std::min(n, ve + 1);
       } else {
         vs = j;
-        while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '>') ++j;
+        while (j < n && !qb::IsTagByte(text[j], qb::kTagSpace | qb::kTagClose)) ++j;
         ve = j;
       }
       // Only the values that are used are copied: most attributes are not links.
       auto value = [&] { return DecodeAmp(std::string(text.substr(vs, ve - vs))); };
       if (source == LinkSource::kSitemap) {
-        if (IEquals(attr, "name")) paramName = value();
-        else if (IEquals(attr, "value")) paramValue = value(), paramValueOffset = vs;
-      } else if (IEquals(attr, "href") || IEquals(attr, "src") || IEquals(attr, "background")) {
+        if (qb::EqualsLowerAscii(attr, "name")) paramName = value();
+        else if (qb::EqualsLowerAscii(attr, "value")) paramValue = value(), paramValueOffset = vs;
+      } else if (qb::EqualsLowerAscii(attr, "href") || qb::EqualsLowerAscii(attr, "src") || qb::EqualsLowerAscii(attr, "background")) {
         if (ve > vs) out({value(), vs});
-      } else if (IEquals(attr, "style")) {
+      } else if (qb::EqualsLowerAscii(attr, "style")) {
         CollectCss(text, vs, ve, 0, out);
       }
     }
     size_t tagEnd = j < n ? j + 1 : n;
-    if (source == LinkSource::kSitemap && IEquals(tag, "param") && IEquals(paramName, "local") &&
+    if (source == LinkSource::kSitemap && qb::EqualsLowerAscii(tag, "param") && qb::EqualsLowerAscii(paramName, "local") &&
         !paramValue.empty())
       out({paramValue, paramValueOffset});
-    if (source == LinkSource::kHtml && (IEquals(tag, "script") || IEquals(tag, "style"))) {
-      const bool style = IEquals(tag, "style");
+    if (source == LinkSource::kHtml && (qb::EqualsLowerAscii(tag, "script") || qb::EqualsLowerAscii(tag, "style"))) {
+      const bool style = qb::EqualsLowerAscii(tag, "style");
       size_t close = IFind(text, style ? "</style" : "</script", tagEnd);
       if (close == std::string::npos) close = n;
       if (style) CollectCss(text, tagEnd, close, 0, out);
@@ -182,10 +176,19 @@ bool LocalLinkPath(const std::string& link, std::string* path) {
       scheme = qb::IsAsciiAlnum(s[i]) || s[i] == '+' || s[i] == '-' || s[i] == '.';
     if (scheme) return false;
   }
-  // Nearly every link has nothing to decode: it is copied whole.
+  // Nearly every link has nothing to decode: it is copied whole. One lookup per byte
+  // tells both where the path ends and whether it needs decoding.
+  enum : uint8_t { kEnds = 1, kDecoded = 2 };
+  static constexpr std::array<uint8_t, 256> kPathBytes = [] {
+    std::array<uint8_t, 256> t{};
+    t['#'] = t['?'] = kEnds;
+    t['%'] = t['\\'] = kDecoded;
+    return t;
+  }();
   size_t end = 0;
-  bool plain = true;
-  for (; end < s.size() && s[end] != '#' && s[end] != '?'; ++end) plain &= s[end] != '%' && s[end] != '\\';
+  uint8_t seen = 0;
+  for (uint8_t k; end < s.size() && !((k = kPathBytes[static_cast<uint8_t>(s[end])]) & kEnds); ++end) seen |= k;
+  const bool plain = !(seen & kDecoded);
   s = s.substr(0, end);
   if (s.empty()) return false;
   std::string& decoded = *path;  // written in place: callers reuse its capacity

@@ -46,7 +46,7 @@ size_t IFind(std::string_view s, std::string_view lowerNeedle, size_t from) {
 
 struct Attribute {
   size_t begin = 0, end = 0;  // from the white space before the name to past the value
-  std::string name;           // lower case
+  std::string_view name;      // as written: compared folded, as most are never asked for
   std::string_view value;
 };
 
@@ -58,19 +58,19 @@ struct Tag {
 
   const Attribute* Find(std::string_view lowerName) const {
     for (const Attribute& a : attrs)
-      if (a.name == lowerName) return &a;
+      if (qb::EqualsLowerAscii(a.name, lowerName)) return &a;
     return nullptr;
   }
   bool HasClass(std::string_view cls) const {
     const Attribute* a = Find("class");
     if (!a) return false;
-    std::string_view v = a->value;
-    for (size_t i = 0; i < v.size();) {
-      while (i < v.size() && qb::IsHtmlSpace(v[i])) ++i;
-      size_t e = i;
-      while (e < v.size() && !qb::IsHtmlSpace(v[e])) ++e;
-      if (v.substr(i, e - i) == cls) return true;
-      i = e;
+    // The classes are the runs of non-space: an occurrence with space or an end on
+    // either side is one. Searched for, as most values hold no such occurrence at all.
+    const std::string_view v = a->value;
+    for (size_t at = v.find(cls); at != npos; at = v.find(cls, at + 1)) {
+      const size_t end = at + cls.size();
+      if ((at == 0 || qb::IsHtmlSpace(v[at - 1])) && (end == v.size() || qb::IsHtmlSpace(v[end])))
+        return true;
     }
     return false;
   }
@@ -89,13 +89,13 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
   if (i >= n || !IsAlpha(text[i])) return false;
   if (resume) *resume = n;
   const size_t nameBegin = i;
-  while (i < n && !qb::IsHtmlSpace(text[i]) && text[i] != '/' && text[i] != '>') ++i;
+  while (i < n && !qb::IsTagByte(text[i], qb::kTagSpace | qb::kTagSlash | qb::kTagClose)) ++i;
   tag->name = qb::AsciiLowerCopy(text.substr(nameBegin, i - nameBegin));
   tag->attrs.clear();
   for (;;) {
     Attribute a;
     a.begin = i;
-    while (i < n && (qb::IsHtmlSpace(text[i]) || text[i] == '/')) ++i;
+    while (i < n && qb::IsTagByte(text[i], qb::kTagSpace | qb::kTagSlash)) ++i;
     if (i >= n) return false;
     if (text[i] == '>') {
       tag->begin = at;
@@ -103,8 +103,8 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
       return true;
     }
     const size_t attrName = i++;
-    while (i < n && !qb::IsHtmlSpace(text[i]) && text[i] != '/' && text[i] != '>' && text[i] != '=') ++i;
-    a.name = qb::AsciiLowerCopy(text.substr(attrName, i - attrName));
+    while (i < n && !qb::IsTagByte(text[i], qb::kTagSpace | qb::kTagSlash | qb::kTagClose | qb::kTagEquals)) ++i;
+    a.name = text.substr(attrName, i - attrName);
     size_t j = i;
     while (j < n && qb::IsHtmlSpace(text[j])) ++j;
     if (j < n && text[j] == '=') {
@@ -118,13 +118,13 @@ bool ReadTag(std::string_view text, size_t at, Tag* tag, size_t* resume = nullpt
         i = close + 1;
       } else {
         const size_t v = j;
-        while (j < n && !qb::IsHtmlSpace(text[j]) && text[j] != '>') ++j;
+        while (j < n && !qb::IsTagByte(text[j], qb::kTagSpace | qb::kTagClose)) ++j;
         a.value = text.substr(v, j - v);
         i = j;
       }
     }
     a.end = i;
-    tag->attrs.push_back(std::move(a));
+    tag->attrs.push_back(a);
   }
 }
 
@@ -275,8 +275,9 @@ class Treatment {
     for (const Attribute& a : tag.attrs) {
       // Every event handler attribute is named on...; none of the others is.
       const std::string_view an = a.name;
-      const bool handler = an.size() > 2 && an[0] == 'o' && an[1] == 'n';
-      const bool scriptUrl = (an == "href" || an == "src" || an == "action") &&
+      const bool handler = an.size() > 2 && qb::AsciiLower(an[0]) == 'o' && qb::AsciiLower(an[1]) == 'n';
+      const bool scriptUrl = (qb::EqualsLowerAscii(an, "href") || qb::EqualsLowerAscii(an, "src") ||
+                              qb::EqualsLowerAscii(an, "action")) &&
                              IsJavaScriptUrl(a.value);
       if (handler || scriptUrl) Drop(a.begin, a.end);
     }

@@ -113,6 +113,11 @@ class BitAppender {
     }
     const int b = 64 - __builtin_clzll(v);  // bit length
     const int p = b - root;
+    // Nearly every code fits one put: ones, the zero (bit b - 1), the bits below the top.
+    if (p + b <= kPutBits) {
+      Put(((uint64_t{1} << p) - 1) << b | (v & ((uint64_t{1} << (b - 1)) - 1)), p + b);
+      return;
+    }
     for (int k = p; k > 0; k -= 32) {
       const int n = std::min(k, 32);
       Put(static_cast<uint32_t>((uint64_t{1} << n) - 1), n);
@@ -122,8 +127,10 @@ class BitAppender {
   }
 
  private:
-  // n <= 32 bits of v (already masked), after the pending ones.
-  void Put(uint32_t v, int n) {
+  // Fewer than 8 bits are pending between puts, so that many more fit the accumulator.
+  static constexpr int kPutBits = 56;
+  // n <= kPutBits bits of v (already masked), after the pending ones.
+  void Put(uint64_t v, int n) {
     acc_ = acc_ << n | v;
     pending_ += n;
     while (pending_ >= 8) {

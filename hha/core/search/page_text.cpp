@@ -8,6 +8,7 @@
 // were in the project's code page and indexes garbage for UTF-8 pages).
 #include "hha/core/search/page_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
@@ -416,11 +417,18 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       size_t j = i + 1;
       const bool closing = text.Has(j) && text[j] == '/';
       if (closing) ++j;
-      std::string name;
+      // Only names of up to six letters matter: a longer one is kept as a name that
+      // matches none, without a string built for every tag of the page.
+      char folded[8];
+      size_t length = 0;
       while (text.Has(j) && text[j] < 0x80 &&
-             (qb::IsAsciiAlnum(static_cast<char>(text[j])) || text[j] == '!' || text[j] == '?'))
-        name += qb::AsciiLower(static_cast<char>(text[j++]));
-      if (name.empty()) {  // a lone '<' is text
+             (qb::IsAsciiAlnum(static_cast<char>(text[j])) || text[j] == '!' || text[j] == '?')) {
+        if (length < sizeof folded) folded[length] = qb::AsciiLower(static_cast<char>(text[j]));
+        ++length;
+        ++j;
+      }
+      const std::string_view name(folded, std::min(length, sizeof folded));
+      if (length == 0) {  // a lone '<' is text
         if (!inHead && wantWords) bodySplitter.Put(c);
         ++i;
         continue;
