@@ -13,7 +13,8 @@
 namespace qb::test {
 namespace {
 
-// Compresses through hha::lzx::SectionCompressor in chunks of chunkSize.
+// Compresses through hha::lzx::SectionCompressor in chunks of chunkSize; its lengths must
+// describe the stream it gave.
 LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
                           size_t chunkSize = 1 << 20, bool fast = false) {
   LzxStream stream;
@@ -26,7 +27,10 @@ LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
   for (size_t pos = 0; pos < data.size(); pos += chunkSize) {
     if (!compressor.Write(data.data() + pos, std::min(chunkSize, data.size() - pos))) break;
   }
-  compressor.Finish();
+  EXPECT_TRUE(compressor.Finish());
+  EXPECT_EQ(compressor.UncompressedLength(), data.size());
+  EXPECT_EQ(compressor.CompressedLength(), stream.bytes.size());
+  EXPECT_TRUE(!data.empty() || stream.bytes.empty()) << "no bytes, no frames";
   stream.frameStarts = compressor.FrameStarts();
   return stream;
 }
