@@ -26,11 +26,11 @@ const char kUtf8Head[] = "<html><head><meta charset=\"utf-8\"><title>Big page</t
 // "naïveté" as the index holds it: folded through Windows-1252's table.
 const std::string kNaive = "naivete";
 
-WordList Analyze(const std::string& page, PageText* text = nullptr) {
-  PageAnalyzer analyzer(1252);
+WordList Analyze(const std::string& page, uint32_t codePage = 1252) {
+  PageAnalyzer analyzer(codePage);
   WordList words;
-  PageText scratch;
-  analyzer.Analyze(page, &words, text ? text : &scratch);
+  PageText text;
+  analyzer.Analyze(page, &words, &text);
   return words;
 }
 
@@ -125,13 +125,8 @@ TEST(PageText, WordsAreBrokenAndFoldedAsMicrosoftsCompilerDoes) {
       // makes 볜 with it, and CE, left before a space, is no character.
       {949, "45&ordm\xB7\xCE \xBB\xF3\xC0\xDA", {"45", "\xBA\xB7", "\xBB\xF3", "\xC0\xDA"}},
   };
-  for (const auto& c : kCases) {
-    PageAnalyzer analyzer(c.codePage);
-    WordList words;
-    PageText text;
-    analyzer.Analyze("<html><body>" + c.body + "</body></html>", &words, &text);
-    EXPECT_EQ(words.body, c.words) << c.codePage;
-  }
+  for (const auto& c : kCases)
+    EXPECT_EQ(Analyze("<html><body>" + c.body + "</body></html>", c.codePage).body, c.words) << c.codePage;
 }
 
 }  // namespace
