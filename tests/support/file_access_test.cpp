@@ -159,12 +159,10 @@ TEST(MappedFileView, EmptyMissingAndFolderFail) {
 #endif
   EXPECT_EQ(v.view, nullptr);
   v.Close();
-  EXPECT_FALSE(v.Open((dir / "missing.html").c_str()));
-  v.Close();
-  EXPECT_FALSE(v.Open(dir.path().c_str()));
-  v.Close();
-  EXPECT_FALSE(v.Open(""));
-  v.Close();
+  for (const std::string& path : {dir / "missing.html", dir.path(), std::string()}) {
+    EXPECT_FALSE(v.Open(path.c_str())) << path;
+    v.Close();
+  }
 }
 
 }  // namespace
