@@ -21,11 +21,7 @@ using test::MakeDirs;
 using test::TempDir;
 using test::WriteFile;
 
-struct Event {
-  WalkEntryKind kind;
-  std::string name;
-  std::string dir;
-};
+struct Event { WalkEntryKind kind; std::string name; std::string dir; };
 
 // Walks the tree, setting SkipDescend after the directories named in `skip`, and after
 // every file (where it must not close the directory that follows: each step clears it).
