@@ -24,7 +24,6 @@ SET_APART=(
 
 FIXTURES=(
   tests/common tests/hha/chm_test_support.h tests/hha/chm_test_support.cpp
-  tests/helpproject/javadoc_test_support.h tests/helpproject/javadoc_test_support.cpp
   tests/helpproject/writer_test_support.h tests/helpproject/writer_test_support.cpp
   tests/helpproject/copy_trees.sh
   tests/engine/progress_recorder.h tests/engine/progress_recorder.cpp

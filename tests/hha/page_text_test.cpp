@@ -26,11 +26,11 @@ const char kUtf8Head[] = "<html><head><meta charset=\"utf-8\"><title>Big page</t
 // "naïveté" as the index holds it: folded through Windows-1252's table.
 const std::string kNaive = "naivete";
 
-WordList Analyze(const std::string& page, PageText* text = nullptr) {
-  PageAnalyzer analyzer(1252);
+WordList Analyze(const std::string& page, uint32_t codePage = 1252) {
+  PageAnalyzer analyzer(codePage);
   WordList words;
-  PageText scratch;
-  analyzer.Analyze(page, &words, text ? text : &scratch);
+  PageText text;
+  analyzer.Analyze(page, &words, &text);
   return words;
 }
 
@@ -110,11 +110,7 @@ TEST(PageText, Utf8ErrorsBesideAsciiReadAsOneReplacementPerByte) {
 // files): single-byte code pages other than 1252 folded through the 1252 table alone,
 // commas inside numbers, comments, references without ';'.
 TEST(PageText, WordsAreBrokenAndFoldedAsMicrosoftsCompilerDoes) {
-  const struct {
-    uint32_t codePage;
-    std::string body;  // in the code page
-    std::vector<std::string> words;
-  } kCases[] = {
+  const struct { uint32_t codePage; std::string body; std::vector<std::string> words; } kCases[] = {  // body: in the code page
       // Архитектура Режим АЦП; ч and Ч are 1252's ÷ and ×; Яж is ß and æ.
       {1251, "\xC0\xF0\xF5\xE8\xF2\xE5\xEA\xF2\xF3\xF0\xE0 \xD0\xE5\xE6\xE8\xEC \xC0\xD6\xCF a\xF7" "b\xD7" "c \xDF\xE6",
        {"aooeoaeoooa", "daaeei", "aoi", "a", "b", "c", "ssae"}},
@@ -125,13 +121,8 @@ TEST(PageText, WordsAreBrokenAndFoldedAsMicrosoftsCompilerDoes) {
       // makes 볜 with it, and CE, left before a space, is no character.
       {949, "45&ordm\xB7\xCE \xBB\xF3\xC0\xDA", {"45", "\xBA\xB7", "\xBB\xF3", "\xC0\xDA"}},
   };
-  for (const auto& c : kCases) {
-    PageAnalyzer analyzer(c.codePage);
-    WordList words;
-    PageText text;
-    analyzer.Analyze("<html><body>" + c.body + "</body></html>", &words, &text);
-    EXPECT_EQ(words.body, c.words) << c.codePage;
-  }
+  for (const auto& c : kCases)
+    EXPECT_EQ(Analyze("<html><body>" + c.body + "</body></html>", c.codePage).body, c.words) << c.codePage;
 }
 
 }  // namespace

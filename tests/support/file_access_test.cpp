@@ -52,32 +52,23 @@ class WriterFailureTest : public ::testing::Test {
   TempDir dir;
 };
 
+// A flush that fails inside an append (its result is not returned; the writes work again
+// before Close), a short write, an append larger than the buffer written directly: Close
+// fails; the failure does not stick to the next file.
 TEST_F(WriterFailureTest, FailedOrShortWriteMakesCloseFail) {
+  const struct { std::vector<uint32_t> appends; bool fail, shortWrite, recoverBeforeClose; } cases[] = {
+      {{65530, 100}, true, false, true}, {{5}, true, true, false},
+      {{70000}, true, false, false}, {{5}, false, false, false}};
   BufferedFileWriter w;
-  const std::string path = dir / "out", a = Pattern(65530);
-  ASSERT_TRUE(w.Open(path.c_str()));
-  FailingWrites::failFromCall = 0;
-  w.Append(a.data(), 65530);
-  w.Append(a.data(), 100);  // triggers the failing flush; its result is not returned
-  FailingWrites::failFromCall = -1;
-  EXPECT_FALSE(w.Close());
-  ASSERT_TRUE(w.Open(path.c_str()));
-  FailingWrites::failFromCall = FailingWrites::calls;
-  FailingWrites::shortWrite = true;
-  w.Append("hello", 5);
-  EXPECT_FALSE(w.Close());
-  // An append larger than the buffer, written directly.
-  ASSERT_TRUE(w.Open(path.c_str()));
-  FailingWrites::failFromCall = FailingWrites::calls;
-  FailingWrites::shortWrite = false;
-  const std::string big = Pattern(70000);
-  w.Append(big.data(), 70000);
-  EXPECT_FALSE(w.Close());
-  // The failure does not stick to the next file.
-  FailingWrites::failFromCall = -1;
-  ASSERT_TRUE(w.Open(path.c_str()));
-  w.Append("hello", 5);
-  EXPECT_TRUE(w.Close());
+  const std::string path = dir / "out", bytes = Pattern(70000);
+  for (const auto& c : cases) {
+    ASSERT_TRUE(w.Open(path.c_str()));
+    FailingWrites::failFromCall = c.fail ? FailingWrites::calls : -1;
+    FailingWrites::shortWrite = c.shortWrite;
+    for (uint32_t n : c.appends) w.Append(bytes.data(), n);
+    if (c.recoverBeforeClose) FailingWrites::failFromCall = -1;
+    EXPECT_EQ(w.Close(), !c.fail) << c.appends[0];
+  }
 }
 
 // Whatever way the appends meet the 65,536-byte buffer (filling it exactly, overflowing
@@ -166,12 +157,10 @@ TEST(MappedFileView, EmptyMissingAndFolderFail) {
 #endif
   EXPECT_EQ(v.view, nullptr);
   v.Close();
-  EXPECT_FALSE(v.Open((dir / "missing.html").c_str()));
-  v.Close();
-  EXPECT_FALSE(v.Open(dir.path().c_str()));
-  v.Close();
-  EXPECT_FALSE(v.Open(""));
-  v.Close();
+  for (const std::string& path : {dir / "missing.html", dir.path(), std::string()}) {
+    EXPECT_FALSE(v.Open(path.c_str())) << path;
+    v.Close();
+  }
 }
 
 }  // namespace

@@ -57,11 +57,7 @@ TEST(JoinPathSeparators, OnlyABackslashAtTheEndCounts) {
 
 // Cut to the capacity, never past it, and said so; an exact fit is a fit.
 TEST(JoinPathLimits, ResultIsCutAtTheCapacityAndReported) {
-  struct Case {
-    size_t capacity;
-    const char* joined;
-    bool fits;
-  } cases[] = {
+  struct Case { size_t capacity; const char* joined; bool fits; } cases[] = {
       {kPathCapacity, "abc\\d", true}, {6, "abc\\d", true}, {5, "abc\\", false},
       {4, "abc", false},  // cut just before the separator
       {1, "", false},
@@ -89,38 +85,30 @@ TEST(JoinFolderEntryNames, LongOnesAreCutAndReported) {
 // --- File-name part ---
 
 TEST(FindFileNameRules, Table) {
-  struct Case {
-    const char* path;
-    const char* name;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"C:\\docs\\a.html", "a.html"}, {"a.html", "a.html"},  {"docs/api/b.html", "b.html"},
       {"C:a.html", "a.html"},         {"C:", "C:"},          {"a\\b\\", "b\\"},
       {"a\\\\b", "b"},                {"\\", "\\"},          {"", ""},
       {"pkg\\.svn", ".svn"},          {"x/y\\z", "z"},
   };
-  for (const Case& c : cases) {
-    EXPECT_STREQ(FindFileName(c.path), c.name) << c.path;
-  }
+  for (const auto& [path, name] : cases) EXPECT_STREQ(FindFileName(path), name) << path;
   EXPECT_EQ(FindFileName(static_cast<const char*>(nullptr)), nullptr);
 }
 
 // --- Extension ---
 
 TEST(FindExtensionRules, Table) {
-  struct Case {
-    const char* path;
-    const char* extension;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"a.html", ".html"},     {"a.b.html", ".html"},       {"C:\\x.d\\name", ""},
       {"x.d/name", ""},        {"a.b c", ""},               {"a b.c", ".c"},
       {"name.", "."},          {".hidden", ".hidden"},      {"noext", ""},
       {"", ""},                {"C:\\docs\\q.chm", ".chm"},
   };
-  for (const Case& c : cases) {
-    const char* e = FindExtension(c.path);
-    EXPECT_STREQ(e, c.extension) << c.path;
-    EXPECT_GE(e, c.path);
-    EXPECT_LE(e, c.path + std::strlen(c.path));
+  for (const auto& [path, extension] : cases) {
+    const char* e = FindExtension(path);
+    EXPECT_STREQ(e, extension) << path;
+    EXPECT_GE(e, path);
+    EXPECT_LE(e, path + std::strlen(path));
   }
 }
 

@@ -2,11 +2,9 @@
 // the decoders reject anything else. The canonical codes themselves the round trips pin.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
 #include "hha/core/lzx/huffman.h"
-#include "tests/hha/lzx/lzx_test_data.h"
 
 namespace qb::test {
 namespace {
@@ -24,18 +22,6 @@ void ExpectCompleteAndLimited(const std::vector<uint32_t>& freqs, unsigned maxLe
       EXPECT_TRUE(freqs[i] <= freqs[j] || freqs[j] == 0 || lengths[i] <= lengths[j]) << i << ", " << j;
   }
   EXPECT_DOUBLE_EQ(kraft, 1.0);
-}
-
-TEST(HuffmanCode, RandomStatisticsGiveCompleteLimitedCodes) {
-  const uint64_t seed = TestSeed();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937_64 rng(seed);
-  for (int round = 0; round < 30; ++round) {
-    std::vector<uint32_t> freqs(round % 2 ? 249 : 20);
-    for (auto& f : freqs) f = rng() % 3 == 0 ? 0 : static_cast<uint32_t>(rng() % 100000);
-    freqs[rng() % freqs.size()] = 1;
-    ExpectCompleteAndLimited(freqs, round % 2 ? 16 : 15);
-  }
 }
 
 TEST(HuffmanCode, SkewedStatisticsAreFoldedIntoTheLimit) {

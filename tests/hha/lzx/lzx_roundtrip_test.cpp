@@ -3,19 +3,62 @@
 // do not end on a 16-bit word fail here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
+#include "hha/core/lzx/section_compressor.h"
+#include "tests/hha/lzx/lzx_decoders.h"
 #include "tests/hha/lzx/lzx_test_data.h"
 
 namespace qb::test {
 namespace {
 
+// Compresses through hha::lzx::SectionCompressor in chunks of chunkSize; its lengths must
+// describe the stream it gave.
+LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
+                          size_t chunkSize = 1 << 20, bool fast = false) {
+  LzxStream stream;
+  hha::lzx::SectionCompressor compressor(
+      [&](const uint8_t* p, size_t n) {
+        stream.bytes.insert(stream.bytes.end(), p, p + n);
+        return true;
+      },
+      threads, fast);
+  for (size_t pos = 0; pos < data.size(); pos += chunkSize) {
+    if (!compressor.Write(data.data() + pos, std::min(chunkSize, data.size() - pos))) break;
+  }
+  EXPECT_TRUE(compressor.Finish());
+  EXPECT_EQ(compressor.UncompressedLength(), data.size());
+  EXPECT_EQ(compressor.CompressedLength(), stream.bytes.size());
+  EXPECT_TRUE(!data.empty() || stream.bytes.empty()) << "no bytes, no frames";
+  stream.frameStarts = compressor.FrameStarts();
+  return stream;
+}
+
+// Decodes with chmlib and libmspack and compares with data padded to whole frames;
+// returns "" when both give the data back.
+std::string RoundTrip(const std::vector<uint8_t>& data, const LzxStream& stream) {
+  const size_t padded = (data.size() + 0x7FFF) / 0x8000 * 0x8000;
+  std::vector<uint8_t> expected = data;
+  expected.resize(padded, 0);
+  for (bool chmlib : {true, false}) {
+    std::vector<uint8_t> decoded;
+    const std::string name = chmlib ? "chmlib: " : "libmspack: ";
+    const std::string error = chmlib ? DecodeWithChmlib(stream, padded, decoded)
+                                     : DecodeWithMspack(stream, padded, decoded);
+    if (!error.empty()) return name + error;
+    if (decoded.size() != expected.size())
+      return name + std::to_string(decoded.size()) + " bytes instead of " + std::to_string(padded);
+    if (decoded != expected)
+      return name + "output differs at byte " +
+             std::to_string(std::mismatch(decoded.begin(), decoded.end(), expected.begin()).first - decoded.begin());
+  }
+  return "";
+}
+
 using Generator = std::function<std::vector<uint8_t>(uint64_t, size_t)>;
 
-struct Kind {
-  const char* name;
-  Generator make;
-};
+struct Kind { const char* name; Generator make; };
 
 const Kind kKinds[] = {
     {"random", RandomBytes},

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <random>
 
-#include "hha/core/lzx/section_compressor.h"
-
 namespace qb::test {
 
 uint64_t TestSeed() {
@@ -67,42 +65,6 @@ std::vector<uint8_t> HtmlLike(uint64_t seed, size_t n) {
   }
   out.resize(n);
   return out;
-}
-
-LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
-                          size_t chunkSize, bool fast) {
-  LzxStream stream;
-  hha::lzx::SectionCompressor compressor(
-      [&](const uint8_t* p, size_t n) {
-        stream.bytes.insert(stream.bytes.end(), p, p + n);
-        return true;
-      },
-      threads, fast);
-  for (size_t pos = 0; pos < data.size(); pos += chunkSize) {
-    if (!compressor.Write(data.data() + pos, std::min(chunkSize, data.size() - pos))) break;
-  }
-  compressor.Finish();
-  stream.frameStarts = compressor.FrameStarts();
-  return stream;
-}
-
-std::string RoundTrip(const std::vector<uint8_t>& data, const LzxStream& stream) {
-  const size_t padded = (data.size() + 0x7FFF) / 0x8000 * 0x8000;
-  std::vector<uint8_t> expected = data;
-  expected.resize(padded, 0);
-  for (bool chmlib : {true, false}) {
-    std::vector<uint8_t> decoded;
-    const std::string name = chmlib ? "chmlib: " : "libmspack: ";
-    const std::string error = chmlib ? DecodeWithChmlib(stream, padded, decoded)
-                                     : DecodeWithMspack(stream, padded, decoded);
-    if (!error.empty()) return name + error;
-    if (decoded.size() != expected.size())
-      return name + std::to_string(decoded.size()) + " bytes instead of " + std::to_string(padded);
-    if (decoded != expected)
-      return name + "output differs at byte " +
-             std::to_string(std::mismatch(decoded.begin(), decoded.end(), expected.begin()).first - decoded.begin());
-  }
-  return "";
 }
 
 }  // namespace qb::test

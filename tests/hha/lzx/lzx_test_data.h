@@ -1,11 +1,9 @@
-// Inputs and round-trip helpers shared by the LZX tests.
+// Inputs shared by the LZX tests.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "tests/hha/lzx/lzx_decoders.h"
 
 namespace qb::test {
 
@@ -21,13 +19,5 @@ std::vector<uint8_t> Runs(uint64_t seed, size_t n);
 std::vector<uint8_t> RepeatingRecords(uint64_t seed, size_t n);
 // HTML-like text: tags, identifiers and words drawn from a small vocabulary.
 std::vector<uint8_t> HtmlLike(uint64_t seed, size_t n);
-
-// Compresses through hha::lzx::SectionCompressor in chunks of chunkSize.
-LzxStream CompressSection(const std::vector<uint8_t>& data, unsigned threads,
-                          size_t chunkSize = 1 << 20, bool fast = false);
-
-// Decodes with chmlib and libmspack and compares with data padded to whole frames;
-// returns "" when both give the data back.
-std::string RoundTrip(const std::vector<uint8_t>& data, const LzxStream& stream);
 
 }  // namespace qb::test

@@ -14,13 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using qb::test::TempDir;
 
-// The model's fields are hex after an "x".
-std::string Unhex(const std::string& s) {
-  std::string out;
-  for (size_t i = 1; i + 1 < s.size(); i += 2) out += static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16));
-  return out;
-}
-
 void CheckTree(const std::string& name) {
   TempDir dir;
   // A copy: a link would lead out of the project, which the compiler refuses.

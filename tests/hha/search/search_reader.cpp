@@ -19,14 +19,13 @@ std::string Hex(const std::string& s) {
   return out;
 }
 
-// Fields travel as hex after an "x", so that an empty one is still a field.
+}  // namespace
+
 std::string Unhex(const std::string& s) {
   std::string out;
   for (size_t i = 1; i + 1 < s.size(); i += 2) out += static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16));
   return out;
 }
-
-}  // namespace
 
 SearchRun SearchWithPyChm(const std::string& chm, const std::vector<std::string>& words) {
   SearchRun run;

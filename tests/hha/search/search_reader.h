@@ -21,4 +21,7 @@ struct SearchRun {
 // Searches `chm` for each of `words` (bytes in the file's code page), whole words only.
 SearchRun SearchWithPyChm(const std::string& chm, const std::vector<std::string>& words);
 
+// Fields travel as hex after an "x", so that an empty one is still a field.
+std::string Unhex(const std::string& s);
+
 }  // namespace hha::test
