@@ -189,7 +189,9 @@ TEST_F(DialogTest, GoRunsTheJobWithLiveProgressItsLastLineOpensTheHelpFileAndEnt
 // that cannot be opened (cleared); which names and pages are refused is job_setup_test's.
 TEST_F(DialogTest, BadInputsAreRefusedInABoxOfTheDialogBeforeAnyJob) {
   const std::string absent = folder + "\\absent\\index.html";
-  struct Case { std::string index, name, box, output; } cases[] = {
+  struct Case {
+    std::string index, name, box, output;
+  } cases[] = {
       {folder + "\\index.html", "sub\\guide.chm", "Output file name cannot contain path", "kept"},
       {absent, "guide.chm", "Cannot open '" + absent + "'.", ""},
   };
@@ -271,9 +273,14 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
 TEST_F(DialogTest, DroppedFolderOrIndexPageFillsThePath) {
   // Without it the file manager refuses to drop onto the window at all.
   EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-  struct Case { std::vector<std::string> dropped; std::string nameBefore, path, name; } cases[] = {
+  struct Case {
+    std::vector<std::string> dropped;
+    std::string nameBefore, path, name;
+  } cases[] = {
       {{folder}, "", folder + "\\index.html", "index.chm"},
-      {{folder + "\\index.html", folder + "\\guide.hhp"}, "mine.chm", folder + "\\index.html", "mine.chm"}};
+      {{folder + "\\index.html", folder + "\\guide.hhp"}, "mine.chm", folder + "\\index.html",
+       "mine.chm"},
+  };
   for (const Case& c : cases) {
     Fill("", c.nameBefore);
     SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.dropped)), 0);
@@ -285,13 +292,17 @@ TEST_F(DialogTest, DroppedFolderOrIndexPageFillsThePath) {
 enum class Leave { Exit, Escape, CloseBox };
 
 void Press(HWND window, Leave how) {
-  if (how == Leave::Exit) {
-    SendDlgItemMessageA(window, IDCANCEL, BM_CLICK, 0, 0);
-  } else if (how == Leave::CloseBox) {
-    SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-  } else {
-    SetFocus(GetDlgItem(window, IDC_INDEX_PATH));
-    PostMessageA(GetDlgItem(window, IDC_INDEX_PATH), WM_KEYDOWN, VK_ESCAPE, 0);
+  switch (how) {
+    case Leave::Exit:
+      SendDlgItemMessageA(window, IDCANCEL, BM_CLICK, 0, 0);
+      break;
+    case Leave::Escape:
+      SetFocus(GetDlgItem(window, IDC_INDEX_PATH));
+      PostMessageA(GetDlgItem(window, IDC_INDEX_PATH), WM_KEYDOWN, VK_ESCAPE, 0);
+      break;
+    case Leave::CloseBox:
+      SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
   }
 }
 

@@ -60,7 +60,11 @@ TEST_F(JobSetupTest, FillsEveryFieldFromTheInputs) {
 TEST_F(JobSetupTest, OutputNamesThatWouldHoldAPathOrBeDeletedAreRefused) {
   WriteFile(index, kFrameset);
   const char* const kPath = "Output file name cannot contain path";
-  struct Case { const char* name; bool ok; std::string error; } cases[] = {  // error: a part of the message
+  struct Case {
+    const char* name;
+    bool ok;
+    std::string error;  // a part of the message
+  } cases[] = {
       {"sub\\guide.chm", false, kPath}, {"sub/guide.chm", false, kPath}, {"C:guide.chm", false, kPath},
       {"..\\guide.chm", false, kPath},  {"", false, ""},
       {"api.hhk", false, "api.hhk"},    {"api.hhp", false, "api.hhp"},  {"api.hhc", false, "api.hhc"},
@@ -82,7 +86,11 @@ TEST_F(JobSetupTest, OutputNamesThatWouldHoldAPathOrBeDeletedAreRefused) {
 
 // Each path the job derives must fit in 259 characters, or the name is refused, not cut.
 TEST_F(JobSetupTest, NamesWhosePathsWouldNotFitAreRefused) {
-  struct Case { size_t folder; std::string name; bool ok; } cases[] = {  // folder: its length, the separator included
+  struct Case {
+    size_t folder;  // characters of the folder part, the separator included
+    std::string name;
+    bool ok;
+  } cases[] = {
       {230, std::string(25, 'n') + ".chm", true},    // the output path: exactly 259
       {230, std::string(25, 'n') + "x.chm", false},  // 260
       {230, std::string(25, 'n'), true},             // no extension: the project's 259
@@ -115,7 +123,9 @@ TEST_F(JobSetupTest, EmptyMissingOrEmptyIndexCannotBeOpened) {
 // characters; without one, the overview page.
 TEST_F(JobSetupTest, StartPageIsTheClassFramesSource) {
   const std::string src(300, 's');
-  struct Case { std::string page, start; } cases[] = {
+  struct Case {
+    std::string page, start;
+  } cases[] = {
       {"<html><frameset><frame src=\"x.html\" name=\"classFrame\"></frameset>", "overview-summary.html"},
       {"<FRAME src=\"a.html\" name=\"packageFrame\"><FRAME src=\"b.html\" name=\"classframe\">",
        "overview-summary.html"},

@@ -208,7 +208,11 @@ TEST_F(LinkTest, EnterAndSpaceOpenOtherKeysDoNotAndAFailedOpenLeavesItUnvisited)
 // The browser's colours: values that parse and fit the 12-byte buffer, of a string type,
 // replace the defaults (blue, purple); anything else keeps them.
 TEST_F(LinkTest, ColoursComeFromTheBrowserSettingsWhenUsable) {
-  struct Case { const char *link, *visited; DWORD visitedType; COLORREF linkColour, visitedColour; } cases[] = {
+  struct Case {
+    const char *link, *visited;
+    DWORD visitedType;
+    COLORREF linkColour, visitedColour;
+  } cases[] = {
       {"255,0,0", "0, 128, 0", REG_EXPAND_SZ, 0x000000FF, 0x00008000},
       {"255, 255, 255", nullptr, REG_DWORD, 0x00FF0000, 0x00800080},  // 13 characters: too long
       {"255,255,255", "0,0", REG_SZ, 0x00FFFFFF, 0x00800080},         // 11 fit; "0,0" does not parse

@@ -15,7 +15,11 @@ namespace {
 RECT Rect(LONG left, LONG top, LONG right, LONG bottom) { return RECT{left, top, right, bottom}; }
 
 TEST(CenteredPosition, CentresTruncatingTowardZeroAndStaysInsideTheArea) {
-  struct Case { const char* what; RECT window, target, area; LONG x, y; } cases[] = {
+  struct Case {
+    const char* what;
+    RECT window, target, area;
+    LONG x, y;
+  } cases[] = {
       // (101 + 400) / 2 - 201 / 2 and 301 / 2 - 101 / 2: half pixels lost toward zero.
       {"odd sums", Rect(0, 0, 201, 101), Rect(101, 0, 400, 301), Rect(0, 0, 1280, 1024), 150, 100},
       // A monitor left of and above the primary one: (-1001 + -100) / 2 = -550, not -551.
@@ -34,9 +38,13 @@ TEST(CenteredPosition, CentresTruncatingTowardZeroAndStaysInsideTheArea) {
 }
 
 TEST(BoxCaption, IsTheFileNameWithoutItsExtensionCutToItsBuffer) {
-  struct Case { const char* path; int capacity; const char* caption; } cases[] = {
-      {"C:\\Tools\\tool.exe", 260, "tool"}, {"C:\\a.b\\tool.beta.exe", 260, "tool.beta"}, {"C:\\a.b\\tool", 260, "tool"},
-      {"tool.exe", 260, "tool"}, {"", 260, ""}, {"C:\\x\\abcdefgh.exe", 5, "abcd"}};
+  struct Case {
+    const char* path;
+    int capacity;
+    const char* caption;
+  } cases[] = {{"C:\\Tools\\tool.exe", 260, "tool"}, {"C:\\a.b\\tool.beta.exe", 260, "tool.beta"},
+               {"C:\\a.b\\tool", 260, "tool"},       {"tool.exe", 260, "tool"},
+               {"", 260, ""},                            {"C:\\x\\abcdefgh.exe", 5, "abcd"}};
   for (const Case& c : cases) {
     char out[260] = "?";
     CaptionFromModulePath(c.path, out, c.capacity);
@@ -45,7 +53,11 @@ TEST(BoxCaption, IsTheFileNameWithoutItsExtensionCutToItsBuffer) {
 }
 
 TEST(LinkColour, ParsesThreeComponentsKeepingTheirLowBitsAndRefusesIncompleteOnes) {
-  struct Case { const char* text; bool ok; COLORREF colour; } cases[] = {
+  struct Case {
+    const char* text;
+    bool ok;
+    COLORREF colour;
+  } cases[] = {
       {"255,0,0", true, 0x000000FF}, {"0, 0, 255", true, 0x00FF0000}, {"1,2,3", true, 0x00030201},
       {"300,-2,1", true, 0x0001FE2C}, {"1,2,3,4", true, 0x00030201},
       {"x,,7", true, 0x00070000},  // components without digits count as 0

@@ -24,7 +24,9 @@ using test::FileExists;
 using test::ReadFile;
 using Strings = std::vector<std::string>;
 
-struct Link { std::string href, text; };
+struct Link {
+  std::string href, text;
+};
 
 // The upper-case links of a page, by a plain search of their start and end tags.
 std::vector<Link> Links(const std::string& page) {

@@ -59,7 +59,10 @@ const std::vector<Chain> kChains = {
 // order Windows sorts it for the language. Cyrillic follows Microsoft's index (Архитектура
 // < АЦП, after Latin); the others follow Wine's CompareString where Wine has the language's
 // rules, and the Unicode order for Turkish, where it has not.
-struct LanguageChain { uint32_t lcid; Chain chain; };
+struct LanguageChain {
+  uint32_t lcid;
+  Chain chain;
+};
 const std::vector<LanguageChain> kLanguageChains = {
     {0x419, {u"zebra", u"архитектура", u"Архитектура", u"АЦП", u"е", u"Е", u"ё", u"Ё", u"ёа", u"ежа", u"я"}},
     {0x408, {u"zebra", u"α", u"Α", u"ά", u"άα", u"αβ", u"σ", u"ς", u"Σ", u"ω", u"Ω", u"ώ"}},

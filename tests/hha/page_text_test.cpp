@@ -110,7 +110,11 @@ TEST(PageText, Utf8ErrorsBesideAsciiReadAsOneReplacementPerByte) {
 // files): single-byte code pages other than 1252 folded through the 1252 table alone,
 // commas inside numbers, comments, references without ';'.
 TEST(PageText, WordsAreBrokenAndFoldedAsMicrosoftsCompilerDoes) {
-  const struct { uint32_t codePage; std::string body; std::vector<std::string> words; } kCases[] = {  // body: in the code page
+  const struct {
+    uint32_t codePage;
+    std::string body;  // in the code page
+    std::vector<std::string> words;
+  } kCases[] = {
       // Архитектура Режим АЦП; ч and Ч are 1252's ÷ and ×; Яж is ß and æ.
       {1251, "\xC0\xF0\xF5\xE8\xF2\xE5\xEA\xF2\xF3\xF0\xE0 \xD0\xE5\xE6\xE8\xEC \xC0\xD6\xCF a\xF7" "b\xD7" "c \xDF\xE6",
        {"aooeoaeoooa", "daaeei", "aoi", "a", "b", "c", "ssae"}},

@@ -21,7 +21,11 @@ using test::MakeDirs;
 using test::TempDir;
 using test::WriteFile;
 
-struct Event { WalkEntryKind kind; std::string name; std::string dir; };
+struct Event {
+  WalkEntryKind kind;
+  std::string name;
+  std::string dir;
+};
 
 // Walks the tree, setting SkipDescend after the directories named in `skip`, and after
 // every file (where it must not close the directory that follows: each step clears it).
@@ -85,7 +89,11 @@ std::string Tree(const std::vector<Event>& events, const std::set<std::string>& 
 // Tree() checks the order on the way: pre-order, each folder left under its parent's path.
 TEST(WalkerOrder, WalksPreOrderSkippingWhatTheClientSkips) {
   struct Case {
-    std::vector<std::string> files, folders; const char* rootSuffix; std::set<std::string> skip; const char* tree; size_t events;
+    std::vector<std::string> files, folders;
+    const char* rootSuffix;
+    std::set<std::string> skip;
+    const char* tree;
+    size_t events;
   } cases[] = {
       {{"pkg/b.html"}, {}, "", {}, "pkg{b.html}", 3},
       {{"a.html", "pkg/b.html", "pkg/sub/c.html", "pkg/sub/d.html", "other/e.html"}, {}, "", {},

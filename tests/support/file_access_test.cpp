@@ -56,9 +56,11 @@ class WriterFailureTest : public ::testing::Test {
 // before Close), a short write, an append larger than the buffer written directly: Close
 // fails; the failure does not stick to the next file.
 TEST_F(WriterFailureTest, FailedOrShortWriteMakesCloseFail) {
-  const struct { std::vector<uint32_t> appends; bool fail, shortWrite, recoverBeforeClose; } cases[] = {
-      {{65530, 100}, true, false, true}, {{5}, true, true, false},
-      {{70000}, true, false, false}, {{5}, false, false, false}};
+  const struct {
+    std::vector<uint32_t> appends;
+    bool fail, shortWrite, recoverBeforeClose;
+  } cases[] = {{{65530, 100}, true, false, true}, {{5}, true, true, false},
+               {{70000}, true, false, false}, {{5}, false, false, false}};
   BufferedFileWriter w;
   const std::string path = dir / "out", bytes = Pattern(70000);
   for (const auto& c : cases) {

@@ -24,7 +24,10 @@ std::vector<Link> AllLinks(const char* page) {
 // Exact byte patterns: "<A " (upper case, a blank after it) to "</A>", HREF="..." inside
 // the start tag or, failing that, inside the element; values and text copied unchanged.
 TEST(ScannerLinks, MatchExactPatternsAndYieldHrefAndText) {
-  struct Case { const char* page; std::vector<Link> links; } cases[] = {
+  struct Case {
+    const char* page;
+    std::vector<Link> links;
+  } cases[] = {
       {"<UL><LI><A HREF=\"a.html\" target=\"f\">Alpha</A>\n<LI><A HREF=\"b/c.html\">Beta</A></UL>",
        {{"a.html", "Alpha"}, {"b/c.html", "Beta"}}},
       {"<a href=\"x.html\">x</a>", {}},

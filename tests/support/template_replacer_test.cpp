@@ -31,7 +31,10 @@ class TableProvider : public TemplateKeyProvider {
   std::map<std::string, std::string> values_;
 };
 
-struct Expansion { bool ran; std::string output; };
+struct Expansion {
+  bool ran;
+  std::string output;
+};
 
 class ReplacerTest : public ::testing::Test {
  protected:
@@ -56,7 +59,12 @@ class ReplacerTest : public ::testing::Test {
 // before it.
 TEST_F(ReplacerTest, ExpandsPlaceholdersAndStopsAtTheFirstBadOne) {
   const std::string k35(35, 'k');
-  struct Case { std::string text; bool ran; std::string output; std::vector<std::string> asked; } cases[] = {
+  struct Case {
+    std::string text;
+    bool ran;
+    std::string output;
+    std::vector<std::string> asked;
+  } cases[] = {
       {"[OPTIONS]\r\nCompiled file=x.chm\r\n$ {a} }{ $x", true, "[OPTIONS]\r\nCompiled file=x.chm\r\n$ {a} }{ $x", {}},
       {"", true, "", {}}, {"$", true, "$", {}}, {"${", true, "${", {}}, {"${}", true, "${}", {}},
       {"x${", true, "x${", {}}, {"ab${", true, "ab${", {}}, {"ab${}", true, "ab${}", {}},

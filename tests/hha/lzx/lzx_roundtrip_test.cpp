@@ -58,7 +58,10 @@ std::string RoundTrip(const std::vector<uint8_t>& data, const LzxStream& stream)
 
 using Generator = std::function<std::vector<uint8_t>(uint64_t, size_t)>;
 
-struct Kind { const char* name; Generator make; };
+struct Kind {
+  const char* name;
+  Generator make;
+};
 
 const Kind kKinds[] = {
     {"random", RandomBytes},

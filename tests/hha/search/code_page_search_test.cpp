@@ -35,7 +35,11 @@ std::string CompileOne(const TempDir& dir, const std::string& page, const std::s
 TEST(CodePageSearch, PagesAreIndexedInTheProjectsCodePage) {
   const std::string gb = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">";
   const std::string utf8 = "<html><head><meta charset=\"utf-8\">";
-  struct Case { const char* what; std::string page, language; std::vector<std::pair<std::string, std::string>> words; } cases[] = {
+  struct Case {
+    const char* what;
+    std::string page, language;
+    std::vector<std::pair<std::string, std::string>> words;
+  } cases[] = {
       {"GB2312 page, Chinese project; each character a word",
        gb + "<title>" + kBiaoTi + "</title></head><body>" + kZhong + kWen + kSuo + kYin + " Pinyin</body></html>",
        "0x804 Chinese (PRC)",
