@@ -17,12 +17,7 @@ class BitWriter {
     if (bits == 0) return;
     acc_ = (acc_ << bits) | (value & (bits == 32 ? 0xFFFFFFFFu : ((1u << bits) - 1)));
     count_ += bits;
-    while (count_ >= 16) {
-      count_ -= 16;
-      const uint32_t word = static_cast<uint32_t>(acc_ >> count_) & 0xFFFF;
-      out_.push_back(static_cast<uint8_t>(word));
-      out_.push_back(static_cast<uint8_t>(word >> 8));
-    }
+    while (count_ >= 16) StoreWord();
   }
 
   // Put for a value below 2^bits with bits <= 16, as codes and match footers are: no
@@ -30,12 +25,7 @@ class BitWriter {
   void PutCode(uint32_t value, unsigned bits) {
     acc_ = (acc_ << bits) | value;
     count_ += bits;
-    if (count_ >= 16) {
-      count_ -= 16;
-      const uint32_t word = static_cast<uint32_t>(acc_ >> count_) & 0xFFFF;
-      out_.push_back(static_cast<uint8_t>(word));
-      out_.push_back(static_cast<uint8_t>(word >> 8));
-    }
+    if (count_ >= 16) StoreWord();
   }
 
   // Pads with 0-15 zero bits to the next 16-bit boundary.
@@ -50,6 +40,14 @@ class BitWriter {
   std::vector<uint8_t>& bytes() { return out_; }
 
  private:
+  // Stores the oldest 16 pending bits as one little-endian word.
+  void StoreWord() {
+    count_ -= 16;
+    const uint32_t word = static_cast<uint32_t>(acc_ >> count_) & 0xFFFF;
+    out_.push_back(static_cast<uint8_t>(word));
+    out_.push_back(static_cast<uint8_t>(word >> 8));
+  }
+
   std::vector<uint8_t>& out_;
   uint64_t acc_ = 0;
   unsigned count_ = 0;
