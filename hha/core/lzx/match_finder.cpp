@@ -57,7 +57,7 @@ inline uint32_t Hash5(uint64_t v) {
 }
 }  // namespace
 
-MatchFinder::MatchFinder() : head_(kHash4Base + (size_t{1} << kHash4Bits), 0), prev_(0x10001, 0) {}
+MatchFinder::MatchFinder() : head_(kHash4Base + (size_t{1} << kHash4Bits), 0), chain_(0x10001, 0) {}
 
 void MatchFinder::Reset(const uint8_t* data, uint32_t length) {
   data_ = data;
@@ -77,6 +77,7 @@ uint32_t MatchFinder::TailHash(uint32_t pos) const {
 }
 
 __attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos, uint32_t* chainHead,
+                                                                  uint32_t* chainNext,
                                                                   uint32_t* near4) {
   const uint8_t* p = data_ + pos;
   *near4 = 0;
@@ -86,7 +87,10 @@ __attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos,
     head3 = epoch_ + pos;
     if (pos + 4 > length_) return near3;
     const uint32_t h = TailHash(pos);
-    *chainHead = prev_[pos + 1] = Link(head_[h]);
+    const uint32_t link = Link(head_[h]), after = chain_[link] & 0xFFFF;
+    chain_[pos + 1] = link | after << 16;
+    *chainHead = link;
+    *chainNext = after;
     head_[h] = epoch_ + pos;
     return near3;
   }
@@ -103,16 +107,19 @@ __attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos,
   head3 = entry;
   head4 = entry;
   head5 = entry;
-  const uint16_t link = found5 >= epoch ? static_cast<uint16_t>(found5 - epoch + 1) : 0;
-  prev_[pos + 1] = link;
+  const uint32_t link = found5 >= epoch ? found5 - epoch + 1 : 0;
+  // chain_[0] stays 0: a chain's end carries on as its end.
+  const uint32_t after = chain_[link] & 0xFFFF;
+  chain_[pos + 1] = link | after << 16;
   *chainHead = link;
+  *chainNext = after;
   *near4 = found4;
   return near3;
 }
 
 void MatchFinder::Skip(uint32_t pos) {
-  uint32_t unused, unused4;
-  if (pos + 3 <= length_) Insert(pos, &unused, &unused4);
+  uint32_t unused, unusedNext, unused4;
+  if (pos + 3 <= length_) Insert(pos, &unused, &unusedNext, &unused4);
 }
 
 void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
@@ -121,7 +128,7 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
   const uint32_t fastEnd = length_ >= 8 ? std::min(to, length_ - 7) : from;
   const uint32_t epoch = epoch_;
   uint32_t* const head = head_.data();
-  uint16_t* const prev = prev_.data();
+  uint32_t* const chain = chain_.data();
   const uint8_t* const data = data_;
   uint32_t p = from;
   for (; p < fastEnd; ++p) {
@@ -131,7 +138,8 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
     head[kHash3Base + Hash3(static_cast<uint32_t>(v))] = entry;
     head[kHash4Base + Hash4(static_cast<uint32_t>(v))] = entry;
     uint32_t& head5 = head[Hash5(v)];
-    prev[p + 1] = head5 >= epoch ? static_cast<uint16_t>(head5 - epoch + 1) : 0;
+    const uint32_t link = head5 >= epoch ? head5 - epoch + 1 : 0;
+    chain[p + 1] = link | chain[link] << 16;
     head5 = entry;
   }
   for (; p < to; ++p) Skip(p);
@@ -140,7 +148,7 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
 // One search in progress: the chain position and the best match so far.
 struct MatchFinder::Walk {
   const uint8_t* cur;
-  uint32_t pos, cand, probeBytes;
+  uint32_t pos, cand, next, probeBytes;
   unsigned maxLen, stopAt, best, probe, count, stepsLeft;
   Match* out;
   bool done;
@@ -156,7 +164,7 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
                                                               Match* out, Walk& w) {
   const uint8_t* cur = data_ + pos;
   uint32_t near4;
-  const uint32_t near3 = Insert(pos, &w.cand, &near4);
+  const uint32_t near3 = Insert(pos, &w.cand, &w.next, &near4);
   const uint32_t floor = epoch_;  // entries below it belong to earlier intervals
   // Four bytes are there to load at every candidate and at pos (pos + 4 <= length).
   const uint32_t curBytes = Load32(cur);
@@ -213,7 +221,9 @@ __attribute__((noinline)) bool MatchFinder::Improve(Walk& w, uint32_t at) {
 inline bool MatchFinder::Step(Walk& w) {
   const uint32_t at = w.cand - 1;
   if (Load32(data_ + at + w.probe) == w.probeBytes && !Improve(w, at)) return false;
-  w.cand = prev_[w.cand];
+  const uint32_t links = chain_[w.cand];
+  w.cand = w.next;
+  w.next = links >> 16;
   // Both tests at once: one branch per step rather than two.
   return (w.cand != 0) & (--w.stepsLeft != 0);
 }
@@ -248,22 +258,30 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // compiler kept the Walk fields on the stack otherwise. Both start with the same
     // step count, so one count serves both.
     const uint8_t* const data = data_;
-    const uint16_t* const prev = prev_.data();
+    const uint32_t* const chain = chain_.data();
     // A walk that ended in Start has none of these set. Links widened once here: as
     // 32-bit values they took a copy per step to index with.
     size_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
+    size_t nextA = liveA ? a.next : 0, nextB = liveB ? b.next : 0;
+    // To the next link; the load is for the step after it.
+    auto advance = [chain](size_t& cand, size_t& next) {
+      const uint32_t links = chain[cand];
+      cand = next;
+      next = links >> 16;
+    };
     const uint8_t* probeA = data + (liveA ? a.probe : 0);
     const uint8_t* probeB = data + (liveB ? b.probe : 0);
     uint32_t bytesA = liveA ? a.probeBytes : 0, bytesB = liveB ? b.probeBytes : 0;
     unsigned steps = kMaxChainDepth;
     // One step of a walk whose probe lives in locals; false once it is over.
-    auto step = [&](Walk& w, size_t& cand, const uint8_t*& probe, uint32_t& bytes) {
+    auto step = [&](Walk& w, size_t& cand, size_t& next, const uint8_t*& probe,
+                    uint32_t& bytes) {
       if (Load32(probe + cand - 1) == bytes) {
         if (!Improve(w, static_cast<uint32_t>(cand - 1))) return false;
         probe = data + w.probe;
         bytes = w.probeBytes;
       }
-      cand = prev[cand];
+      advance(cand, next);
       return cand != 0;
     };
     if (liveA && liveB) {
@@ -286,23 +304,25 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
           if (endA | endB) {
             // Leaves the loop here rather than through its test: merged into the
             // common step, the compiler computed both link addresses on every step.
-            candA = endA ? 0 : prev[candA];
-            candB = endB ? 0 : prev[candB];
+            advance(candA, nextA);
+            advance(candB, nextB);
+            if (endA) candA = 0;
+            if (endB) candB = 0;
             --steps;
             break;
           }
         }
-        candA = prev[candA];
-        candB = prev[candB];
+        advance(candA, nextA);
+        advance(candB, nextB);
       } while (--steps != 0 && candA != 0 && candB != 0);
       liveA = candA != 0 && steps != 0;
       liveB = candB != 0 && steps != 0;
     }
     if (liveA) {
-      while (step(a, candA, probeA, bytesA) && --steps != 0) {
+      while (step(a, candA, nextA, probeA, bytesA) && --steps != 0) {
       }
     } else if (liveB) {
-      while (step(b, candB, probeB, bytesB) && --steps != 0) {
+      while (step(b, candB, nextB, probeB, bytesB) && --steps != 0) {
       }
     }
   }

@@ -69,10 +69,10 @@ class MatchFinder {
   uint32_t TailHash(uint32_t pos) const;
   struct Walk;
   // Enters pos (pos + 3 <= length) in the three-byte table and, with four bytes left, in
-  // its chain, whose previous head goes to *chainHead; returns the three-byte table's
-  // previous entry. With eight bytes left it also enters the four-byte table, whose
-  // previous entry goes to *near4 (0 otherwise).
-  uint32_t Insert(uint32_t pos, uint32_t* chainHead, uint32_t* near4);
+  // its chain, whose previous head goes to *chainHead (and the link after it to
+  // *chainNext); returns the three-byte table's previous entry. With eight bytes left it
+  // also enters the four-byte table, whose previous entry goes to *near4 (0 otherwise).
+  uint32_t Insert(uint32_t pos, uint32_t* chainHead, uint32_t* chainNext, uint32_t* near4);
   // Inserts pos and sets up its search (the nearest three- and four-byte matches already
   // taken).
   void Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w);
@@ -87,10 +87,13 @@ class MatchFinder {
   uint32_t epoch_ = 0;
   std::vector<uint32_t> head_;
   // The chains: for the position p, at p + 1, the link to the one before it with the same
-  // hash (that position plus one, 0 for none). Links rather than table entries: half the
-  // memory, and a step loads the next link without taking the epoch off. Positions in the
-  // chains end four bytes before the interval's end, so p + 1 fits in 16 bits.
-  std::vector<uint16_t> prev_;
+  // hash (that position plus one, 0 for none) in the low half, and that one's link in the
+  // high half. Links rather than table entries: a step loads the next links without
+  // taking the epoch off. Positions in the chains end four bytes before the interval's
+  // end, so p + 1 fits in 16 bits. Two links an entry: the load that a walk's next step
+  // waits for is issued a step earlier, so two loads are in flight per walk (the walk
+  // is bound by their latency, not by its instructions).
+  std::vector<uint32_t> chain_;
   // The link for a table entry: 0 for one of an earlier interval.
   uint16_t Link(uint32_t entry) const {
     return entry >= epoch_ ? static_cast<uint16_t>(entry - epoch_ + 1) : 0;
