@@ -24,7 +24,7 @@ namespace hha::lzx {
 
 namespace {
 // 2^16 chain heads, 2^14 three-byte and 2^15 four-byte heads for at most 2^16
-// positions, in one array (448 KiB) that a reset forgets by its epoch.
+// positions, in one array (224 KiB) that a reset clears.
 constexpr unsigned kHashBits = 16;
 constexpr unsigned kHash3Bits = 14;
 constexpr size_t kHash3Base = size_t{1} << kHashBits;  // where the 3-byte heads start
@@ -62,11 +62,7 @@ MatchFinder::MatchFinder() : head_(kHash4Base + (size_t{1} << kHash4Bits), 0), c
 void MatchFinder::Reset(const uint8_t* data, uint32_t length) {
   data_ = data;
   length_ = length;
-  if (epoch_ >= 0xFFFE0000u) {  // after 65,534 intervals
-    std::fill(head_.begin(), head_.end(), 0);
-    epoch_ = 0;
-  }
-  epoch_ += 0x10000;
+  std::fill(head_.begin(), head_.end(), 0);
 }
 
 uint32_t MatchFinder::TailHash(uint32_t pos) const {
@@ -80,34 +76,33 @@ __attribute__((always_inline)) inline uint32_t MatchFinder::Insert(uint32_t pos,
                                                                   uint32_t* chainNext,
                                                                   uint32_t* near4) {
   const uint8_t* p = data_ + pos;
+  *chainHead = 0;
   *near4 = 0;
   if (pos + 8 > length_) {  // the last few positions, where eight bytes cannot be loaded
-    uint32_t& head3 = head_[kHash3Base + Hash3(p[0] | (p[1] << 8) | (p[2] << 16))];
+    uint16_t& head3 = head_[kHash3Base + Hash3(p[0] | (p[1] << 8) | (p[2] << 16))];
     const uint32_t near3 = head3;
-    head3 = epoch_ + pos;
+    head3 = static_cast<uint16_t>(pos + 1);
     if (pos + 4 > length_) return near3;
-    const uint32_t h = TailHash(pos);
-    const uint32_t link = Link(head_[h]), after = chain_[link] & 0xFFFF;
+    uint16_t& head5 = head_[TailHash(pos)];
+    const uint32_t link = head5, after = chain_[link] & 0xFFFF;
     chain_[pos + 1] = link | after << 16;
     *chainHead = link;
     *chainNext = after;
-    head_[h] = epoch_ + pos;
+    head5 = static_cast<uint16_t>(pos + 1);
     return near3;
   }
-  // All hashes from one load. The epoch and the new entry in locals: stores into the
-  // tables would otherwise make the compiler read epoch_ again after each.
+  // All hashes from one load.
   uint64_t v;
   std::memcpy(&v, p, 8);
-  const uint32_t epoch = epoch_, entry = epoch + pos;
-  uint32_t* const head = head_.data();
-  uint32_t& head3 = head[kHash3Base + Hash3(static_cast<uint32_t>(v))];
-  uint32_t& head4 = head[kHash4Base + Hash4(static_cast<uint32_t>(v))];
-  uint32_t& head5 = head[Hash5(v)];
-  const uint32_t near3 = head3, found4 = head4, found5 = head5;
+  const uint16_t entry = static_cast<uint16_t>(pos + 1);
+  uint16_t* const head = head_.data();
+  uint16_t& head3 = head[kHash3Base + Hash3(static_cast<uint32_t>(v))];
+  uint16_t& head4 = head[kHash4Base + Hash4(static_cast<uint32_t>(v))];
+  uint16_t& head5 = head[Hash5(v)];
+  const uint32_t near3 = head3, found4 = head4, link = head5;
   head3 = entry;
   head4 = entry;
   head5 = entry;
-  const uint32_t link = found5 >= epoch ? found5 - epoch + 1 : 0;
   // chain_[0] stays 0: a chain's end carries on as its end.
   const uint32_t after = chain_[link] & 0xFFFF;
   chain_[pos + 1] = link | after << 16;
@@ -126,19 +121,18 @@ void MatchFinder::SkipRun(uint32_t from, uint32_t to) {
   // Where eight bytes are left, as Hash loads them, without Skip's tests per position:
   // the inside of long matches is over a third of the positions on Javadoc.
   const uint32_t fastEnd = length_ >= 8 ? std::min(to, length_ - 7) : from;
-  const uint32_t epoch = epoch_;
-  uint32_t* const head = head_.data();
+  uint16_t* const head = head_.data();
   uint32_t* const chain = chain_.data();
   const uint8_t* const data = data_;
   uint32_t p = from;
   for (; p < fastEnd; ++p) {
     uint64_t v;
     std::memcpy(&v, data + p, 8);
-    const uint32_t entry = epoch + p;
+    const uint16_t entry = static_cast<uint16_t>(p + 1);
     head[kHash3Base + Hash3(static_cast<uint32_t>(v))] = entry;
     head[kHash4Base + Hash4(static_cast<uint32_t>(v))] = entry;
-    uint32_t& head5 = head[Hash5(v)];
-    const uint32_t link = head5 >= epoch ? head5 - epoch + 1 : 0;
+    uint16_t& head5 = head[Hash5(v)];
+    const uint32_t link = head5;
     chain[p + 1] = link | chain[link] << 16;
     head5 = entry;
   }
@@ -165,23 +159,22 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
   const uint8_t* cur = data_ + pos;
   uint32_t near4;
   const uint32_t near3 = Insert(pos, &w.cand, &w.next, &near4);
-  const uint32_t floor = epoch_;  // entries below it belong to earlier intervals
   // Four bytes are there to load at every candidate and at pos (pos + 4 <= length).
   const uint32_t curBytes = Load32(cur);
   const unsigned stopAt = std::min(maxLen, kGoodEnough);
   unsigned best = 2, count = 0;
   bool done = false;
-  if (near3 >= floor && ((Load32(data_ + (near3 - floor)) ^ curBytes) & 0xFFFFFF) == 0) {
-    best = CommonLength(cur, data_ + (near3 - floor), maxLen);
-    out[0] = {static_cast<uint16_t>(best), static_cast<uint16_t>(pos - (near3 - floor))};
+  if (near3 != 0 && ((Load32(data_ + (near3 - 1)) ^ curBytes) & 0xFFFFFF) == 0) {
+    best = CommonLength(cur, data_ + (near3 - 1), maxLen);
+    out[0] = {static_cast<uint16_t>(best), static_cast<uint16_t>(pos + 1 - near3)};
     count = 1;
     done = best >= stopAt;
   }
-  if (!done && near4 >= floor && near4 != near3 && Load32(data_ + (near4 - floor)) == curBytes) {
-    const unsigned len = CommonLength(cur, data_ + (near4 - floor), maxLen);
+  if (!done && near4 != 0 && near4 != near3 && Load32(data_ + (near4 - 1)) == curBytes) {
+    const unsigned len = CommonLength(cur, data_ + (near4 - 1), maxLen);
     if (len > best) {
       best = len;
-      out[count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos - (near4 - floor))};
+      out[count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(pos + 1 - near4)};
       done = best >= stopAt;
     }
   }

@@ -82,22 +82,17 @@ class MatchFinder {
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
-  // Table entries are positions plus epoch_, which grows by 2^16 at every reset, so a
-  // reset forgets every entry without clearing the tables: anything below epoch_ is empty.
-  uint32_t epoch_ = 0;
-  std::vector<uint32_t> head_;
+  // Table entries are links (positions plus one, 0 for none), cleared at every reset:
+  // half the cache lines of positions tagged with the interval, which cost more in
+  // misses than the clearing does.
+  std::vector<uint16_t> head_;
   // The chains: for the position p, at p + 1, the link to the one before it with the same
   // hash (that position plus one, 0 for none) in the low half, and that one's link in the
-  // high half. Links rather than table entries: a step loads the next links without
-  // taking the epoch off. Positions in the chains end four bytes before the interval's
-  // end, so p + 1 fits in 16 bits. Two links an entry: the load that a walk's next step
+  // high half. Positions in the chains end four bytes before the interval's end, so
+  // p + 1 fits in 16 bits. Two links an entry: the load that a walk's next step
   // waits for is issued a step earlier, so two loads are in flight per walk (the walk
   // is bound by their latency, not by its instructions).
   std::vector<uint32_t> chain_;
-  // The link for a table entry: 0 for one of an earlier interval.
-  uint16_t Link(uint32_t entry) const {
-    return entry >= epoch_ ? static_cast<uint16_t>(entry - epoch_ + 1) : 0;
-  }
 };
 
 }  // namespace hha::lzx
