@@ -198,11 +198,12 @@ __attribute__((always_inline)) inline void MatchFinder::Start(uint32_t pos, unsi
 // Out of line: few candidates pass the probe, and the walks' loop keeps its state in
 // registers only when this part is not inlined into it.
 __attribute__((noinline)) bool MatchFinder::Improve(Walk& w, uint32_t at) {
-  const unsigned len = CommonLength(w.cur, data_ + at, w.maxLen);
+  const uint32_t distance = w.pos - at;
+  const unsigned len = CommonLength(w.cur, w.cur - distance, w.maxLen);
   if (len > w.best) {
     w.best = len;
     if (w.count == kMaxMatchesPerPosition) --w.count;  // keep the longest
-    w.out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(w.pos - at)};
+    w.out[w.count++] = {static_cast<uint16_t>(len), static_cast<uint16_t>(distance)};
     if (len >= w.stopAt) return false;
     w.probe = len - 3;
     w.probeBytes = Load32(w.cur + w.probe);

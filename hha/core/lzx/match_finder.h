@@ -78,7 +78,8 @@ class MatchFinder {
   void Start(uint32_t pos, unsigned maxLen, Match* out, Walk& w);
   bool Step(Walk& w);
   // A candidate that passed the probe: records it when longer; false ends the search.
-  bool Improve(Walk& w, uint32_t at);
+  // Static, so that the walks' loop need not keep the finder in a register for it.
+  static bool Improve(Walk& w, uint32_t at);
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
