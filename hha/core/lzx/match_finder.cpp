@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "hha/core/lzx/lzx_constants.h"
 
@@ -279,38 +280,50 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       return cand != 0;
     };
     if (liveA && liveB) {
-      // Both probes first and one branch for either passing (few do).
-      do {
-        const bool hitA = Load32(probeA + candA - 1) == bytesA;
-        const bool hitB = Load32(probeB + candB - 1) == bytesB;
+      // One step of both walks at the candidates cA and cB, whose previous links nA and
+      // nB came with them; cA and cB then take the links before nA and nB. Both probes
+      // first and one branch for either passing (few do). Called with the roles of the
+      // cand and next variables swapped every other step, so that no step copies them.
+      unsigned over = 0;  // bit 0: A ended in Improve, bit 1: B did
+      auto both = [&](size_t& cA, size_t nA, size_t& cB, size_t nB)
+                      __attribute__((always_inline)) {
+        const bool hitA = Load32(probeA + cA - 1) == bytesA;
+        const bool hitB = Load32(probeB + cB - 1) == bytesB;
         if (__builtin_expect(hitA, 0) || __builtin_expect(hitB, 0)) {
-          bool endA = false, endB = false;
           if (hitA) {
-            endA = !Improve(a, static_cast<uint32_t>(candA - 1));
+            over |= Improve(a, static_cast<uint32_t>(cA - 1)) ? 0 : 1;
             probeA = data + a.probe;
             bytesA = a.probeBytes;
           }
           if (hitB) {
-            endB = !Improve(b, static_cast<uint32_t>(candB - 1));
+            over |= Improve(b, static_cast<uint32_t>(cB - 1)) ? 0 : 2;
             probeB = data + b.probe;
             bytesB = b.probeBytes;
           }
-          if (endA | endB) {
+          if (over != 0) {
             // Leaves the loop here rather than through its test: merged into the
             // common step, the compiler computed both link addresses on every step.
-            advance(candA, nextA);
-            advance(candB, nextB);
-            if (endA) candA = 0;
-            if (endB) candB = 0;
+            cA = chain[cA] >> 16;
+            cB = chain[cB] >> 16;
             --steps;
-            break;
+            return false;
           }
         }
-        advance(candA, nextA);
-        advance(candB, nextB);
-      } while (--steps != 0 && candA != 0 && candB != 0);
-      liveA = candA != 0 && steps != 0;
-      liveB = candB != 0 && steps != 0;
+        cA = chain[cA] >> 16;
+        cB = chain[cB] >> 16;
+        return --steps != 0 && nA != 0 && nB != 0;
+      };
+      for (;;) {
+        if (!both(candA, nextA, candB, nextB)) {
+          std::swap(candA, nextA);
+          std::swap(candB, nextB);
+          break;
+        }
+        if (!both(nextA, candA, nextB, candB)) break;
+      }
+      // candA and candB are the walks' next candidates now.
+      liveA = (over & 1) == 0 && candA != 0 && steps != 0;
+      liveB = (over & 2) == 0 && candB != 0 && steps != 0;
     }
     if (liveA) {
       while (step(a, candA, nextA, probeA, bytesA) && --steps != 0) {
