@@ -258,27 +258,10 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
     // 32-bit values they took a copy per step to index with.
     size_t candA = liveA ? a.cand : 0, candB = liveB ? b.cand : 0;
     size_t nextA = liveA ? a.next : 0, nextB = liveB ? b.next : 0;
-    // To the next link; the load is for the step after it.
-    auto advance = [chain](size_t& cand, size_t& next) {
-      const uint32_t links = chain[cand];
-      cand = next;
-      next = links >> 16;
-    };
     const uint8_t* probeA = data + (liveA ? a.probe : 0);
     const uint8_t* probeB = data + (liveB ? b.probe : 0);
     uint32_t bytesA = liveA ? a.probeBytes : 0, bytesB = liveB ? b.probeBytes : 0;
     unsigned steps = kMaxChainDepth;
-    // One step of a walk whose probe lives in locals; false once it is over.
-    auto step = [&](Walk& w, size_t& cand, size_t& next, const uint8_t*& probe,
-                    uint32_t& bytes) {
-      if (Load32(probe + cand - 1) == bytes) {
-        if (!Improve(w, static_cast<uint32_t>(cand - 1))) return false;
-        probe = data + w.probe;
-        bytes = w.probeBytes;
-      }
-      advance(cand, next);
-      return cand != 0;
-    };
     if (liveA && liveB) {
       // One step of both walks at the candidates cA and cB, whose previous links nA and
       // nB came with them; cA and cB then take the links before nA and nB. Both probes
@@ -325,11 +308,22 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       liveA = (over & 1) == 0 && candA != 0 && steps != 0;
       liveB = (over & 2) == 0 && candB != 0 && steps != 0;
     }
+    // The walk left, alone, its roles swapped as in both().
+    auto one = [&](Walk& w, size_t& c, size_t n, const uint8_t*& probe, uint32_t& bytes)
+                   __attribute__((always_inline)) {
+      if (Load32(probe + c - 1) == bytes) {
+        if (!Improve(w, static_cast<uint32_t>(c - 1))) return false;
+        probe = data + w.probe;
+        bytes = w.probeBytes;
+      }
+      c = chain[c] >> 16;
+      return --steps != 0 && n != 0;
+    };
     if (liveA) {
-      while (step(a, candA, nextA, probeA, bytesA) && --steps != 0) {
+      while (one(a, candA, nextA, probeA, bytesA) && one(a, nextA, candA, probeA, bytesA)) {
       }
     } else if (liveB) {
-      while (step(b, candB, nextB, probeB, bytesB) && --steps != 0) {
+      while (one(b, candB, nextB, probeB, bytesB) && one(b, nextB, candB, probeB, bytesB)) {
       }
     }
   }
