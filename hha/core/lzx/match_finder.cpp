@@ -294,7 +294,8 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
         }
         cA = chain[cA] >> 16;
         cB = chain[cB] >> 16;
-        return --steps != 0 && nA != 0 && nB != 0;
+        // Links are below 2^16: the product is 0 only when one of them is.
+        return --steps != 0 && nA * nB != 0;
       };
       for (;;) {
         if (!both(candA, nextA, candB, nextB)) {
