@@ -91,8 +91,7 @@ class MatchFinder {
   // hash (that position plus one, 0 for none) in the low half, and that one's link in the
   // high half. Positions in the chains end four bytes before the interval's end, so
   // p + 1 fits in 16 bits. Two links an entry: the load that a walk's next step
-  // waits for is issued a step earlier, so two loads are in flight per walk (the walk
-  // is bound by their latency, not by its instructions).
+  // waits for is issued a step earlier, so two loads are in flight per walk.
   std::vector<uint32_t> chain_;
 };
 
