@@ -408,6 +408,10 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
 
     uint32_t stop = 0;        // node where the stretch ends
     Item longMatch{0, 0};     // taken after the stretch, if one ended it
+    // The longest repeat match of the node before (distance, 0 for none, and length): if
+    // 3 or more long, it goes on here one shorter, as it compares the same bytes up to the
+    // same end, so its length needs no compare. Nine in ten repeat matches are such.
+    uint32_t lastDist = 0, lastLen = 0;
     uint32_t j = 0;
     for (;; ++j) {
       const uint32_t pos = base + j;
@@ -488,7 +492,8 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
         for (; hits; hits &= hits - 1) {
           const unsigned k = static_cast<unsigned>(__builtin_ctz(hits));
           const uint32_t r = here[k];
-          const unsigned len = 2 + CommonLength(at + 2, at - r + 2, maxLen - 2);
+          const unsigned len =
+              r == lastDist ? lastLen - 1 : 2 + CommonLength(at + 2, at - r + 2, maxLen - 2);
           if (len > longestRep) {
             longestRep = len;
             longestRepSlot = k;
@@ -496,6 +501,8 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
           if (!ends && len < nice) relaxLengths(k, k, everyCut ? kMinMatch : len, len);
         }
       }
+      lastDist = longestRep >= 3 ? here[longestRepSlot] : 0;
+      lastLen = longestRep;
       if (__builtin_expect(ends || longestRep >= nice, 0)) {
         stop = j;
         if (longestRep + 1 >= longest) {  // a repeat offset costs fewer bits
