@@ -396,7 +396,8 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
   const uint32_t* const foundStart = foundStart_.data();
   const unsigned nice = nice_;
   uint32_t base = begin;
-  std::vector<Item> path;
+  // A stretch's path, filled from its end: a stretch has at most kMaxStretch items.
+  Item path[kMaxStretch];
   while (base < end) {
     // One stretch: node j describes position base + j.
     const uint32_t limit = std::min(end - base, kMaxStretch);
@@ -546,13 +547,13 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
     }
 
     // Walk back from the end of the stretch and emit the path in order.
-    path.clear();
+    Item* first = path + kMaxStretch;
     for (uint32_t at = stop; at > 0;) {
       const uint32_t source = arrival[at] >> 16;
-      path.push_back({static_cast<uint16_t>(at - source), static_cast<uint16_t>(arrival[at] & 0xFFFF)});
+      *--first = {static_cast<uint16_t>(at - source), static_cast<uint16_t>(arrival[at] & 0xFFFF)};
       at = source;
     }
-    items.insert(items.end(), path.rbegin(), path.rend());
+    items.insert(items.end(), first, path + kMaxStretch);
     std::memcpy(reps, nodeReps[stop].r, sizeof(nodeReps[stop].r));
     base += stop;
     if (longMatch.length) {
