@@ -528,18 +528,23 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
       // stands for the rest: about 2% fewer instructions for 0.02% more output.
       // Lengths a repeat offset reaches are not offered again with an explicit offset,
       // which nearly always costs more: 3% fewer instructions, 20 bytes more output.
-      // Matches come longest last, so a match no longer than the lengths already offered
-      // has nothing left to offer.
+      // Matches come longest last, each offering the lengths above the one before it, so
+      // a match no longer than the lengths already offered has nothing left to offer. They
+      // are offered longest first: no two offer the same length, so their order settles no
+      // tie, and the loop ends at the first one with nothing to offer, where a test of each
+      // shorter one was mispredicted.
       if (everyCut) {
-        unsigned prevLen = std::max(longestRep, kMinMatch);
-        for (unsigned m = 0; m < count; ++m) {
-          const unsigned full = matches[m].length;
-          if (full <= prevLen) continue;
+        const unsigned offered = std::max(longestRep, kMinMatch);
+        unsigned m = count, full = longest;
+        while (full > offered) {
+          --m;
+          const unsigned shorter = matches[m ? m - 1 : 0].length;
+          const unsigned below = m ? shorter : 0;
           const uint32_t d = matches[m].distance;
           if (d != here[0] && d != here[1] && d != here[2]) {
-            relaxLengths(SlotOf(d + 2), d + 2, prevLen + 1, full);
+            relaxLengths(SlotOf(d + 2), d + 2, std::max(below, offered) + 1, full);
           }
-          prevLen = full;
+          full = below;
         }
       } else if (count) {
         const uint32_t d = matches[count - 1].distance;
