@@ -71,17 +71,15 @@ __attribute__((always_inline)) inline void RelaxRun(uint32_t* __restrict cost,
                                                     uint32_t c0, uint32_t item, unsigned n) {
   typedef typename Vec<Lanes>::U V;
   const V items = V{} + item;
-  if (n < Lanes) {
-    RelaxGroup<Lanes, true>(cost, arrival, lengthCost, c0, items, static_cast<int32_t>(n));
-    return;
-  }
-  // A run of a vector or more needs no mask: its last group ends at the run's end,
-  // overlapping the one before, and offering the same arrival twice changes nothing.
-  const unsigned last = n - Lanes;
-  for (unsigned i = 0; i < last; i += Lanes) {
+  // The last group is masked rather than moved back to end at the run's end: a load
+  // overlapping part of the group stored just before cannot take its values from the
+  // store and waits for it (that one load was a tenth of the parse's time).
+  unsigned i = 0;
+  for (; i + Lanes < n; i += Lanes) {
     RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, c0, items, 0);
   }
-  RelaxGroup<Lanes, false>(cost + last, arrival + last, lengthCost + last, c0, items, 0);
+  RelaxGroup<Lanes, true>(cost + i, arrival + i, lengthCost + i, c0, items,
+                          static_cast<int32_t>(n - i));
 }
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
