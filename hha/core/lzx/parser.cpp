@@ -71,17 +71,15 @@ __attribute__((always_inline)) inline void RelaxRun(uint32_t* __restrict cost,
                                                     uint32_t c0, uint32_t item, unsigned n) {
   typedef typename Vec<Lanes>::U V;
   const V items = V{} + item;
-  if (n < Lanes) {
-    RelaxGroup<Lanes, true>(cost, arrival, lengthCost, c0, items, static_cast<int32_t>(n));
-    return;
-  }
-  // A run of a vector or more needs no mask: its last group ends at the run's end,
-  // overlapping the one before, and offering the same arrival twice changes nothing.
-  const unsigned last = n - Lanes;
-  for (unsigned i = 0; i < last; i += Lanes) {
+  // The last group is masked rather than moved back to end at the run's end: a load
+  // overlapping part of the group stored just before cannot take its values from the
+  // store and waits for it (that one load was a tenth of the parse's time).
+  unsigned i = 0;
+  for (; i + Lanes < n; i += Lanes) {
     RelaxGroup<Lanes, false>(cost + i, arrival + i, lengthCost + i, c0, items, 0);
   }
-  RelaxGroup<Lanes, false>(cost + last, arrival + last, lengthCost + last, c0, items, 0);
+  RelaxGroup<Lanes, true>(cost + i, arrival + i, lengthCost + i, c0, items,
+                          static_cast<int32_t>(n - i));
 }
 
 inline unsigned MainSymbol(unsigned slot, unsigned length) {
@@ -215,8 +213,11 @@ struct SlotTables {
 };
 const SlotTables kSlots;
 
+// Both entries are read and one selected: offsets below and above 1024 follow no pattern,
+// and a branch between them was mispredicted.
 inline unsigned SlotOf(uint32_t formatted) {
-  return formatted < 1024 ? kSlots.low[formatted] : kSlots.high[formatted >> 9];
+  const unsigned low = kSlots.low[formatted & 1023], high = kSlots.high[formatted >> 9];
+  return formatted < 1024 ? low : high;
 }
 
 inline uint16_t Load16(const uint8_t* p) {
@@ -396,7 +397,8 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
   const uint32_t* const foundStart = foundStart_.data();
   const unsigned nice = nice_;
   uint32_t base = begin;
-  std::vector<Item> path;
+  // A stretch's path, filled from its end: a stretch has at most kMaxStretch items.
+  Item path[kMaxStretch];
   while (base < end) {
     // One stretch: node j describes position base + j.
     const uint32_t limit = std::min(end - base, kMaxStretch);
@@ -408,6 +410,10 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
 
     uint32_t stop = 0;        // node where the stretch ends
     Item longMatch{0, 0};     // taken after the stretch, if one ended it
+    // The longest repeat match of the node before (distance, 0 for none, and length): if
+    // 3 or more long, it goes on here one shorter, as it compares the same bytes up to the
+    // same end, so its length needs no compare. Nine in ten repeat matches are such.
+    uint32_t lastDist = 0, lastLen = 0;
     uint32_t j = 0;
     for (;; ++j) {
       const uint32_t pos = base + j;
@@ -488,7 +494,8 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
         for (; hits; hits &= hits - 1) {
           const unsigned k = static_cast<unsigned>(__builtin_ctz(hits));
           const uint32_t r = here[k];
-          const unsigned len = 2 + CommonLength(at + 2, at - r + 2, maxLen - 2);
+          const unsigned len =
+              r == lastDist ? lastLen - 1 : 2 + CommonLength(at + 2, at - r + 2, maxLen - 2);
           if (len > longestRep) {
             longestRep = len;
             longestRepSlot = k;
@@ -496,6 +503,8 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
           if (!ends && len < nice) relaxLengths(k, k, everyCut ? kMinMatch : len, len);
         }
       }
+      lastDist = longestRep >= 3 ? here[longestRepSlot] : 0;
+      lastLen = longestRep;
       if (__builtin_expect(ends || longestRep >= nice, 0)) {
         stop = j;
         if (longestRep + 1 >= longest) {  // a repeat offset costs fewer bits
@@ -517,18 +526,23 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
       // stands for the rest: about 2% fewer instructions for 0.02% more output.
       // Lengths a repeat offset reaches are not offered again with an explicit offset,
       // which nearly always costs more: 3% fewer instructions, 20 bytes more output.
-      // Matches come longest last, so a match no longer than the lengths already offered
-      // has nothing left to offer.
+      // Matches come longest last, each offering the lengths above the one before it, so
+      // a match no longer than the lengths already offered has nothing left to offer. They
+      // are offered longest first: no two offer the same length, so their order settles no
+      // tie, and the loop ends at the first one with nothing to offer, where a test of each
+      // shorter one was mispredicted.
       if (everyCut) {
-        unsigned prevLen = std::max(longestRep, kMinMatch);
-        for (unsigned m = 0; m < count; ++m) {
-          const unsigned full = matches[m].length;
-          if (full <= prevLen) continue;
+        const unsigned offered = std::max(longestRep, kMinMatch);
+        unsigned m = count, full = longest;
+        while (full > offered) {
+          --m;
+          const unsigned shorter = matches[m ? m - 1 : 0].length;
+          const unsigned below = m ? shorter : 0;
           const uint32_t d = matches[m].distance;
           if (d != here[0] && d != here[1] && d != here[2]) {
-            relaxLengths(SlotOf(d + 2), d + 2, prevLen + 1, full);
+            relaxLengths(SlotOf(d + 2), d + 2, std::max(below, offered) + 1, full);
           }
-          prevLen = full;
+          full = below;
         }
       } else if (count) {
         const uint32_t d = matches[count - 1].distance;
@@ -539,13 +553,13 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
     }
 
     // Walk back from the end of the stretch and emit the path in order.
-    path.clear();
+    Item* first = path + kMaxStretch;
     for (uint32_t at = stop; at > 0;) {
       const uint32_t source = arrival[at] >> 16;
-      path.push_back({static_cast<uint16_t>(at - source), static_cast<uint16_t>(arrival[at] & 0xFFFF)});
+      *--first = {static_cast<uint16_t>(at - source), static_cast<uint16_t>(arrival[at] & 0xFFFF)};
       at = source;
     }
-    items.insert(items.end(), path.rbegin(), path.rend());
+    items.insert(items.end(), first, path + kMaxStretch);
     std::memcpy(reps, nodeReps[stop].r, sizeof(nodeReps[stop].r));
     base += stop;
     if (longMatch.length) {
