@@ -333,7 +333,11 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     unsigned n0, n1;
     finder_.FindPair(pos, std::min(end - pos, kMaxMatch), std::min(end - pos - 1, kMaxMatch),
                      found + foundCount, &n0, next, &n1);
-    if (visit(pos, n0)) {
+    // A long match followed by a longer one a byte later: the later one is taken after a
+    // literal (the item at pos is cut there), as the parse does.
+    const bool longerNext = n0 && n1 && found[foundCount + n0 - 1].length >= nice &&
+                            next[n1 - 1].length > found[foundCount + n0 - 1].length;
+    if (visit(pos, n0) && !longerNext) {
       skip(pos + 2);
       pos = itemEnd;
       continue;
@@ -451,7 +455,15 @@ __attribute__((always_inline)) inline void Parser::ParseFrameLanes(
       // The edges are offered in a fixed order (literal, R0-R2, explicit offsets), which
       // settles ties. A node whose long match ends the stretch needs none: those offered
       // before that is known are harmless, as the stretch's nodes past it are dropped.
-      const bool ends = longest >= nice;
+      // Where the next position has a longer match (known only where the sweep searched
+      // it: after the first position of a pair), the long match here does not end the
+      // stretch, so that a literal and the longer match can win: on java.base (search
+      // off) 0.018% smaller output, on Java SE 0.035%.
+      bool ends = longest >= nice;
+      if (__builtin_expect(ends, 0) && pos + 1 < end) {
+        const uint32_t nextEnd = foundStart[pos + 2];
+        ends = nextEnd == foundStart[pos + 1] || found[nextEnd - 1].length <= longest;
+      }
       if (!ends) {
         const uint32_t c = c0 + costs.main[data[pos]];
         if (c < cost[j + 1]) {
