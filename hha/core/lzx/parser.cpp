@@ -325,7 +325,7 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
   Match next[MatchFinder::kMaxMatchesPerPosition];
   uint32_t pos = begin;
   while (pos + 1 < end) {
-    if (foundCount + 2 * MatchFinder::kMaxMatchesPerPosition > room) {
+    if (foundCount + 3 * MatchFinder::kMaxMatchesPerPosition > room) {
       found_.resize(std::max<size_t>(2 * room, 0x10000));
       found = found_.data();
       room = found_.size();
@@ -344,7 +344,18 @@ void Parser::SweepFrame(uint32_t begin, uint32_t end, uint32_t reps[kNumRepeats]
     }
     std::memcpy(found + foundCount, next, sizeof(next));
     if (visit(pos + 1, n1)) {
-      skip(pos + 2);
+      // The same look a byte ahead, for which pos + 2 is searched on its own; its
+      // matches are kept only when they win.
+      uint32_t from = pos + 2;
+      if (n1 && next[n1 - 1].length >= nice && pos + 2 < end) {
+        const unsigned n2 =
+            finder_.Find(pos + 2, std::min(end - pos - 2, kMaxMatch), found + foundCount);
+        from = pos + 3;
+        if (n2 && found[foundCount + n2 - 1].length > next[n1 - 1].length) {
+          visit(pos + 2, n2);
+        }
+      }
+      skip(from);
       pos = itemEnd;
       continue;
     }
