@@ -78,7 +78,7 @@ bool ReadChm(const std::string& path, std::vector<uint8_t>& input) {
 #ifdef QB_HAVE_WIMLIB
 // wimlib's LZX at level 1000, one 64 KiB interval at a time (the last one padded to a
 // whole frame like ours); an interval it cannot shrink counts as stored.
-size_t WimlibSize(const std::vector<uint8_t>& input, double* cpu) {
+size_t WimlibSize(const std::vector<uint8_t>& input, double* cpu, std::vector<size_t>* sizes) {
   wimlib_compressor* c = nullptr;
   if (wimlib_create_compressor(WIMLIB_COMPRESSION_TYPE_LZX, 0x10000, 1000, &c) != 0) return 0;
   std::vector<uint8_t> padded = input;
@@ -90,6 +90,7 @@ size_t WimlibSize(const std::vector<uint8_t>& input, double* cpu) {
     const size_t n = std::min<size_t>(0x10000, padded.size() - at);
     const size_t got = wimlib_compress(padded.data() + at, n, out.data(), out.size(), c);
     total += got ? got : n;
+    if (sizes) sizes->push_back(got ? got : n);
   }
   *cpu = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
   wimlib_free_compressor(c);
@@ -102,7 +103,7 @@ size_t WimlibSize(const std::vector<uint8_t>& input, double* cpu) {
 int main(int argc, char** argv) {
   unsigned threads = 0;
   bool verify = false, wimlib = false, fast = false;
-  std::string list, chm, dump;
+  std::string list, chm, dump, intervals;
   size_t limit = 0;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) threads = std::stoul(argv[++i]);
@@ -112,12 +113,13 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--chm") && i + 1 < argc) chm = argv[++i];
     else if (!std::strcmp(argv[i], "--dump") && i + 1 < argc) dump = argv[++i];
     else if (!std::strcmp(argv[i], "--limit") && i + 1 < argc) limit = std::stoul(argv[++i]);
+    else if (!std::strcmp(argv[i], "--intervals") && i + 1 < argc) intervals = argv[++i];
     else list = argv[i];
   }
   if (list.empty() == chm.empty()) {
     std::fprintf(stderr,
                  "usage: %s [--threads N] [--fast] [--verify] [--wimlib] [--limit BYTES]\n"
-                 "          [--dump FILE]\n"
+                 "          [--dump FILE] [--intervals FILE]\n"
                  "          (file-list | --chm compiled.chm)\n",
                  argv[0]);
     return 2;
@@ -156,9 +158,20 @@ int main(int argc, char** argv) {
   if (wimlib) {
 #ifdef QB_HAVE_WIMLIB
     double wcpu = 0;
-    const size_t w = WimlibSize(input, &wcpu);
+    std::vector<size_t> sizes;
+    const size_t w = WimlibSize(input, &wcpu, &sizes);
     std::printf("wimlib LZX level 1000: %zu bytes in %.2f s cpu; ours / wimlib = %.4f\n", w, wcpu,
                 static_cast<double>(stream.bytes.size()) / w);
+    if (!intervals.empty()) {
+      // Per 64 KiB interval: its offset, our size, wimlib's: where the difference lies.
+      std::ofstream report(intervals);
+      const std::vector<uint64_t>& starts = c.FrameStarts();
+      for (size_t i = 0; i < sizes.size(); ++i) {
+        const uint64_t from = starts[2 * i];
+        const uint64_t to = 2 * i + 2 < starts.size() ? starts[2 * i + 2] : stream.bytes.size();
+        report << i * 0x10000 << ' ' << (to - from) << ' ' << sizes[i] << '\n';
+      }
+    }
 #else
     std::printf("wimlib: not built in (install libwim-dev and reconfigure)\n");
 #endif

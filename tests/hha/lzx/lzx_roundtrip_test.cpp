@@ -133,6 +133,23 @@ TEST(LzxRoundTrip, GreedyMatchCutToALiteralKeepsTheRepeatOffsets) {
   EXPECT_EQ(RoundTrip(data, stream), "");
 }
 
+TEST(LzxRoundTrip, LongMatchGivesWayToALongerOneAByteLater) {
+  // A long match at p and a longer one at p + 1, where the sweep searches p + 1 with p
+  // or on its own: the literal and the longer match must be what is coded, with the
+  // matches that positions inside it did not get.
+  const uint64_t seed = TestSeed();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::vector<uint8_t> data = RandomBytes(seed, 0x10000);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(b % 4);  // compresses: parsed
+  for (size_t p = 20000; p < 60000; p += 4001) {
+    for (size_t i = 0; i < 200; ++i) data[p + 1 + i] = data[p + 1 - 9000 + i];
+    for (size_t i = 0; i < 100; ++i) data[p - 5000 + i] = data[p + i];
+  }
+  const LzxStream stream = CompressSection(data, 1);
+  EXPECT_LT(stream.bytes.size(), data.size() / 2);
+  EXPECT_EQ(RoundTrip(data, stream), "");
+}
+
 TEST(LzxEncoder, IncompressibleDataCostsAtMostTheStoredOverhead) {
   const uint64_t seed = TestSeed();
   SCOPED_TRACE("seed " + std::to_string(seed));
