@@ -30,22 +30,58 @@ inline uint64_t Mix(uint64_t x) {
 }  // namespace
 
 void SimilarityOrder::Add(const uint8_t* data, size_t size) {
-  lines_.clear();
+  // The lines first, then their hashes four at a time: FNV-1a waits on a multiply per
+  // byte, so one line at a time left the core idle most of the time, and the
+  // signature depends only on the set of hashes, not the order they come in.
+  spans_.clear();
   // Line ends found by memchr: a byte-by-byte scan was over a third of the time here.
   for (size_t start = 0; start <= size;) {
     const void* nl = size > start ? std::memchr(data + start, '\n', size - start) : nullptr;
     const size_t i = nl ? static_cast<size_t>(static_cast<const uint8_t*>(nl) - data) : size;
-    if (i - start >= kMinLine) {
-      // FNV-1a over the line, eight bytes a round so that the loop's own count and
-      // test are not half of its instructions.
-      uint64_t h = 0xCBF29CE484222325ull;
-      size_t k = start;
-      for (; i - k >= 8; k += 8)
-        for (unsigned b = 0; b < 8; ++b) h = (h ^ data[k + b]) * 0x100000001B3ull;
-      for (; k < i; ++k) h = (h ^ data[k]) * 0x100000001B3ull;
-      lines_.push_back(h);
-    }
+    if (i - start >= kMinLine) spans_.push_back({start, i});
     start = i + 1;
+  }
+  lines_.resize(spans_.size());
+  constexpr uint64_t kBasis = 0xCBF29CE484222325ull, kPrime = 0x100000001B3ull;
+  constexpr unsigned kLanes = 4;
+  // Each lane hashes one line; all lanes step together for as many bytes as the
+  // shortest has left, then the lanes that finished take the next lines.
+  size_t pos[kLanes], end[kLanes], line[kLanes];
+  uint64_t hash[kLanes];
+  size_t nextLine = 0;
+  unsigned active = 0;
+  for (; active < kLanes && nextLine < spans_.size(); ++active, ++nextLine) {
+    pos[active] = spans_[nextLine].first;
+    end[active] = spans_[nextLine].second;
+    line[active] = nextLine;
+    hash[active] = kBasis;
+  }
+  bool full = active == kLanes;
+  while (full) {
+    size_t run = end[0] - pos[0];
+    for (unsigned q = 1; q < kLanes; ++q) run = std::min(run, end[q] - pos[q]);
+    for (size_t k = 0; k < run; ++k) {
+      for (unsigned q = 0; q < kLanes; ++q) hash[q] = (hash[q] ^ data[pos[q] + k]) * kPrime;
+    }
+    for (unsigned q = 0; q < kLanes; ++q) {
+      pos[q] += run;
+      if (pos[q] != end[q]) continue;
+      lines_[line[q]] = hash[q];
+      if (nextLine == spans_.size()) {
+        full = false;
+        continue;
+      }
+      pos[q] = spans_[nextLine].first;
+      end[q] = spans_[nextLine].second;
+      line[q] = nextLine++;
+      hash[q] = kBasis;
+    }
+  }
+  // The lines still open when the last one was handed out; finished lanes have pos == end.
+  for (unsigned q = 0; q < active; ++q) {
+    if (pos[q] == end[q]) continue;
+    for (size_t k = pos[q]; k < end[q]; ++k) hash[q] = (hash[q] ^ data[k]) * kPrime;
+    lines_[line[q]] = hash[q];
   }
   // A line that repeats within the file (over a quarter of a Javadoc page's lines) adds
   // nothing to the signature, which depends only on the set of line hashes: each hash is

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace hha::lzx {
@@ -37,6 +38,7 @@ class SimilarityOrder {
   std::vector<uint64_t> signatures_;  // kSignatureSize per file
   std::vector<size_t> waiting_;       // added, not yet taken, in the order added
   std::vector<uint64_t> lines_, seen_;  // Add's, kept for their capacity
+  std::vector<std::pair<size_t, size_t>> spans_;
   size_t current_ = 0;                // the last file taken
   bool started_ = false;              // whether the first file was taken
 };

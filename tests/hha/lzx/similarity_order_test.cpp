@@ -49,10 +49,21 @@ TEST(SimilarityOrder, IsAPermutationFixedByTheBytes) {
   }
   const std::vector<size_t> first = OrderOf(files);
   EXPECT_EQ(OrderOf(files), first);
-  // A page's lines said twice are still the same set of lines.
-  std::vector<std::string> twice;
-  for (const std::string& f : files) twice.push_back(f + "\n" + f);
+  // A page's lines said twice, or backwards, are still the same set of lines.
+  std::vector<std::string> twice, backwards;
+  for (const std::string& f : files) {
+    twice.push_back(f + "\n" + f);
+    std::string reversed;
+    for (size_t end = f.size(); end != std::string::npos && end > 0;) {
+      const size_t nl = f.rfind('\n', end - 1);
+      const size_t start = nl == std::string::npos ? 0 : nl + 1;
+      reversed += f.substr(start, end - start) + "\n";
+      end = nl;
+    }
+    backwards.push_back(reversed);
+  }
   EXPECT_EQ(OrderOf(twice), first);
+  EXPECT_EQ(OrderOf(backwards), first);
   std::vector<size_t> sorted = first;
   std::sort(sorted.begin(), sorted.end());
   for (size_t i = 0; i < files.size(); ++i) ASSERT_EQ(sorted[i], i);
