@@ -46,8 +46,9 @@ struct Match {
 class MatchFinder {
  public:
   MatchFinder();
-  // Starts a new interval (forgets every earlier position).
-  void Reset(const uint8_t* data, uint32_t length);
+  // Starts a new interval (forgets every earlier position). Without `thorough`, walks
+  // are shorter: the fast mode's speed over size.
+  void Reset(const uint8_t* data, uint32_t length, bool thorough = true);
   // Writes matches at pos into out, each longer than the one before (at most
   // kMaxMatchesPerPosition), with lengths capped at maxLen; inserts pos into the chains.
   // Positions must be visited in increasing order, each once (Find or Skip).
@@ -83,6 +84,7 @@ class MatchFinder {
 
   const uint8_t* data_ = nullptr;
   uint32_t length_ = 0;
+  unsigned steps_ = 0, deepSteps_ = 0;  // see kMaxChainDepth and kDeepSteps
   // Table entries are links (positions plus one, 0 for none), cleared at every reset:
   // half the cache lines of positions tagged with the interval, which cost more in
   // misses than the clearing does.

@@ -245,12 +245,12 @@ inline uint16_t FormattedOffset(uint32_t distance, const uint32_t reps[kNumRepea
 }  // namespace
 
 void Parser::FindMatches(const uint8_t* data, uint32_t length, unsigned niceLength,
-                         std::vector<Item>& items) {
+                         bool thorough, std::vector<Item>& items) {
   items.clear();
   nice_ = niceLength;
   data_ = data;
   length_ = length;
-  finder_.Reset(data, length);
+  finder_.Reset(data, length, thorough);
   foundCount_ = 0;
   foundStart_.resize(length + 1);
   foundStart_[0] = 0;

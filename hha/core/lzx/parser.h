@@ -47,7 +47,8 @@ class Parser {
   // Matches never cross a frame end. A match of niceLength or more is taken as it is,
   // by both parses, without weighing alternatives: HTML has many long repeats, and
   // weighing around them costs time (see lzx_encoder.cpp for the figures).
-  void FindMatches(const uint8_t* data, uint32_t length, unsigned niceLength,
+  // `thorough` lets the match finder walk further (all but the fast mode).
+  void FindMatches(const uint8_t* data, uint32_t length, unsigned niceLength, bool thorough,
                    std::vector<Item>& items);
   // Near-optimal parse of the data given to FindMatches under the given costs.
   // everyCut: an edge for every length of every match, not only the full ones.

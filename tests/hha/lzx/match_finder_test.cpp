@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "hha/core/lzx/lzx_constants.h"
@@ -73,6 +74,34 @@ TEST(LzxMatchFinder, PairedSearchFindsWhatSingleSearchesFind) {
       for (size_t pos = 0; pos < expected.size(); ++pos)
         ASSERT_EQ(expected[pos], actual[pos]) << "size " << size << ", position " << pos;
     }
+  }
+}
+
+
+// Where every near candidate shares only its first bytes, the walk goes on past them: a
+// long match far down a crowded chain is worth more than its steps cost.
+TEST(LzxMatchFinder, LongMatchBehindManyShortCandidatesIsFound) {
+  const std::string target = "<a href=\"java/lang/StringBuilder.html#append(char)\">";
+  std::string text = target;
+  for (int i = 0; i < 200; ++i) text += "<a href=\"" + std::to_string(i * 7919 % 100000) + "\">";
+  const uint32_t at = static_cast<uint32_t>(text.size());
+  text += target + "#end of the data";
+  const std::vector<uint8_t> data(text.begin(), text.end());
+  const uint32_t n = static_cast<uint32_t>(data.size());
+  const uint32_t expected = uint32_t(target.size()) << 16 | at;
+  for (bool paired : {false, true}) {
+    MatchFinder finder;
+    finder.Reset(data.data(), n);
+    for (uint32_t p = 0; p < at; ++p) finder.Skip(p);
+    Match a[MatchFinder::kMaxMatchesPerPosition], b[MatchFinder::kMaxMatchesPerPosition];
+    unsigned na = 0, nb = 0;
+    if (paired) {
+      finder.FindPair(at, n - at, n - at - 1, a, &na, b, &nb);
+    } else {
+      na = finder.Find(at, n - at, a);
+    }
+    ASSERT_NE(na, 0u) << "paired " << paired;
+    EXPECT_EQ(Found(a, na).back(), expected) << "paired " << paired;
   }
 }
 

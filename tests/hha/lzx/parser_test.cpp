@@ -36,7 +36,7 @@ TEST(ParserTest, WideVectorsGiveTheSameItems) {
         parser.UseWideVectors(wide);
         std::vector<Item> items;
         const auto& data = inputs[k];
-        parser.FindMatches(data.data(), static_cast<uint32_t>(data.size()), 92, items);
+        parser.FindMatches(data.data(), static_cast<uint32_t>(data.size()), 92, true, items);
         CostModel costs;
         costs.FromItems(items);
         parser.Parse(costs, everyCut, items);
