@@ -123,6 +123,21 @@ class PageChars {
       if (!Has(i + k) || (*this)[i + k] != text[k]) return false;
     return true;
   }
+  // Hands character i to `take`; returns the position after it.
+  template <class Take>
+  size_t Take1(size_t i, Take take) {
+    take((*this)[i]);
+    return i + 1;
+  }
+  // Hands the characters from i to the next '<' or '&' to `splitter`; returns where
+  // they end.
+  template <class Splitter>
+  size_t PutText(size_t i, Splitter& splitter) {
+    size_t n = 0, k = 0;
+    const char32_t* span = Span(i, &n);
+    for (; k < n && span[k] != '<' && span[k] != '&'; ++k) splitter.Put(span[k]);
+    return i + k;
+  }
 
  private:
   static constexpr size_t kPiece = 64 * 1024;
@@ -143,9 +158,77 @@ class PageChars {
   std::u32string chars_;
 };
 
+// The same for a page whose decoder splits at ASCII (UTF-8, most single-byte code
+// pages): positions are bytes, ASCII bytes are their own characters, and only a run of
+// other bytes that is text goes through the decoder. Pages are mostly ASCII, so most
+// are never widened. A byte from 0x80 on reads as a character that is no ASCII, which
+// is all that markup, entities and tag names ask of it.
+class PageBytes {
+ public:
+  PageBytes(std::string_view bytes, Decoder* decoder)
+      : p_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()), decoder_(decoder) {}
+
+  bool Has(size_t i) const { return i < size_; }
+  char32_t operator[](size_t i) const { return p_[i]; }
+  void Forget(size_t) {}
+  const unsigned char* Span(size_t i, size_t* n) const {
+    *n = size_ - i;
+    return p_ + i;
+  }
+  bool StartsWith(size_t i, const char32_t* text) const {
+    for (size_t k = 0; text[k]; ++k)
+      if (i + k >= size_ || p_[i + k] != text[k]) return false;
+    return true;
+  }
+  template <class Take>
+  size_t Take1(size_t i, Take take) {
+    if (p_[i] < 0x80) {
+      take(static_cast<char32_t>(p_[i]));
+      return i + 1;
+    }
+    const size_t end = OtherRunEnd(i);
+    for (char32_t c : Decoded(i, end)) take(c);
+    return end;
+  }
+  template <class Splitter>
+  size_t PutText(size_t i, Splitter& splitter) {
+    while (i < size_) {
+      const unsigned char b = p_[i];
+      if (b < 0x80) {
+        if (b == '<' || b == '&') break;
+        splitter.PutAscii(b);
+        ++i;
+        continue;
+      }
+      const size_t end = OtherRunEnd(i);
+      for (char32_t c : Decoded(i, end)) splitter.Put(c);
+      i = end;
+    }
+    return i;
+  }
+
+ private:
+  size_t OtherRunEnd(size_t i) const {
+    while (i < size_ && p_[i] >= 0x80) ++i;
+    return i;
+  }
+  // A whole run at once: where a run is cut decides how a bad sequence decodes.
+  const std::u32string& Decoded(size_t from, size_t end) {
+    decoded_.clear();
+    decoder_->Append(reinterpret_cast<const char*>(p_ + from), end - from, &decoded_);
+    return decoded_;
+  }
+
+  const unsigned char* p_;
+  size_t size_;
+  Decoder* decoder_;
+  std::u32string decoded_;
+};
+
 // Decodes the entity starting at text[at] == '&'; returns the characters consumed (0 when
 // it is not an entity, so '&' stands for itself). `named` tells a named reference.
-size_t DecodeEntity(PageChars& text, size_t at, char32_t* c, bool* named) {
+template <class Text>
+size_t DecodeEntity(Text& text, size_t at, char32_t* c, bool* named) {
   *named = false;
   size_t i = at + 1;
   if (text.Has(i) && text[i] == '#') {
@@ -192,7 +275,8 @@ size_t DecodeEntity(PageChars& text, size_t at, char32_t* c, bool* named) {
 
 // The first case-insensitive occurrence of `needle` at or after `from`; npos if none.
 // Forgets what it passes: callers skip to the result.
-size_t FindCI(PageChars& text, size_t from, const char* needle) {
+template <class Text>
+size_t FindCI(Text& text, size_t from, const char* needle) {
   const size_t n = std::strlen(needle);
   for (size_t i = from; text.Has(i + n - 1); ++i) {
     text.Forget(i);
@@ -218,6 +302,11 @@ class WordSplitter {
   // project's code page as Microsoft's compiler takes it: in a double-byte code page it
   // may start a character with the byte that follows.
   void PutAnsiByte(uint8_t b) { Bytes(std::string(1, static_cast<char>(b))); }
+  // Put for a character below 0x80.
+  void PutAscii(uint8_t b) {
+    if (lead_) return Put(b);
+    PutByte(b);
+  }
   void Put(char32_t c) {
     if (lead_) {
       bytes_.clear();
@@ -377,27 +466,17 @@ uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
   return 0;
 }
 
-void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* out) {
-  *out = PageText();
-  const bool wantWords = words != nullptr;
-  NoWords none;
-  if (!words) words = &none;
-  const uint32_t declared = DeclaredCodePage(bytes);
-  Decoder declaredDecoder(declared ? declared : encoder_.codePage());
-  std::unique_ptr<Decoder> projectDecoder;
-  Decoder* decoder = &declaredDecoder;
-  if (!decoder->ok() && declared) {
-    projectDecoder = std::make_unique<Decoder>(encoder_.codePage());
-    decoder = projectDecoder.get();
-  }
-  PageChars text(bytes, decoder->ok() ? decoder : nullptr);
-  WordSplitter titleSplitter(encoder_, table_, words, true);
-  WordSplitter bodySplitter(encoder_, table_, words, false);
+namespace {
+
+// One page's scan, over its characters or its bytes (PageChars or PageBytes).
+template <class Text>
+void Scan(Text& text, Encoder& encoder, bool wantWords, WordSplitter& titleSplitter, WordSplitter& bodySplitter,
+          PageText* out) {
   bool inHead = false, inTitle = false, pendingSpace = false;
   auto titleChar = [&](char32_t c) {
     if (IsSpace(c)) return void(pendingSpace = !out->title.empty());
     std::string bytes;
-    if (!encoder_.Append(c, &bytes)) return;
+    if (!encoder.Append(c, &bytes)) return;
     if (pendingSpace) out->title += ' ';
     pendingSpace = false;
     out->title += bytes;
@@ -437,7 +516,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       while (text.Has(j)) {
         text.Forget(j);
         size_t n = 0, k = 0;
-        const char32_t* span = text.Span(j, &n);
+        const auto* span = text.Span(j, &n);
         for (; k < n; ++k) {
           if (quote) {
             if (span[k] == quote) quote = 0;
@@ -472,32 +551,64 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
     }
     if (c != '&' && !inTitle) {
       // Plain text up to the next tag or entity, most of a page.
-      size_t n = 0, k = 0;
-      const char32_t* span = text.Span(i, &n);
       if (!inHead && wantWords) {
-        for (; k < n && span[k] != '<' && span[k] != '&'; ++k) bodySplitter.Put(span[k]);
+        i = text.PutText(i, bodySplitter);
       } else {
+        size_t n = 0, k = 0;
+        const auto* span = text.Span(i, &n);
         while (k < n && span[k] != '<' && span[k] != '&') ++k;
+        i += k;
       }
-      i += k;
       continue;
     }
-    char32_t ch = c;
-    bool named = false;
+    WordSplitter* splitter = inTitle ? &titleSplitter : !inHead && wantWords ? &bodySplitter : nullptr;
+    if (splitter && inTitle && !wantWords) splitter = nullptr;
     if (c == '&') {
+      char32_t ch = c;
+      bool named = false;
       const size_t n = DecodeEntity(text, i, &ch, &named);
       i += n ? n : 1;
-    } else {
-      ++i;
+      if (inTitle) titleChar(ch);
+      if (splitter) {
+        if (named) splitter->PutAnsiByte(AnsiByteOfNamed(ch));
+        else splitter->Put(ch);
+      }
+      continue;
     }
-    WordSplitter* splitter = inTitle ? &titleSplitter : !inHead && wantWords ? &bodySplitter : nullptr;
-    if (inTitle) titleChar(ch);
-    if (splitter && (inTitle ? wantWords : true)) {
-      if (named) splitter->PutAnsiByte(AnsiByteOfNamed(ch));
-      else splitter->Put(ch);
-    }
+    i = text.Take1(i, [&](char32_t ch) {
+      titleChar(ch);  // only a title's text comes here
+      if (splitter) splitter->Put(ch);
+    });
   }
   if (inTitle) out->hasTitle = true;  // an unclosed title still names the page
+}
+
+}  // namespace
+
+Decoder* PageAnalyzer::DecoderFor(uint32_t codePage) {
+  for (const auto& [cp, decoder] : decoders_)
+    if (cp == codePage) return decoder.get();
+  decoders_.emplace_back(codePage, std::make_unique<Decoder>(codePage));
+  return decoders_.back().second.get();
+}
+
+void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* out) {
+  *out = PageText();
+  const bool wantWords = words != nullptr;
+  NoWords none;
+  if (!words) words = &none;
+  const uint32_t declared = DeclaredCodePage(bytes);
+  Decoder* decoder = DecoderFor(declared ? declared : encoder_.codePage());
+  if (!decoder->ok() && declared) decoder = DecoderFor(encoder_.codePage());
+  WordSplitter titleSplitter(encoder_, table_, words, true);
+  WordSplitter bodySplitter(encoder_, table_, words, false);
+  if (decoder->SplitsAtAscii()) {
+    PageBytes text(bytes, decoder);
+    Scan(text, encoder_, wantWords, titleSplitter, bodySplitter, out);
+  } else {
+    PageChars text(bytes, decoder->ok() ? decoder : nullptr);
+    Scan(text, encoder_, wantWords, titleSplitter, bodySplitter, out);
+  }
   titleSplitter.End();
   bodySplitter.End();
 }

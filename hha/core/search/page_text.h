@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hha/core/search/char_table.h"
@@ -47,8 +49,12 @@ class PageAnalyzer {
   static uint32_t DeclaredCodePage(std::string_view bytes);
 
  private:
+  // Kept from page to page: opening a converter costs more than reading a short page.
+  Decoder* DecoderFor(uint32_t codePage);
+
   Encoder encoder_;
   CharTable table_;
+  std::vector<std::pair<uint32_t, std::unique_ptr<Decoder>>> decoders_;
 };
 
 }  // namespace hha::search
