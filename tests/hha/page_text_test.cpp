@@ -16,8 +16,8 @@ namespace {
 
 class WordList : public WordSink {
  public:
-  void Word(const std::string& word, bool inTitle) override {
-    (inTitle ? title : body).push_back(word);
+  void Word(std::string_view word, bool inTitle) override {
+    (inTitle ? title : body).emplace_back(word);
   }
   std::vector<std::string> title, body;
 };

@@ -232,7 +232,7 @@ void FullTextIndex::Grow() {
   slots_.swap(slots);
 }
 
-uint32_t FullTextIndex::Intern(const std::string& word) {
+uint32_t FullTextIndex::Intern(std::string_view word) {
   const uint32_t hash = HashWord(word.data(), word.size());
   if (2 * (words_.size() + 1) > slots_.size()) Grow();
   const size_t mask = slots_.size() - 1;
@@ -253,7 +253,7 @@ uint32_t FullTextIndex::Intern(const std::string& word) {
   return static_cast<uint32_t>(words_.size() - 1);
 }
 
-void FullTextIndex::Word(const std::string& word, bool inTitle) {
+void FullTextIndex::Word(std::string_view word, bool inTitle) {
   if (!inTopic_ || word.empty() || word.size() > kMaxWordBytes) return;
   const uint32_t id = Intern(word);
   WordInfo& info = words_[id];

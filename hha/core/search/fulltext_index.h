@@ -22,7 +22,7 @@ class FullTextIndex : public WordSink {
   // must come in increasing order; one out of order is ignored (the topic lists are
   // stored as differences).
   void BeginTopic(uint32_t topic);
-  void Word(const std::string& word, bool inTitle) override;
+  void Word(std::string_view word, bool inTitle) override;
   void EndTopic();
 
   // The whole file. Uses up the topic lists: call once.
@@ -63,7 +63,7 @@ class FullTextIndex : public WordSink {
     uint32_t number, next;
   };
   std::string_view WordAt(uint32_t w) const { return {text_.data() + words_[w].offset, words_[w].size}; }
-  uint32_t Intern(const std::string& word);
+  uint32_t Intern(std::string_view word);
   void Grow();
   void AddEntry(const TopicWord& t, bool title, uint32_t base);
 

@@ -193,6 +193,8 @@ class PageBytes {
   template <class Splitter>
   size_t PutText(size_t i, Splitter& splitter) {
     while (i < size_) {
+      i += splitter.PutPlain(p_ + i, size_ - i);
+      if (i == size_) break;
       const unsigned char b = p_[i];
       if (b < 0x80) {
         if (b == '<' || b == '&') break;
@@ -287,6 +289,46 @@ size_t FindCI(Text& text, size_t from, const char* needle) {
   return std::u32string::npos;
 }
 
+// A word as it is collected: at most kMaxWordBytes are kept, a longer one is only
+// counted, since it is never stored (it ends the page's words).
+class WordBuffer {
+ public:
+  bool empty() const { return size_ == 0; }
+  size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+  void push_back(char c) {
+    if (size_ < kMaxWordBytes) bytes_[size_] = c;
+    ++size_;
+  }
+  void Append(std::string_view s) {
+    for (char c : s) push_back(c);
+  }
+  std::string_view view() const { return {bytes_, std::min(size_, kMaxWordBytes)}; }
+  // Appends the letters and digits that start p[0, n) (those with a non-zero byte in
+  // `plain`, folded to it); returns how many. Kept in locals: a store through char*
+  // would make the compiler reload every member after each letter.
+  size_t AppendPlain(const unsigned char* p, size_t n, const uint8_t* plain) {
+    const size_t at = size_;
+    const size_t room = at < kMaxWordBytes ? kMaxWordBytes - at : 0;
+    const size_t stored = std::min(n, room);
+    char* out = bytes_ + at;
+    size_t k = 0;
+    for (; k < stored; ++k) {
+      const uint8_t f = plain[p[k]];
+      if (!f) break;
+      out[k] = static_cast<char>(f);
+    }
+    if (k == stored)
+      while (k < n && plain[p[k]]) ++k;
+    size_ = at + k;
+    return k;
+  }
+
+ private:
+  char bytes_[kMaxWordBytes];
+  size_t size_ = 0;
+};
+
 // Collects words as the characters arrive, the way the viewer breaks a query: each
 // character is taken in the project's code page and classed by the search engine's
 // character table. Letters and digits make words (letters folded: lower case, accents
@@ -296,8 +338,10 @@ size_t FindCI(Text& text, size_t from, const char* needle) {
 // half-width katakana is a word of its own. Anything else, and any tag, ends a word.
 class WordSplitter {
  public:
-  WordSplitter(Encoder& encoder, const CharTable& table, WordSink* sink, bool inTitle)
-      : encoder_(encoder), table_(table), sink_(sink), inTitle_(inTitle) {}
+  // `plain` gives, for each byte below 0x80 that is a letter or digit folding to one
+  // byte, its folded byte (0 for the others): most of a page's text.
+  WordSplitter(Encoder& encoder, const CharTable& table, const uint8_t* plain, WordSink* sink, bool inTitle)
+      : encoder_(encoder), table_(table), plain_(plain), sink_(sink), inTitle_(inTitle) {}
   // The byte a named reference stands for (&ordm; is 0xBA), taken as a byte of the
   // project's code page as Microsoft's compiler takes it: in a double-byte code page it
   // may start a character with the byte that follows.
@@ -306,6 +350,13 @@ class WordSplitter {
   void PutAscii(uint8_t b) {
     if (lead_) return Put(b);
     PutByte(b);
+  }
+  // Puts the ASCII letters and digits that start p[0, n) while nothing else is waiting
+  // (a pending '.', a lead byte); returns how many it took.
+  size_t PutPlain(const unsigned char* p, size_t n) {
+    if (lead_ || !pending_.empty() || n == 0 || !plain_[p[0]]) return 0;
+    if (word_.empty()) digitLed_ = table_[p[0]].charClass == kDigit;
+    return word_.AppendPlain(p, n, plain_);
   }
   void Put(char32_t c) {
     if (lead_) {
@@ -354,12 +405,14 @@ class WordSplitter {
       if (!pending_.empty()) {
         const char p = pending_[0];
         const bool keep = (p == '.' && digitLed_) || p == ',' || (p == '\'' && letter);
-        if (p == '.' && keep) word_ += pending_;
+        if (p == '.' && keep) word_.Append(pending_);
         pending_.clear();
         if (!keep) End();
       }
       if (word_.empty()) digitLed_ = digit;
-      table_.AppendFolded(b, &word_);
+      std::string folded;
+      table_.AppendFolded(b, &folded);
+      word_.Append(folded);
       return;
     }
     if (cls == kHalfWidthKana) {
@@ -384,9 +437,14 @@ class WordSplitter {
     }
     End();
   }
-  void Emit(const std::string& w) {
-    if (stopped_ || w.empty()) return;
+  void Emit(const WordBuffer& w) {
+    if (w.empty()) return;
     // As in Microsoft's compiler, a word too long to store ends the page's words.
+    if (w.size() > kMaxWordBytes) stopped_ = true;
+    else sink_->Word(w.view(), inTitle_);
+  }
+  void Emit(std::string_view w) {
+    if (stopped_ || w.empty()) return;
     if (w.size() > kMaxWordBytes) stopped_ = true;
     else sink_->Word(w, inTitle_);
   }
@@ -398,7 +456,7 @@ class WordSplitter {
       if (lead_) {
         const char pair[2] = {static_cast<char>(lead_), ch};
         lead_ = 0;
-        if (IsCharacter(std::string_view(pair, 2))) Emit(std::string(pair, 2));
+        if (IsCharacter(std::string_view(pair, 2))) Emit(std::string_view(pair, 2));
       } else if (table_.IsLeadByte(b)) {
         End();
         lead_ = b;
@@ -418,9 +476,11 @@ class WordSplitter {
   }
   Encoder& encoder_;
   const CharTable& table_;
+  const uint8_t* plain_;
   WordSink* sink_;
   bool inTitle_;
-  std::string word_, pending_, bytes_;
+  WordBuffer word_;
+  std::string pending_, bytes_;
   bool digitLed_ = false;
   bool stopped_ = false;
   uint8_t lead_ = 0;  // a lead byte waiting for its second byte
@@ -430,13 +490,19 @@ class WordSplitter {
 // Stands in for the sink when only the title is wanted.
 class NoWords : public WordSink {
  public:
-  void Word(const std::string&, bool) override {}
+  void Word(std::string_view, bool) override {}
 };
 
 }  // namespace
 
 PageAnalyzer::PageAnalyzer(uint32_t projectCodePage)
-    : encoder_(projectCodePage), table_(0, projectCodePage) {}
+    : encoder_(projectCodePage), table_(0, projectCodePage) {
+  for (int b = 0; b < 0x80; ++b) {
+    const CharRecord& r = table_[static_cast<uint8_t>(b)];
+    if ((r.charClass == kLower || r.charClass == kOtherLetter || r.charClass == kDigit) && r.folded)
+      plain_[b] = r.folded;
+  }
+}
 
 uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return kUtf8;
@@ -600,8 +666,8 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
   const uint32_t declared = DeclaredCodePage(bytes);
   Decoder* decoder = DecoderFor(declared ? declared : encoder_.codePage());
   if (!decoder->ok() && declared) decoder = DecoderFor(encoder_.codePage());
-  WordSplitter titleSplitter(encoder_, table_, words, true);
-  WordSplitter bodySplitter(encoder_, table_, words, false);
+  WordSplitter titleSplitter(encoder_, table_, plain_.data(), words, true);
+  WordSplitter bodySplitter(encoder_, table_, plain_.data(), words, false);
   if (decoder->SplitsAtAscii()) {
     PageBytes text(bytes, decoder);
     Scan(text, encoder_, wantWords, titleSplitter, bodySplitter, out);

@@ -2,6 +2,7 @@
 // and the words of its text, both in the project's code page.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,7 +29,7 @@ struct PageText {
 class WordSink {
  public:
   virtual ~WordSink() = default;
-  virtual void Word(const std::string& word, bool inTitle) = 0;
+  virtual void Word(std::string_view word, bool inTitle) = 0;
 };
 
 // Reads pages for one project. Each page is decoded from the charset it declares
@@ -54,6 +55,7 @@ class PageAnalyzer {
 
   Encoder encoder_;
   CharTable table_;
+  std::array<uint8_t, 256> plain_{};  // see WordSplitter
   std::vector<std::pair<uint32_t, std::unique_ptr<Decoder>>> decoders_;
 };
 
