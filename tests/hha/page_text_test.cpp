@@ -77,6 +77,16 @@ TEST(PageText, CommentsScriptsAndTagsLongerThanAPieceHideTheirText) {
   EXPECT_EQ(words.body, (std::vector<std::string>{"before", "between", "after", "linked", "end"}));
 }
 
+// A word's runs of ASCII letters are taken at once and its other letters one by one:
+// the longest storable word (99 bytes) is counted across both.
+TEST(PageText, TheLongestWordCountsLettersOfEveryKind) {
+  const std::string head = std::string(kUtf8Head) + std::string(50, 'a') + "\xC3\xA9";  // é folds to e
+  const WordList longest = Analyze(head + std::string(48, 'b') + " next</body></html>");
+  EXPECT_EQ(longest.body, (std::vector<std::string>{std::string(50, 'a') + "e" + std::string(48, 'b'), "next"}));
+  const WordList tooLong = Analyze(head + std::string(49, 'b') + " next</body></html>");
+  EXPECT_TRUE(tooLong.body.empty());  // ends the page's words
+}
+
 TEST(PageText, ATitleFarIntoThePageIsFoundWithoutReadingWords) {
   std::string page = "<html><head><script>" + std::string(300000, 'q') +
                      "</script><title>Late &amp; found</title></head><body>text</body></html>";

@@ -12,6 +12,9 @@
 #include <cstring>
 #include <memory>
 #include <unordered_set>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "hha/core/sitemap_reader.h"
 #include "support/ascii.h"
@@ -129,6 +132,28 @@ class PageChars {
     take((*this)[i]);
     return i + 1;
   }
+  // Where the '>' that ends a tag is, from j inside it on (the page's end without
+  // one). Attribute values may hold '>'.
+  size_t TagEnd(size_t j) {
+    char32_t quote = 0;
+    while (Has(j)) {
+      Forget(j);
+      size_t n = 0, k = 0;
+      const char32_t* span = Span(j, &n);
+      for (; k < n; ++k) {
+        if (quote) {
+          if (span[k] == quote) quote = 0;
+        } else if (span[k] == '"' || span[k] == '\'') {
+          quote = span[k];
+        } else if (span[k] == '>') {
+          break;
+        }
+      }
+      j += k;
+      if (k < n) break;
+    }
+    return j;
+  }
   // Hands the characters from i to the next '<' or '&' to `splitter`; returns where
   // they end.
   template <class Splitter>
@@ -180,6 +205,16 @@ class PageBytes {
       if (i + k >= size_ || p_[i + k] != text[k]) return false;
     return true;
   }
+  // A tag is mostly attribute values: quotes and '>' are looked for 16 bytes at a time.
+  size_t TagEnd(size_t j) const {
+    for (;;) {
+      j = FindTagMark(j);
+      if (j == size_ || p_[j] == '>') return j;
+      const void* close = std::memchr(p_ + j + 1, p_[j], size_ - j - 1);
+      if (!close) return size_;
+      j = static_cast<const unsigned char*>(close) - p_ + 1;
+    }
+  }
   template <class Take>
   size_t Take1(size_t i, Take take) {
     if (p_[i] < 0x80) {
@@ -210,6 +245,21 @@ class PageBytes {
   }
 
  private:
+  // The first '>', '"' or '\'' from j on; size_ if none.
+  size_t FindTagMark(size_t j) const {
+#if defined(__SSE2__)
+    const __m128i close = _mm_set1_epi8('>'), dq = _mm_set1_epi8('"'), sq = _mm_set1_epi8('\'');
+    for (; j + 16 <= size_; j += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + j));
+      const __m128i hit =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, close), _mm_cmpeq_epi8(v, dq)), _mm_cmpeq_epi8(v, sq));
+      if (const int mask = _mm_movemask_epi8(hit)) return j + static_cast<size_t>(__builtin_ctz(mask));
+    }
+#endif
+    for (; j < size_; ++j)
+      if (p_[j] == '>' || p_[j] == '"' || p_[j] == '\'') return j;
+    return size_;
+  }
   size_t OtherRunEnd(size_t i) const {
     while (i < size_ && p_[i] >= 0x80) ++i;
     return i;
@@ -309,17 +359,21 @@ class WordBuffer {
   // would make the compiler reload every member after each letter.
   size_t AppendPlain(const unsigned char* p, size_t n, const uint8_t* plain) {
     const size_t at = size_;
-    const size_t room = at < kMaxWordBytes ? kMaxWordBytes - at : 0;
-    const size_t stored = std::min(n, room);
-    char* out = bytes_ + at;
     size_t k = 0;
-    for (; k < stored; ++k) {
-      const uint8_t f = plain[p[k]];
-      if (!f) break;
-      out[k] = static_cast<char>(f);
+    if (at < kMaxWordBytes) {
+      const size_t stored = std::min(n, kMaxWordBytes - at);
+      char* out = bytes_ + at;
+      for (; k < stored; ++k) {
+        const uint8_t f = plain[p[k]];
+        if (!f) break;
+        out[k] = static_cast<char>(f);
+      }
+      if (k < stored) {
+        size_ = at + k;
+        return k;
+      }
     }
-    if (k == stored)
-      while (k < n && plain[p[k]]) ++k;
+    while (k < n && plain[p[k]]) ++k;
     size_ = at + k;
     return k;
   }
@@ -578,23 +632,7 @@ void Scan(Text& text, Encoder& encoder, bool wantWords, WordSplitter& titleSplit
         ++i;
         continue;
       }
-      char32_t quote = 0;  // attribute values may hold '>'
-      while (text.Has(j)) {
-        text.Forget(j);
-        size_t n = 0, k = 0;
-        const auto* span = text.Span(j, &n);
-        for (; k < n; ++k) {
-          if (quote) {
-            if (span[k] == quote) quote = 0;
-          } else if (span[k] == '"' || span[k] == '\'') {
-            quote = span[k];
-          } else if (span[k] == '>') {
-            break;
-          }
-        }
-        j += k;
-        if (k < n) break;
-      }
+      j = text.TagEnd(j);
       i = text.Has(j) ? j + 1 : j;  // past the end when the page ends inside the tag
       if (name == "head"sv) inHead = !closing;
       else if (name == "body"sv) inHead = false;
