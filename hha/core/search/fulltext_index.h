@@ -36,7 +36,7 @@ class FullTextIndex : public WordSink {
   // their Hits, or kNone.
   static constexpr uint32_t kNone = UINT32_MAX;
   struct Hits {
-    std::vector<uint8_t> wlc;  // the packed topic list, whole bytes per topic
+    std::vector<uint8_t> wlc;  // the topic list: staged until Build, then packed (whole bytes per topic)
     uint32_t topics = 0;
     uint32_t lastTopic = 0;
     uint32_t word = 0;
