@@ -261,11 +261,17 @@ void FullTextIndex::Word(std::string_view word, bool inTitle) {
   if (info.seenIn != topicSerial_) {
     info.seenIn = topicSerial_;
     info.inTopic = static_cast<uint32_t>(topicWords_.size());
-    topicWords_.push_back({id, {info.entry[0], info.entry[1]}, {kNone, kNone}, {kNone, kNone}, {0, 0}});
+    TopicWord& first = topicWords_.emplace_back();  // in place, as a Position below
+    first = {id, {info.entry[0], info.entry[1]}, {kNone, kNone}, {kNone, kNone}, {0, 0}};
   }
   TopicWord& t = topicWords_[info.inTopic];
   const uint32_t at = static_cast<uint32_t>(positions_.size());
-  positions_.push_back({inTitle ? titleCount_++ : bodyCount_++, kNone});
+  // Filled in place: a braced Position was built on the stack with two 4-byte stores and
+  // copied with one 8-byte load, which cannot take them from the store buffer and waits
+  // until both reach the cache (half of Word's samples).
+  Position& added = positions_.emplace_back();
+  added.number = inTitle ? titleCount_++ : bodyCount_++;
+  added.next = kNone;
   if (t.first[inTitle] == kNone) t.first[inTitle] = at;
   else positions_[t.last[inTitle]].next = at;
   t.last[inTitle] = at;
