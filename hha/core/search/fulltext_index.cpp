@@ -105,12 +105,13 @@ class BitAppender {
 // as 7-bit groups, least significant first. Coding each value once, when the roots are
 // known, costs less than coding it with guessed roots and re-coding every list (the
 // guess was wrong for Java SE's topic gaps), and is the same bits.
-void StageValue(std::vector<uint8_t>& out, uint32_t v) {
+uint8_t* StageValue(uint8_t* out, uint32_t v) {
   while (v >= 0x80) {
-    out.push_back(static_cast<uint8_t>(v | 0x80));
+    *out++ = static_cast<uint8_t>(v | 0x80);
     v >>= 7;
   }
-  out.push_back(static_cast<uint8_t>(v));
+  *out++ = static_cast<uint8_t>(v);
+  return out;
 }
 uint32_t UnstageValue(const uint8_t*& p) {
   uint32_t v = 0;
@@ -261,28 +262,26 @@ void FullTextIndex::Word(std::string_view word, bool inTitle) {
   if (info.seenIn != topicSerial_) {
     info.seenIn = topicSerial_;
     info.inTopic = static_cast<uint32_t>(topicWords_.size());
-    TopicWord& first = topicWords_.emplace_back();  // in place, as a Position below
-    first = {id, {info.entry[0], info.entry[1]}, {kNone, kNone}, {kNone, kNone}, {0, 0}};
+    // Filled in place: a braced record was built on the stack with 4-byte stores and
+    // copied with wider loads, which cannot take them from the store buffer and wait
+    // until they reach the cache (half of Word's samples).
+    TopicWord& first = topicWords_.emplace_back();
+    first.word = id;
+    first.entry[0] = info.entry[0];
+    first.entry[1] = info.entry[1];
+    first.count[0] = first.count[1] = 0;
   }
-  TopicWord& t = topicWords_[info.inTopic];
-  const uint32_t at = static_cast<uint32_t>(positions_.size());
-  // Filled in place: a braced Position was built on the stack with two 4-byte stores and
-  // copied with one 8-byte load, which cannot take them from the store buffer and waits
-  // until both reach the cache (half of Word's samples).
+  ++topicWords_[info.inTopic].count[inTitle];
   Position& added = positions_.emplace_back();
+  added.list = info.inTopic * 2 + inTitle;
   added.number = inTitle ? titleCount_++ : bodyCount_++;
-  added.next = kNone;
-  if (t.first[inTitle] == kNone) t.first[inTitle] = at;
-  else positions_[t.last[inTitle]].next = at;
-  t.last[inTitle] = at;
-  ++t.count[inTitle];
   ++totalWords_;
   totalWordBytes_ += word.size();
 }
 
-// Appends this topic to the list of one of the word's entries. Its positions count from
-// `base`.
-void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
+// Appends this topic to the list of one of the word's entries: its t.count[title]
+// positions are numbers[], counted from `base`.
+void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base, const uint32_t* numbers) {
   uint32_t entry = t.entry[title];
   if (entry == kNone) {
     entry = words_[t.word].entry[title] = static_cast<uint32_t>(hits_.size());
@@ -292,17 +291,25 @@ void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
   }
   Hits& h = hits_[entry];
   const uint32_t n = t.count[title];
-  StageValue(h.wlc, topic_ - h.lastTopic);
   Count(docLengths_, topic_ - h.lastTopic);
-  StageValue(h.wlc, n);
   Count(countLengths_, n);
+  // Staged through a local buffer: bytes stored straight into the vector made the
+  // compiler reload its end after each one.
+  uint8_t buffer[256 + 16];
+  uint8_t* out = StageValue(buffer, topic_ - h.lastTopic);
+  out = StageValue(out, n);
   uint32_t previous = 0;
-  for (uint32_t p = t.first[title]; p != kNone; p = positions_[p].next) {
-    const uint32_t at = base + positions_[p].number;
-    StageValue(h.wlc, at - previous);
+  for (uint32_t k = 0; k < n; ++k) {
+    const uint32_t at = base + numbers[k];
+    out = StageValue(out, at - previous);
     Count(locationLengths_, at - previous);
     previous = at;
+    if (out - buffer > 256) {
+      h.wlc.insert(h.wlc.end(), buffer, out);
+      out = buffer;
+    }
   }
+  h.wlc.insert(h.wlc.end(), buffer, out);
   h.lastTopic = topic_;
   ++h.topics;
 }
@@ -310,17 +317,31 @@ void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
 void FullTextIndex::EndTopic() {
   if (!inTopic_) return;
   inTopic_ = false;
+  // Each list's numbers together, in text order: a counting sort of the positions by list
+  // (a linked list per word walked one dependent load per position).
+  std::vector<uint32_t> start(topicWords_.size() * 2 + 1);
+  for (size_t k = 0; k < topicWords_.size(); ++k) {
+    start[2 * k + 1] = start[2 * k] + topicWords_[k].count[0];
+    start[2 * k + 2] = start[2 * k + 1] + topicWords_[k].count[1];
+  }
+  grouped_.resize(positions_.size());
+  {
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    for (const Position& p : positions_) grouped_[next[p.list]++] = p.number;
+  }
   // Title words and body words are separate entries (the key's last byte is the
   // entry's title flag); the body's word numbers continue after the title's.
-  for (const TopicWord& t : topicWords_) {
-    if (t.count[0]) AddEntry(t, false, titleCount_);
-    if (t.count[1]) AddEntry(t, true, 0);
+  for (size_t k = 0; k < topicWords_.size(); ++k) {
+    const TopicWord& t = topicWords_[k];
+    if (t.count[0]) AddEntry(t, false, titleCount_, grouped_.data() + start[2 * k]);
+    if (t.count[1]) AddEntry(t, true, 0, grouped_.data() + start[2 * k + 1]);
   }
   // A huge page's positions are not kept for the rest of the compile.
   constexpr size_t kKeptPositions = 64 * 1024;
   if (positions_.capacity() > kKeptPositions) {
     std::vector<Position>().swap(positions_);
     std::vector<TopicWord>().swap(topicWords_);
+    std::vector<uint32_t>().swap(grouped_);
   }
   topicWords_.clear();
   positions_.clear();
@@ -362,6 +383,7 @@ std::vector<uint8_t> FullTextIndex::Build() {
   // Positions and the lookup table are not needed any more; the words' text is.
   std::vector<Position>().swap(positions_);
   std::vector<TopicWord>().swap(topicWords_);
+  std::vector<uint32_t>().swap(grouped_);
   std::vector<uint32_t>().swap(slots_);
   auto key = [&](const Hits& h) { return Key{WordAt(h.word), h.title ? kTitleEntry : kBodyEntry}; };
   std::vector<uint32_t> sorted(hits_.size());
