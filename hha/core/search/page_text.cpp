@@ -9,6 +9,7 @@
 #include "hha/core/search/page_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
@@ -276,6 +277,13 @@ class PageBytes {
   Decoder* decoder_;
   std::u32string decoded_;
 };
+
+// What a tag name is read as: letters, digits, '!' and '?'.
+constexpr std::array<bool, 0x80> kTagNameBytes = [] {
+  std::array<bool, 0x80> t{};
+  for (int c = 0; c < 0x80; ++c) t[c] = qb::IsAsciiAlnum(static_cast<char>(c)) || c == '!' || c == '?';
+  return t;
+}();
 
 // Decodes the entity starting at text[at] == '&'; returns the characters consumed (0 when
 // it is not an entity, so '&' stands for itself). `named` tells a named reference.
@@ -606,7 +614,7 @@ void Scan(Text& text, Encoder& encoder, bool wantWords, WordSplitter& titleSplit
     text.Forget(i);
     const char32_t c = text[i];
     if (c == '<') {
-      if (text.StartsWith(i, U"<!--")) {
+      if (text.Has(i + 1) && text[i + 1] == '!' && text.StartsWith(i, U"<!--")) {
         size_t end = FindCI(text, i + 4, "-->");
         if (end == std::u32string::npos) break;
         i = end + 3;
@@ -620,8 +628,7 @@ void Scan(Text& text, Encoder& encoder, bool wantWords, WordSplitter& titleSplit
       // matches none, without a string built for every tag of the page.
       char folded[8];
       size_t length = 0;
-      while (text.Has(j) && text[j] < 0x80 &&
-             (qb::IsAsciiAlnum(static_cast<char>(text[j])) || text[j] == '!' || text[j] == '?')) {
+      while (text.Has(j) && text[j] < 0x80 && kTagNameBytes[text[j]]) {
         if (length < sizeof folded) folded[length] = qb::AsciiLower(static_cast<char>(text[j]));
         ++length;
         ++j;
