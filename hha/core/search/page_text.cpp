@@ -458,6 +458,9 @@ class WordSplitter {
       word_.push_back(static_cast<char>(r.folded));
       return;
     }
+    // A space or punctuation (nothing that may stay inside a word) only ends the word:
+    // after every word of a page, so without the call.
+    if (r.charClass == kSeparator) return End();
     PutOtherByte(b);
   }
   __attribute__((noinline)) void PutOtherByte(uint8_t b) {
