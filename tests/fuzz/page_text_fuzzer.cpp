@@ -27,7 +27,7 @@ namespace {
 
 struct Words : hha::search::WordSink {
   std::vector<std::pair<std::string, bool>> all;
-  void Word(const std::string& w, bool inTitle) override { all.emplace_back(w, inTitle); }
+  void Word(std::string_view w, bool inTitle) override { all.emplace_back(w, inTitle); }
 };
 
 const uint32_t kProjectCodePages[] = {1252, 1250, 1251, 1253, 932, 936, 949, 950, 874};

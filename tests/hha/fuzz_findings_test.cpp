@@ -53,7 +53,7 @@ TEST(FuzzFindings, BestFitSubstitutesAreNotCharactersOfTheCodePage) {
 TEST(FuzzFindings, TheFirstTitleNamesThePageWithOrWithoutWords) {
   const std::string page = "<title>One</title><body>x<title>Two</title>";
   struct : search::WordSink {
-    void Word(const std::string&, bool) override {}
+    void Word(std::string_view, bool) override {}
   } words;
   search::PageText withWords, titleOnly;
   search::PageAnalyzer(1252).Analyze(page, &words, &withWords);

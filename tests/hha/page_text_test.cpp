@@ -16,8 +16,8 @@ namespace {
 
 class WordList : public WordSink {
  public:
-  void Word(const std::string& word, bool inTitle) override {
-    (inTitle ? title : body).push_back(word);
+  void Word(std::string_view word, bool inTitle) override {
+    (inTitle ? title : body).emplace_back(word);
   }
   std::vector<std::string> title, body;
 };
@@ -75,6 +75,16 @@ TEST(PageText, CommentsScriptsAndTagsLongerThanAPieceHideTheirText) {
   page += "</body></html>";
   const WordList words = Analyze(page);
   EXPECT_EQ(words.body, (std::vector<std::string>{"before", "between", "after", "linked", "end"}));
+}
+
+// A word's runs of ASCII letters are taken at once and its other letters one by one:
+// the longest storable word (99 bytes) is counted across both.
+TEST(PageText, TheLongestWordCountsLettersOfEveryKind) {
+  const std::string head = std::string(kUtf8Head) + std::string(50, 'a') + "\xC3\xA9";  // é folds to e
+  const WordList longest = Analyze(head + std::string(48, 'b') + " next</body></html>");
+  EXPECT_EQ(longest.body, (std::vector<std::string>{std::string(50, 'a') + "e" + std::string(48, 'b'), "next"}));
+  const WordList tooLong = Analyze(head + std::string(49, 'b') + " next</body></html>");
+  EXPECT_TRUE(tooLong.body.empty());  // ends the page's words
 }
 
 TEST(PageText, ATitleFarIntoThePageIsFoundWithoutReadingWords) {

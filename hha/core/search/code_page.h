@@ -36,12 +36,22 @@ class Decoder {
   bool ok() const { return ok_; }
   // Appends the characters of bytes[0, n) to `out`.
   void Append(const char* bytes, size_t n, std::u32string* out);
+  // Whether every byte below 0x80 is a character of its own wherever it stands, and a
+  // run of other bytes decodes on its own as it does in the whole text: then a reader
+  // may take the ASCII bytes as they are and decode only the runs between them. Not so
+  // in double-byte code pages (trail bytes below 0x80) nor where the converter composes
+  // a letter with the accent after it (1255, 1258).
+  bool SplitsAtAscii() const {
+    return ok_ && (codePage_ == kUtf8 ||
+                   (asciiAsIs_ && !IsDoubleByte(codePage_) && codePage_ != 1255 && codePage_ != 1258));
+  }
 
  private:
   uint32_t codePage_;
   bool ok_ = false;
   void* handle_ = nullptr;  // iconv_t natively
-  bool asciiAsIs_ = false;  // natively: whether iconv reads every byte below 0x80 as itself
+  // Natively: whether iconv reads every byte below 0x80 as itself (never set on Windows).
+  bool asciiAsIs_ = false;
 };
 
 // Where a piece of text that starts at `at` may end: `limit` bytes on, moved further

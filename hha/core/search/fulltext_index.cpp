@@ -31,60 +31,16 @@ constexpr size_t kOffMagic = 0x00, kOffFiles = 0x04, kOffRoot = 0x08, kOffLeafCo
                  kOffTotalLength = 0x4A, kOffDistinctLength = 0x52, kOffLastLeafFree = 0x56,
                  kOffLastTopic = 0x5E, kOffOne = 0x32, kOffCodePage = 0x7A, kOffLcid = 0x7E;
 
-// Scale-and-root codes: scale 2 is the only one readers decode. The lists are first
-// written with roots that fit most data (topic gaps and counts are mostly small, word
-// gaps around a dozen); Build re-codes them with the cheapest roots, as Microsoft's
-// compiler chooses them.
-constexpr int kScale = 2, kDocRoot = 1, kCountRoot = 1, kLocRoot = 4;
+// Scale-and-root codes: scale 2 is the only one readers decode. Build codes the lists
+// with the cheapest roots, as Microsoft's compiler chooses them; until then they are
+// held as plain numbers (see StagedList).
+constexpr int kScale = 2;
 
 // Bits that a value of the given bit length takes with root r: the root's bits and a
 // one-bit prefix up to 2^root, then a unary prefix and the bits below the top one.
 inline uint64_t ScaleRootBits(int bits, int root) {
   return bits <= root ? static_cast<uint64_t>(1 + root) : static_cast<uint64_t>(2 * bits - root);
 }
-
-// Bits are taken most significant first from a 64-bit window; past the end they read as
-// zeros.
-class BitReader {
- public:
-  BitReader(const std::vector<uint8_t>& in) : in_(in) {}
-  // n <= 56 bits.
-  uint64_t Bits(int n) {
-    if (n == 0) return 0;
-    const uint64_t v = Window() >> (64 - n);
-    at_ += n;
-    return v;
-  }
-  // p one-bits (at most 40) and the bit that ends them, then the value's bits.
-  uint64_t ScaleRoot(int root) {
-    // The window holds at least 57 bits and ends in zeros, so the run ends inside it.
-    const int p = std::min(__builtin_clzll(~Window()), 40);
-    at_ += p + 1;
-    if (p == 0) return Bits(root);
-    const int n = root + p - 1;
-    return uint64_t{1} << n | Bits(n);
-  }
-  void ByteAlign() { at_ = (at_ + 7) / 8 * 8; }
-
- private:
-  // The bits from at_ on, most significant first.
-  uint64_t Window() const {
-    const size_t byte = at_ / 8;
-    uint64_t w = 0;
-    if (byte + 8 <= in_.size()) {
-      std::memcpy(&w, in_.data() + byte, 8);
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-      w = __builtin_bswap64(w);
-#endif
-    } else {
-      for (size_t k = byte; k < byte + 8; ++k) w = w << 8 | (k < in_.size() ? in_[k] : 0);
-    }
-    return w << (at_ % 8);
-  }
-
-  const std::vector<uint8_t>& in_;
-  size_t at_ = 0;
-};
 
 // Bits go out most significant first, whole bytes at a time; the last byte is padded
 // with zeros when the appender goes out of scope (every topic's list starts on a byte).
@@ -144,6 +100,27 @@ class BitAppender {
   uint64_t acc_ = 0;  // the last `pending_` bits, not yet a whole byte
   int pending_ = 0;
 };
+
+// A topic list until Build knows its roots: the topic gap, the count and the word gaps
+// as 7-bit groups, least significant first. Coding each value once, when the roots are
+// known, costs less than coding it with guessed roots and re-coding every list (the
+// guess was wrong for Java SE's topic gaps), and is the same bits.
+uint8_t* StageValue(uint8_t* out, uint32_t v) {
+  while (v >= 0x80) {
+    *out++ = static_cast<uint8_t>(v | 0x80);
+    v >>= 7;
+  }
+  *out++ = static_cast<uint8_t>(v);
+  return out;
+}
+uint32_t UnstageValue(const uint8_t*& p) {
+  uint32_t v = 0;
+  for (int shift = 0;; shift += 7) {
+    const uint8_t b = *p++;
+    v |= static_cast<uint32_t>(b & 0x7F) << shift;
+    if (b < 0x80) return v;
+  }
+}
 
 // 7-bit groups, least significant first (the directory's ENCINT is the other way round).
 void EncIntLe(ByteWriter& w, uint64_t v) {
@@ -212,11 +189,36 @@ void FullTextIndex::BeginTopic(uint32_t topic) {
 
 namespace {
 
-// FNV-1a: words are short, and this spreads them well enough for a half-full table.
+// Every word of every page is looked up: eight bytes per multiply rather than a multiply
+// per byte (FNV), whose chain of multiplies was a quarter of the lookup's time. The hash
+// only places words in the table; nothing written depends on it.
 uint32_t HashWord(const char* p, size_t n) {
-  uint32_t h = 2166136261u;
-  for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uint8_t>(p[i])) * 16777619u;
-  return h;
+  constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  uint64_t h = (n + 1) * kMul;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, p + i, 8);
+    h = (h ^ v) * kMul;
+    h ^= h >> 29;
+  }
+  // The last 1-7 bytes from two overlapping loads (or three single bytes): together they
+  // cover every byte, and the length is in h already.
+  const size_t r = n - i;
+  const char* q = p + i;
+  uint64_t v = 0;
+  if (r >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, q, 4);
+    std::memcpy(&b, q + r - 4, 4);
+    v = uint64_t{a} << 32 | b;
+  } else if (r > 0) {
+    v = uint64_t{static_cast<uint8_t>(q[0])} << 16 | uint64_t{static_cast<uint8_t>(q[r / 2])} << 8 |
+        static_cast<uint8_t>(q[r - 1]);
+  }
+  h = (h ^ v) * kMul;
+  h ^= h >> 32;
+  return static_cast<uint32_t>(h);
 }
 
 }  // namespace
@@ -232,7 +234,7 @@ void FullTextIndex::Grow() {
   slots_.swap(slots);
 }
 
-uint32_t FullTextIndex::Intern(const std::string& word) {
+uint32_t FullTextIndex::Intern(std::string_view word) {
   const uint32_t hash = HashWord(word.data(), word.size());
   if (2 * (words_.size() + 1) > slots_.size()) Grow();
   const size_t mask = slots_.size() - 1;
@@ -253,29 +255,33 @@ uint32_t FullTextIndex::Intern(const std::string& word) {
   return static_cast<uint32_t>(words_.size() - 1);
 }
 
-void FullTextIndex::Word(const std::string& word, bool inTitle) {
+void FullTextIndex::Word(std::string_view word, bool inTitle) {
   if (!inTopic_ || word.empty() || word.size() > kMaxWordBytes) return;
   const uint32_t id = Intern(word);
   WordInfo& info = words_[id];
   if (info.seenIn != topicSerial_) {
     info.seenIn = topicSerial_;
     info.inTopic = static_cast<uint32_t>(topicWords_.size());
-    topicWords_.push_back({id, {info.entry[0], info.entry[1]}, {kNone, kNone}, {kNone, kNone}, {0, 0}});
+    // Filled in place: a braced record was built on the stack with 4-byte stores and
+    // copied with wider loads, which cannot take them from the store buffer and wait
+    // until they reach the cache (half of Word's samples).
+    TopicWord& first = topicWords_.emplace_back();
+    first.word = id;
+    first.entry[0] = info.entry[0];
+    first.entry[1] = info.entry[1];
+    first.count[0] = first.count[1] = 0;
   }
-  TopicWord& t = topicWords_[info.inTopic];
-  const uint32_t at = static_cast<uint32_t>(positions_.size());
-  positions_.push_back({inTitle ? titleCount_++ : bodyCount_++, kNone});
-  if (t.first[inTitle] == kNone) t.first[inTitle] = at;
-  else positions_[t.last[inTitle]].next = at;
-  t.last[inTitle] = at;
-  ++t.count[inTitle];
+  ++topicWords_[info.inTopic].count[inTitle];
+  Position& added = positions_.emplace_back();
+  added.list = info.inTopic * 2 + inTitle;
+  added.number = inTitle ? titleCount_++ : bodyCount_++;
   ++totalWords_;
   totalWordBytes_ += word.size();
 }
 
-// Appends this topic to the list of one of the word's entries. Its positions count from
-// `base`.
-void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
+// Appends this topic to the list of one of the word's entries: its t.count[title]
+// positions are numbers[], counted from `base`.
+void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base, const uint32_t* numbers) {
   uint32_t entry = t.entry[title];
   if (entry == kNone) {
     entry = words_[t.word].entry[title] = static_cast<uint32_t>(hits_.size());
@@ -285,18 +291,25 @@ void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
   }
   Hits& h = hits_[entry];
   const uint32_t n = t.count[title];
-  BitAppender bits(&h.wlc);
-  bits.ScaleRoot(topic_ - h.lastTopic, kDocRoot);
   Count(docLengths_, topic_ - h.lastTopic);
-  bits.ScaleRoot(n, kCountRoot);
   Count(countLengths_, n);
+  // Staged through a local buffer: bytes stored straight into the vector made the
+  // compiler reload its end after each one.
+  uint8_t buffer[256 + 16];
+  uint8_t* out = StageValue(buffer, topic_ - h.lastTopic);
+  out = StageValue(out, n);
   uint32_t previous = 0;
-  for (uint32_t p = t.first[title]; p != kNone; p = positions_[p].next) {
-    const uint32_t at = base + positions_[p].number;
-    bits.ScaleRoot(at - previous, kLocRoot);
+  for (uint32_t k = 0; k < n; ++k) {
+    const uint32_t at = base + numbers[k];
+    out = StageValue(out, at - previous);
     Count(locationLengths_, at - previous);
     previous = at;
+    if (out - buffer > 256) {
+      h.wlc.insert(h.wlc.end(), buffer, out);
+      out = buffer;
+    }
   }
+  h.wlc.insert(h.wlc.end(), buffer, out);
   h.lastTopic = topic_;
   ++h.topics;
 }
@@ -304,17 +317,31 @@ void FullTextIndex::AddEntry(const TopicWord& t, bool title, uint32_t base) {
 void FullTextIndex::EndTopic() {
   if (!inTopic_) return;
   inTopic_ = false;
+  // Each list's numbers together, in text order: a counting sort of the positions by list
+  // (a linked list per word walked one dependent load per position).
+  std::vector<uint32_t> start(topicWords_.size() * 2 + 1);
+  for (size_t k = 0; k < topicWords_.size(); ++k) {
+    start[2 * k + 1] = start[2 * k] + topicWords_[k].count[0];
+    start[2 * k + 2] = start[2 * k + 1] + topicWords_[k].count[1];
+  }
+  grouped_.resize(positions_.size());
+  {
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    for (const Position& p : positions_) grouped_[next[p.list]++] = p.number;
+  }
   // Title words and body words are separate entries (the key's last byte is the
   // entry's title flag); the body's word numbers continue after the title's.
-  for (const TopicWord& t : topicWords_) {
-    if (t.count[0]) AddEntry(t, false, titleCount_);
-    if (t.count[1]) AddEntry(t, true, 0);
+  for (size_t k = 0; k < topicWords_.size(); ++k) {
+    const TopicWord& t = topicWords_[k];
+    if (t.count[0]) AddEntry(t, false, titleCount_, grouped_.data() + start[2 * k]);
+    if (t.count[1]) AddEntry(t, true, 0, grouped_.data() + start[2 * k + 1]);
   }
   // A huge page's positions are not kept for the rest of the compile.
   constexpr size_t kKeptPositions = 64 * 1024;
   if (positions_.capacity() > kKeptPositions) {
     std::vector<Position>().swap(positions_);
     std::vector<TopicWord>().swap(topicWords_);
+    std::vector<uint32_t>().swap(grouped_);
   }
   topicWords_.clear();
   positions_.clear();
@@ -337,27 +364,26 @@ int FullTextIndex::CheapestRoot(const BitLengths& lengths) {
 std::vector<uint8_t> FullTextIndex::Build() {
   const int docRoot = CheapestRoot(docLengths_), countRoot = CheapestRoot(countLengths_),
             locRoot = CheapestRoot(locationLengths_);
-  // Re-code every list with those roots. Microsoft's compiler pads the list of a word
-  // found in more than two topics by a tenth; readers stop after the declared topics.
+  // Code every list with those roots, each topic's part on whole bytes. Microsoft's
+  // compiler pads the list of a word found in more than two topics by a tenth; readers
+  // stop after the declared topics.
   for (Hits& h : hits_) {
-    std::vector<uint8_t> recoded;
-    if (docRoot != kDocRoot || countRoot != kCountRoot || locRoot != kLocRoot) {
-      BitReader in(h.wlc);
-      for (uint32_t t = 0; t < h.topics; ++t) {
-        BitAppender out(&recoded);
-        out.ScaleRoot(in.ScaleRoot(kDocRoot), docRoot);
-        const uint64_t n = in.ScaleRoot(kCountRoot);
-        out.ScaleRoot(n, countRoot);
-        for (uint64_t k = 0; k < n; ++k) out.ScaleRoot(in.ScaleRoot(kLocRoot), locRoot);
-        in.ByteAlign();
-      }
-      h.wlc.swap(recoded);
+    std::vector<uint8_t> coded;
+    const uint8_t* in = h.wlc.data();
+    for (uint32_t t = 0; t < h.topics; ++t) {
+      BitAppender out(&coded);
+      out.ScaleRoot(UnstageValue(in), docRoot);
+      const uint32_t n = UnstageValue(in);
+      out.ScaleRoot(n, countRoot);
+      for (uint32_t k = 0; k < n; ++k) out.ScaleRoot(UnstageValue(in), locRoot);
     }
-    if (h.topics > 2) h.wlc.resize(h.wlc.size() + h.wlc.size() / 10, 0);
+    if (h.topics > 2) coded.resize(coded.size() + coded.size() / 10, 0);
+    h.wlc.swap(coded);
   }
   // Positions and the lookup table are not needed any more; the words' text is.
   std::vector<Position>().swap(positions_);
   std::vector<TopicWord>().swap(topicWords_);
+  std::vector<uint32_t>().swap(grouped_);
   std::vector<uint32_t>().swap(slots_);
   auto key = [&](const Hits& h) { return Key{WordAt(h.word), h.title ? kTitleEntry : kBodyEntry}; };
   std::vector<uint32_t> sorted(hits_.size());

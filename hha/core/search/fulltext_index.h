@@ -22,7 +22,7 @@ class FullTextIndex : public WordSink {
   // must come in increasing order; one out of order is ignored (the topic lists are
   // stored as differences).
   void BeginTopic(uint32_t topic);
-  void Word(const std::string& word, bool inTitle) override;
+  void Word(std::string_view word, bool inTitle) override;
   void EndTopic();
 
   // The whole file. Uses up the topic lists: call once.
@@ -36,7 +36,7 @@ class FullTextIndex : public WordSink {
   // their Hits, or kNone.
   static constexpr uint32_t kNone = UINT32_MAX;
   struct Hits {
-    std::vector<uint8_t> wlc;  // the packed topic list, whole bytes per topic
+    std::vector<uint8_t> wlc;  // the topic list: staged until Build, then packed (whole bytes per topic)
     uint32_t topics = 0;
     uint32_t lastTopic = 0;
     uint32_t word = 0;
@@ -53,19 +53,21 @@ class FullTextIndex : public WordSink {
     uint32_t seenIn = 0;  // topicSerial_ of the last topic that used it
     uint32_t inTopic = 0;  // its index in topicWords_ while seenIn is the current topic
   };
-  // Positions of one word in the topic being added, as singly linked lists in positions_.
+  // One word of the topic being added.
   struct TopicWord {
     uint32_t word;
     uint32_t entry[2];  // WordInfo::entry when the topic met the word
-    uint32_t first[2], last[2], count[2];  // body, title
+    uint32_t count[2];  // positions: body, title
   };
+  // Every word of the topic in text order; EndTopic groups them by word.
   struct Position {
-    uint32_t number, next;
+    uint32_t list;  // topic word index * 2 + title
+    uint32_t number;
   };
   std::string_view WordAt(uint32_t w) const { return {text_.data() + words_[w].offset, words_[w].size}; }
-  uint32_t Intern(const std::string& word);
+  uint32_t Intern(std::string_view word);
   void Grow();
-  void AddEntry(const TopicWord& t, bool title, uint32_t base);
+  void AddEntry(const TopicWord& t, bool title, uint32_t base, const uint32_t* numbers);
 
   // How many values of each bit length each value stream holds: enough to tell, at the
   // end, what the stream would take with each root 1..kRoots.
@@ -81,6 +83,7 @@ class FullTextIndex : public WordSink {
   std::vector<Hits> hits_;
   std::vector<TopicWord> topicWords_;  // of the topic being added, in first-seen order
   std::vector<Position> positions_;
+  std::vector<uint32_t> grouped_;  // positions_' numbers grouped by list (EndTopic)
   bool inTopic_ = false;
   uint32_t topic_ = 0, titleCount_ = 0, bodyCount_ = 0, topicSerial_ = 0;
   bool anyTopic_ = false;

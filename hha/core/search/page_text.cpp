@@ -9,9 +9,13 @@
 #include "hha/core/search/page_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "hha/core/sitemap_reader.h"
 #include "support/ascii.h"
@@ -123,6 +127,43 @@ class PageChars {
       if (!Has(i + k) || (*this)[i + k] != text[k]) return false;
     return true;
   }
+  // Hands character i to `take`; returns the position after it.
+  template <class Take>
+  size_t Take1(size_t i, Take take) {
+    take((*this)[i]);
+    return i + 1;
+  }
+  // Where the '>' that ends a tag is, from j inside it on (the page's end without
+  // one). Attribute values may hold '>'.
+  size_t TagEnd(size_t j) {
+    char32_t quote = 0;
+    while (Has(j)) {
+      Forget(j);
+      size_t n = 0, k = 0;
+      const char32_t* span = Span(j, &n);
+      for (; k < n; ++k) {
+        if (quote) {
+          if (span[k] == quote) quote = 0;
+        } else if (span[k] == '"' || span[k] == '\'') {
+          quote = span[k];
+        } else if (span[k] == '>') {
+          break;
+        }
+      }
+      j += k;
+      if (k < n) break;
+    }
+    return j;
+  }
+  // Hands the characters from i to the next '<' or '&' to `splitter`; returns where
+  // they end.
+  template <class Splitter>
+  size_t PutText(size_t i, Splitter& splitter) {
+    size_t n = 0, k = 0;
+    const char32_t* span = Span(i, &n);
+    for (; k < n && span[k] != '<' && span[k] != '&'; ++k) splitter.Put(span[k]);
+    return i + k;
+  }
 
  private:
   static constexpr size_t kPiece = 64 * 1024;
@@ -143,9 +184,111 @@ class PageChars {
   std::u32string chars_;
 };
 
+// The same for a page whose decoder splits at ASCII (UTF-8, most single-byte code
+// pages): positions are bytes, ASCII bytes are their own characters, and only a run of
+// other bytes that is text goes through the decoder. Pages are mostly ASCII, so most
+// are never widened. A byte from 0x80 on reads as a character that is no ASCII, which
+// is all that markup, entities and tag names ask of it.
+class PageBytes {
+ public:
+  PageBytes(std::string_view bytes, Decoder* decoder)
+      : p_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()), decoder_(decoder) {}
+
+  bool Has(size_t i) const { return i < size_; }
+  char32_t operator[](size_t i) const { return p_[i]; }
+  void Forget(size_t) {}
+  const unsigned char* Span(size_t i, size_t* n) const {
+    *n = size_ - i;
+    return p_ + i;
+  }
+  bool StartsWith(size_t i, const char32_t* text) const {
+    for (size_t k = 0; text[k]; ++k)
+      if (i + k >= size_ || p_[i + k] != text[k]) return false;
+    return true;
+  }
+  // A tag is mostly attribute values: quotes and '>' are looked for 16 bytes at a time.
+  size_t TagEnd(size_t j) const {
+    for (;;) {
+      j = FindTagMark(j);
+      if (j == size_ || p_[j] == '>') return j;
+      const void* close = std::memchr(p_ + j + 1, p_[j], size_ - j - 1);
+      if (!close) return size_;
+      j = static_cast<const unsigned char*>(close) - p_ + 1;
+    }
+  }
+  template <class Take>
+  size_t Take1(size_t i, Take take) {
+    if (p_[i] < 0x80) {
+      take(static_cast<char32_t>(p_[i]));
+      return i + 1;
+    }
+    const size_t end = OtherRunEnd(i);
+    for (char32_t c : Decoded(i, end)) take(c);
+    return end;
+  }
+  template <class Splitter>
+  size_t PutText(size_t i, Splitter& splitter) {
+    while (i < size_) {
+      i += splitter.PutPlain(p_ + i, size_ - i);
+      if (i == size_) break;
+      const unsigned char b = p_[i];
+      if (b < 0x80) {
+        if (b == '<' || b == '&') break;
+        splitter.PutAscii(b);
+        ++i;
+        continue;
+      }
+      const size_t end = OtherRunEnd(i);
+      for (char32_t c : Decoded(i, end)) splitter.Put(c);
+      i = end;
+    }
+    return i;
+  }
+
+ private:
+  // The first '>', '"' or '\'' from j on; size_ if none.
+  size_t FindTagMark(size_t j) const {
+#if defined(__SSE2__)
+    const __m128i close = _mm_set1_epi8('>'), dq = _mm_set1_epi8('"'), sq = _mm_set1_epi8('\'');
+    for (; j + 16 <= size_; j += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + j));
+      const __m128i hit =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, close), _mm_cmpeq_epi8(v, dq)), _mm_cmpeq_epi8(v, sq));
+      if (const int mask = _mm_movemask_epi8(hit)) return j + static_cast<size_t>(__builtin_ctz(mask));
+    }
+#endif
+    for (; j < size_; ++j)
+      if (p_[j] == '>' || p_[j] == '"' || p_[j] == '\'') return j;
+    return size_;
+  }
+  size_t OtherRunEnd(size_t i) const {
+    while (i < size_ && p_[i] >= 0x80) ++i;
+    return i;
+  }
+  // A whole run at once: where a run is cut decides how a bad sequence decodes.
+  const std::u32string& Decoded(size_t from, size_t end) {
+    decoded_.clear();
+    decoder_->Append(reinterpret_cast<const char*>(p_ + from), end - from, &decoded_);
+    return decoded_;
+  }
+
+  const unsigned char* p_;
+  size_t size_;
+  Decoder* decoder_;
+  std::u32string decoded_;
+};
+
+// What a tag name is read as: letters, digits, '!' and '?'.
+constexpr std::array<bool, 0x80> kTagNameBytes = [] {
+  std::array<bool, 0x80> t{};
+  for (int c = 0; c < 0x80; ++c) t[c] = qb::IsAsciiAlnum(static_cast<char>(c)) || c == '!' || c == '?';
+  return t;
+}();
+
 // Decodes the entity starting at text[at] == '&'; returns the characters consumed (0 when
 // it is not an entity, so '&' stands for itself). `named` tells a named reference.
-size_t DecodeEntity(PageChars& text, size_t at, char32_t* c, bool* named) {
+template <class Text>
+size_t DecodeEntity(Text& text, size_t at, char32_t* c, bool* named) {
   *named = false;
   size_t i = at + 1;
   if (text.Has(i) && text[i] == '#') {
@@ -192,7 +335,8 @@ size_t DecodeEntity(PageChars& text, size_t at, char32_t* c, bool* named) {
 
 // The first case-insensitive occurrence of `needle` at or after `from`; npos if none.
 // Forgets what it passes: callers skip to the result.
-size_t FindCI(PageChars& text, size_t from, const char* needle) {
+template <class Text>
+size_t FindCI(Text& text, size_t from, const char* needle) {
   const size_t n = std::strlen(needle);
   for (size_t i = from; text.Has(i + n - 1); ++i) {
     text.Forget(i);
@@ -203,6 +347,50 @@ size_t FindCI(PageChars& text, size_t from, const char* needle) {
   return std::u32string::npos;
 }
 
+// A word as it is collected: at most kMaxWordBytes are kept, a longer one is only
+// counted, since it is never stored (it ends the page's words).
+class WordBuffer {
+ public:
+  bool empty() const { return size_ == 0; }
+  size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+  void push_back(char c) {
+    if (size_ < kMaxWordBytes) bytes_[size_] = c;
+    ++size_;
+  }
+  void Append(std::string_view s) {
+    for (char c : s) push_back(c);
+  }
+  std::string_view view() const { return {bytes_, std::min(size_, kMaxWordBytes)}; }
+  // Appends the letters and digits that start p[0, n) (those with a non-zero byte in
+  // `plain`, folded to it); returns how many. Kept in locals: a store through char*
+  // would make the compiler reload every member after each letter.
+  size_t AppendPlain(const unsigned char* p, size_t n, const uint8_t* plain) {
+    const size_t at = size_;
+    size_t k = 0;
+    if (at < kMaxWordBytes) {
+      const size_t stored = std::min(n, kMaxWordBytes - at);
+      char* out = bytes_ + at;
+      for (; k < stored; ++k) {
+        const uint8_t f = plain[p[k]];
+        if (!f) break;
+        out[k] = static_cast<char>(f);
+      }
+      if (k < stored) {
+        size_ = at + k;
+        return k;
+      }
+    }
+    while (k < n && plain[p[k]]) ++k;
+    size_ = at + k;
+    return k;
+  }
+
+ private:
+  char bytes_[kMaxWordBytes];
+  size_t size_ = 0;
+};
+
 // Collects words as the characters arrive, the way the viewer breaks a query: each
 // character is taken in the project's code page and classed by the search engine's
 // character table. Letters and digits make words (letters folded: lower case, accents
@@ -212,12 +400,26 @@ size_t FindCI(PageChars& text, size_t from, const char* needle) {
 // half-width katakana is a word of its own. Anything else, and any tag, ends a word.
 class WordSplitter {
  public:
-  WordSplitter(Encoder& encoder, const CharTable& table, WordSink* sink, bool inTitle)
-      : encoder_(encoder), table_(table), sink_(sink), inTitle_(inTitle) {}
+  // `plain` gives, for each byte below 0x80 that is a letter or digit folding to one
+  // byte, its folded byte (0 for the others): most of a page's text.
+  WordSplitter(Encoder& encoder, const CharTable& table, const uint8_t* plain, WordSink* sink, bool inTitle)
+      : encoder_(encoder), table_(table), plain_(plain), sink_(sink), inTitle_(inTitle) {}
   // The byte a named reference stands for (&ordm; is 0xBA), taken as a byte of the
   // project's code page as Microsoft's compiler takes it: in a double-byte code page it
   // may start a character with the byte that follows.
   void PutAnsiByte(uint8_t b) { Bytes(std::string(1, static_cast<char>(b))); }
+  // Put for a character below 0x80.
+  void PutAscii(uint8_t b) {
+    if (lead_) return Put(b);
+    PutByte(b);
+  }
+  // Puts the ASCII letters and digits that start p[0, n) while nothing else is waiting
+  // (a pending '.', a lead byte); returns how many it took.
+  size_t PutPlain(const unsigned char* p, size_t n) {
+    if (lead_ || !pending_.empty() || n == 0 || !plain_[p[0]]) return 0;
+    if (word_.empty()) digitLed_ = table_[p[0]].charClass == kDigit;
+    return word_.AppendPlain(p, n, plain_);
+  }
   void Put(char32_t c) {
     if (lead_) {
       bytes_.clear();
@@ -256,6 +458,9 @@ class WordSplitter {
       word_.push_back(static_cast<char>(r.folded));
       return;
     }
+    // A space or punctuation (nothing that may stay inside a word) only ends the word:
+    // after every word of a page, so without the call.
+    if (r.charClass == kSeparator) return End();
     PutOtherByte(b);
   }
   __attribute__((noinline)) void PutOtherByte(uint8_t b) {
@@ -265,12 +470,14 @@ class WordSplitter {
       if (!pending_.empty()) {
         const char p = pending_[0];
         const bool keep = (p == '.' && digitLed_) || p == ',' || (p == '\'' && letter);
-        if (p == '.' && keep) word_ += pending_;
+        if (p == '.' && keep) word_.Append(pending_);
         pending_.clear();
         if (!keep) End();
       }
       if (word_.empty()) digitLed_ = digit;
-      table_.AppendFolded(b, &word_);
+      std::string folded;
+      table_.AppendFolded(b, &folded);
+      word_.Append(folded);
       return;
     }
     if (cls == kHalfWidthKana) {
@@ -295,9 +502,14 @@ class WordSplitter {
     }
     End();
   }
-  void Emit(const std::string& w) {
-    if (stopped_ || w.empty()) return;
+  void Emit(const WordBuffer& w) {
+    if (w.empty()) return;
     // As in Microsoft's compiler, a word too long to store ends the page's words.
+    if (w.size() > kMaxWordBytes) stopped_ = true;
+    else sink_->Word(w.view(), inTitle_);
+  }
+  void Emit(std::string_view w) {
+    if (stopped_ || w.empty()) return;
     if (w.size() > kMaxWordBytes) stopped_ = true;
     else sink_->Word(w, inTitle_);
   }
@@ -309,7 +521,7 @@ class WordSplitter {
       if (lead_) {
         const char pair[2] = {static_cast<char>(lead_), ch};
         lead_ = 0;
-        if (IsCharacter(std::string_view(pair, 2))) Emit(std::string(pair, 2));
+        if (IsCharacter(std::string_view(pair, 2))) Emit(std::string_view(pair, 2));
       } else if (table_.IsLeadByte(b)) {
         End();
         lead_ = b;
@@ -329,9 +541,11 @@ class WordSplitter {
   }
   Encoder& encoder_;
   const CharTable& table_;
+  const uint8_t* plain_;
   WordSink* sink_;
   bool inTitle_;
-  std::string word_, pending_, bytes_;
+  WordBuffer word_;
+  std::string pending_, bytes_;
   bool digitLed_ = false;
   bool stopped_ = false;
   uint8_t lead_ = 0;  // a lead byte waiting for its second byte
@@ -341,13 +555,19 @@ class WordSplitter {
 // Stands in for the sink when only the title is wanted.
 class NoWords : public WordSink {
  public:
-  void Word(const std::string&, bool) override {}
+  void Word(std::string_view, bool) override {}
 };
 
 }  // namespace
 
 PageAnalyzer::PageAnalyzer(uint32_t projectCodePage)
-    : encoder_(projectCodePage), table_(0, projectCodePage) {}
+    : encoder_(projectCodePage), table_(0, projectCodePage) {
+  for (int b = 0; b < 0x80; ++b) {
+    const CharRecord& r = table_[static_cast<uint8_t>(b)];
+    if ((r.charClass == kLower || r.charClass == kOtherLetter || r.charClass == kDigit) && r.folded)
+      plain_[b] = r.folded;
+  }
+}
 
 uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return kUtf8;
@@ -377,27 +597,17 @@ uint32_t PageAnalyzer::DeclaredCodePage(std::string_view bytes) {
   return 0;
 }
 
-void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* out) {
-  *out = PageText();
-  const bool wantWords = words != nullptr;
-  NoWords none;
-  if (!words) words = &none;
-  const uint32_t declared = DeclaredCodePage(bytes);
-  Decoder declaredDecoder(declared ? declared : encoder_.codePage());
-  std::unique_ptr<Decoder> projectDecoder;
-  Decoder* decoder = &declaredDecoder;
-  if (!decoder->ok() && declared) {
-    projectDecoder = std::make_unique<Decoder>(encoder_.codePage());
-    decoder = projectDecoder.get();
-  }
-  PageChars text(bytes, decoder->ok() ? decoder : nullptr);
-  WordSplitter titleSplitter(encoder_, table_, words, true);
-  WordSplitter bodySplitter(encoder_, table_, words, false);
+namespace {
+
+// One page's scan, over its characters or its bytes (PageChars or PageBytes).
+template <class Text>
+void Scan(Text& text, Encoder& encoder, bool wantWords, WordSplitter& titleSplitter, WordSplitter& bodySplitter,
+          PageText* out) {
   bool inHead = false, inTitle = false, pendingSpace = false;
   auto titleChar = [&](char32_t c) {
     if (IsSpace(c)) return void(pendingSpace = !out->title.empty());
     std::string bytes;
-    if (!encoder_.Append(c, &bytes)) return;
+    if (!encoder.Append(c, &bytes)) return;
     if (pendingSpace) out->title += ' ';
     pendingSpace = false;
     out->title += bytes;
@@ -407,7 +617,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
     text.Forget(i);
     const char32_t c = text[i];
     if (c == '<') {
-      if (text.StartsWith(i, U"<!--")) {
+      if (text.Has(i + 1) && text[i + 1] == '!' && text.StartsWith(i, U"<!--")) {
         size_t end = FindCI(text, i + 4, "-->");
         if (end == std::u32string::npos) break;
         i = end + 3;
@@ -421,8 +631,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
       // matches none, without a string built for every tag of the page.
       char folded[8];
       size_t length = 0;
-      while (text.Has(j) && text[j] < 0x80 &&
-             (qb::IsAsciiAlnum(static_cast<char>(text[j])) || text[j] == '!' || text[j] == '?')) {
+      while (text.Has(j) && text[j] < 0x80 && kTagNameBytes[text[j]]) {
         if (length < sizeof folded) folded[length] = qb::AsciiLower(static_cast<char>(text[j]));
         ++length;
         ++j;
@@ -433,23 +642,7 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
         ++i;
         continue;
       }
-      char32_t quote = 0;  // attribute values may hold '>'
-      while (text.Has(j)) {
-        text.Forget(j);
-        size_t n = 0, k = 0;
-        const char32_t* span = text.Span(j, &n);
-        for (; k < n; ++k) {
-          if (quote) {
-            if (span[k] == quote) quote = 0;
-          } else if (span[k] == '"' || span[k] == '\'') {
-            quote = span[k];
-          } else if (span[k] == '>') {
-            break;
-          }
-        }
-        j += k;
-        if (k < n) break;
-      }
+      j = text.TagEnd(j);
       i = text.Has(j) ? j + 1 : j;  // past the end when the page ends inside the tag
       if (name == "head"sv) inHead = !closing;
       else if (name == "body"sv) inHead = false;
@@ -472,32 +665,64 @@ void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* ou
     }
     if (c != '&' && !inTitle) {
       // Plain text up to the next tag or entity, most of a page.
-      size_t n = 0, k = 0;
-      const char32_t* span = text.Span(i, &n);
       if (!inHead && wantWords) {
-        for (; k < n && span[k] != '<' && span[k] != '&'; ++k) bodySplitter.Put(span[k]);
+        i = text.PutText(i, bodySplitter);
       } else {
+        size_t n = 0, k = 0;
+        const auto* span = text.Span(i, &n);
         while (k < n && span[k] != '<' && span[k] != '&') ++k;
+        i += k;
       }
-      i += k;
       continue;
     }
-    char32_t ch = c;
-    bool named = false;
+    WordSplitter* splitter = inTitle ? &titleSplitter : !inHead && wantWords ? &bodySplitter : nullptr;
+    if (splitter && inTitle && !wantWords) splitter = nullptr;
     if (c == '&') {
+      char32_t ch = c;
+      bool named = false;
       const size_t n = DecodeEntity(text, i, &ch, &named);
       i += n ? n : 1;
-    } else {
-      ++i;
+      if (inTitle) titleChar(ch);
+      if (splitter) {
+        if (named) splitter->PutAnsiByte(AnsiByteOfNamed(ch));
+        else splitter->Put(ch);
+      }
+      continue;
     }
-    WordSplitter* splitter = inTitle ? &titleSplitter : !inHead && wantWords ? &bodySplitter : nullptr;
-    if (inTitle) titleChar(ch);
-    if (splitter && (inTitle ? wantWords : true)) {
-      if (named) splitter->PutAnsiByte(AnsiByteOfNamed(ch));
-      else splitter->Put(ch);
-    }
+    i = text.Take1(i, [&](char32_t ch) {
+      titleChar(ch);  // only a title's text comes here
+      if (splitter) splitter->Put(ch);
+    });
   }
   if (inTitle) out->hasTitle = true;  // an unclosed title still names the page
+}
+
+}  // namespace
+
+Decoder* PageAnalyzer::DecoderFor(uint32_t codePage) {
+  for (const auto& [cp, decoder] : decoders_)
+    if (cp == codePage) return decoder.get();
+  decoders_.emplace_back(codePage, std::make_unique<Decoder>(codePage));
+  return decoders_.back().second.get();
+}
+
+void PageAnalyzer::Analyze(std::string_view bytes, WordSink* words, PageText* out) {
+  *out = PageText();
+  const bool wantWords = words != nullptr;
+  NoWords none;
+  if (!words) words = &none;
+  const uint32_t declared = DeclaredCodePage(bytes);
+  Decoder* decoder = DecoderFor(declared ? declared : encoder_.codePage());
+  if (!decoder->ok() && declared) decoder = DecoderFor(encoder_.codePage());
+  WordSplitter titleSplitter(encoder_, table_, plain_.data(), words, true);
+  WordSplitter bodySplitter(encoder_, table_, plain_.data(), words, false);
+  if (decoder->SplitsAtAscii()) {
+    PageBytes text(bytes, decoder);
+    Scan(text, encoder_, wantWords, titleSplitter, bodySplitter, out);
+  } else {
+    PageChars text(bytes, decoder->ok() ? decoder : nullptr);
+    Scan(text, encoder_, wantWords, titleSplitter, bodySplitter, out);
+  }
   titleSplitter.End();
   bodySplitter.End();
 }

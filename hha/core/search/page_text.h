@@ -2,9 +2,12 @@
 // and the words of its text, both in the project's code page.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hha/core/search/char_table.h"
@@ -26,7 +29,7 @@ struct PageText {
 class WordSink {
  public:
   virtual ~WordSink() = default;
-  virtual void Word(const std::string& word, bool inTitle) = 0;
+  virtual void Word(std::string_view word, bool inTitle) = 0;
 };
 
 // Reads pages for one project. Each page is decoded from the charset it declares
@@ -47,8 +50,13 @@ class PageAnalyzer {
   static uint32_t DeclaredCodePage(std::string_view bytes);
 
  private:
+  // Kept from page to page: opening a converter costs more than reading a short page.
+  Decoder* DecoderFor(uint32_t codePage);
+
   Encoder encoder_;
   CharTable table_;
+  std::array<uint8_t, 256> plain_{};  // see WordSplitter
+  std::vector<std::pair<uint32_t, std::unique_ptr<Decoder>>> decoders_;
 };
 
 }  // namespace hha::search

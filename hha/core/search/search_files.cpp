@@ -22,7 +22,7 @@ namespace {
 class TitleWords : public WordSink {
  public:
   explicit TitleWords(WordSink* to) : to_(to) {}
-  void Word(const std::string& word, bool inTitle) override {
+  void Word(std::string_view word, bool inTitle) override {
     if (inTitle && to_) to_->Word(word, true);
   }
 
