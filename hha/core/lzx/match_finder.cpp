@@ -327,6 +327,19 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
       c = chain[c] >> 16;
       return --steps != 0 && n != 0;
     };
+    // The walk left, to its end; whether it ran out of steps with candidates left (then c
+    // is its next candidate, n the one after).
+    auto alone = [&](Walk& w, size_t& c, size_t& n, const uint8_t*& probe, uint32_t& bytes)
+                     __attribute__((always_inline)) {
+      for (;;) {
+        if (!one(w, c, n, probe, bytes)) {
+          std::swap(c, n);
+          break;
+        }
+        if (!one(w, n, c, probe, bytes)) break;
+      }
+      return steps == 0 && c != 0 && w.best < w.stopAt;
+    };
     // Walks the live ones for `budget` steps; afterwards cand is a walk's next candidate
     // and next the one after it (0 once the chain ended), and the return value tells
     // which walks ran out of steps with candidates left.
@@ -345,26 +358,8 @@ void MatchFinder::FindPair(uint32_t pos, unsigned maxLen0, unsigned maxLen1, Mat
         walkB = (over & 2) == 0 && candB != 0;
         if (steps == 0) return (walkA ? 1u : 0u) | (walkB ? 2u : 0u);
       }
-      if (walkA) {
-        for (;;) {
-          if (!one(a, candA, nextA, probeA, bytesA)) {
-            std::swap(candA, nextA);
-            break;
-          }
-          if (!one(a, nextA, candA, probeA, bytesA)) break;
-        }
-        return steps == 0 && candA != 0 && a.best < a.stopAt ? 1u : 0u;
-      }
-      if (walkB) {
-        for (;;) {
-          if (!one(b, candB, nextB, probeB, bytesB)) {
-            std::swap(candB, nextB);
-            break;
-          }
-          if (!one(b, nextB, candB, probeB, bytesB)) break;
-        }
-        return steps == 0 && candB != 0 && b.best < b.stopAt ? 2u : 0u;
-      }
+      if (walkA) return alone(a, candA, nextA, probeA, bytesA) ? 1u : 0u;
+      if (walkB) return alone(b, candB, nextB, probeB, bytesB) ? 2u : 0u;
       return 0u;
     };
     const unsigned left = run(liveA, liveB, steps_);
